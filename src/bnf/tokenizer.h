@@ -1,0 +1,56 @@
+// The text tokenizer shared by every text reader (grammar files and text
+// token files). There is exactly one in the process: its state and the
+// current token `token` are process-wide, and only one text is tokenized at
+// a time (callers check tokenizer_is_open first).
+#pragma once
+
+#include "common/types.h"
+
+struct sFioShareFile;
+
+enum sTokenClass : sUInt {
+  ST_DONTCARE = 0,
+  ST_WORD = 1,
+  ST_NUMBER = 2,
+  ST_STRING = 3,
+  ST_OPEN = 4,
+  ST_CLOSE = 5,
+  ST_BAR = 6,
+  ST_NEWLINE = 7,
+};
+
+// A token or a joined string holds at most this many units.
+inline constexpr sUInt kTokenMaxUnits = 65535;
+
+inline constexpr sUInt kTokenPresent = 0;
+inline constexpr sUInt kTokenEndOfInput = 2;
+
+struct sTokenRecord {
+  char16_t tokenbuf[kTokenMaxUnits + 1];  // zero-terminated
+  sUInt type;
+  sUInt status;  // kTokenPresent or kTokenEndOfInput
+  sUInt line;
+  sUInt continued;
+  sUInt length;  // units in tokenbuf
+};
+
+extern sTokenRecord token;
+// The line (text) or byte offset (binary) where a reader last was.
+extern sUInt error_position;
+
+int tokenizer_open_file(const char16_t* path);
+// Starts on an open stream at its position; the tokenizer then owns it and
+// tokenizer_close closes it.
+int tokenizer_open_stream(sFioShareFile* stream);
+int tokenizer_is_open();
+void tokenizer_close();
+
+int get_next_token(sUInt type);
+int preview_next_token(sUInt type);
+int get_next_token_text(const char16_t* text);
+
+void push_token_state();
+void pop_token_state();
+void drop_token_state();
+
+sUInt get_error_position();

@@ -1,0 +1,56 @@
+// Token-file streams: the container header in its two forms, whole-file
+// reading with decompression, in-memory writing with compression at close.
+//
+// Whoever opens a stream owns it until fioshare_file_close, which releases it
+// on every path. Read streams hold the whole (decompressed) body; write
+// streams collect the body and only the close writes header and body.
+#pragma once
+
+#include <cstdio>
+
+#include "common/types.h"
+
+enum sFioShareFileType : sUInt {
+  FIO_READ = 1,
+  FIO_WRITE = 2,
+};
+
+// The compression mark as a character value.
+enum sFioShareComp : sUInt {
+  FIO_COMP_NONE = 64,  // "@"
+  FIO_COMP_HUFF = 66,  // "B"
+  FIO_COMP_ZLIB = 70,  // "F"
+};
+
+inline constexpr sUInt kContainerHeaderBytes = 16;
+inline constexpr sUInt kUnicodeHeaderBytes = 34;
+inline constexpr sUInt kSeekFailed = 0xFFFFFFFFu;
+inline constexpr sUInt kWriteFailed = 0xFFFFFFFFu;
+
+struct sFioShareFile {
+  std::FILE* file;
+  sByte header[kContainerHeaderBytes];
+  sUInt body_size;
+  sByte* body;
+  sUInt position;
+  sFioShareFileType rw;
+  sUInt unicode;
+  sUInt capacity;  // bytes allocated for body (>= body_size)
+};
+
+sFioShareFile* fioshare_file_open(const char16_t* fname, sUInt rw, sUInt comp, int open_unicode);
+sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode);
+int fioshare_file_close(sFioShareFile* stream);
+std::FILE* fioshare_file_handle(sFioShareFile* stream);
+int file_exists(const char16_t* name);
+
+// Stream primitives on the in-memory body.
+sUInt fioshare_read(sFioShareFile* stream, void* dst, sUInt count);
+sUInt fioshare_write(sFioShareFile* stream, const void* src, sUInt count);
+// Origins: 0 from the start, 1 from the end, 2 from the current position.
+sUInt fioshare_seek(sFioShareFile* stream, sUInt offset, int origin);
+sUInt fioshare_tell(sFioShareFile* stream);
+sFioShareComp fioshare_get_comp(sFioShareFile* stream);
+sUInt fioshare_is_unicode(sFioShareFile* stream);
+// Formats (UTF-16) and appends the units little-endian, without terminator.
+int fioshare_printf(sFioShareFile* stream, const char16_t* format, ...);

@@ -1,0 +1,236 @@
+// POSIX side of the platform layer.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+std::string g_command_line;
+DebugSink g_sink;
+int g_tracer_state = -1;  // -1 unknown, 0 none, 1 attached
+
+bool needs_quotes(const char* arg) {
+  if (*arg == 0) return true;
+  for (const char* p = arg; *p != 0; ++p) {
+    if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') return true;
+  }
+  return false;
+}
+
+bool tracer_attached() {
+  if (g_tracer_state < 0) {
+    g_tracer_state = 0;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("TracerPid:", 0) == 0) {
+        g_tracer_state = std::atol(line.c_str() + 10) != 0 ? 1 : 0;
+        break;
+      }
+    }
+  }
+  return g_tracer_state == 1;
+}
+
+char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool ends_with_bnf(const std::string& name) {
+  if (name.size() < 4) return false;
+  const char* tail = name.c_str() + name.size() - 4;
+  return tail[0] == '.' && fold(tail[1]) == 'b' && fold(tail[2]) == 'n' && fold(tail[3]) == 'f';
+}
+
+}  // namespace
+
+void set_arguments(int argc, char** argv) {
+  g_command_line.clear();
+  for (int i = 0; i < argc; ++i) {
+    if (i != 0) g_command_line += ' ';
+    if (needs_quotes(argv[i])) {
+      g_command_line += '"';
+      g_command_line += argv[i];
+      g_command_line += '"';
+    } else {
+      g_command_line += argv[i];
+    }
+  }
+}
+
+std::string command_line() { return g_command_line; }
+
+// UTF-8 stands in for the ANSI code page. Malformed bytes become U+FFFD; code
+// points beyond the basic plane become surrogate pairs.
+bool ansi_to_utf16(const char* src, char16_t* dst, unsigned capacity) {
+  unsigned n = 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(src);
+  while (*p != 0) {
+    char32_t cp;
+    int extra;
+    if (*p < 0x80) {
+      cp = *p;
+      extra = 0;
+    } else if ((*p & 0xE0) == 0xC0) {
+      cp = *p & 0x1F;
+      extra = 1;
+    } else if ((*p & 0xF0) == 0xE0) {
+      cp = *p & 0x0F;
+      extra = 2;
+    } else if ((*p & 0xF8) == 0xF0) {
+      cp = *p & 0x07;
+      extra = 3;
+    } else {
+      cp = 0xFFFD;
+      extra = -1;
+    }
+    ++p;
+    if (extra > 0) {
+      for (int i = 0; i < extra; ++i) {
+        if ((*p & 0xC0) != 0x80) {
+          cp = 0xFFFD;
+          break;
+        }
+        cp = (cp << 6) | (*p++ & 0x3F);
+      }
+    } else if (extra < 0) {
+      cp = 0xFFFD;
+    }
+    if (cp > 0x10FFFF) cp = 0xFFFD;
+    if (cp >= 0x10000) {
+      if (n + 2 >= capacity) return false;
+      cp -= 0x10000;
+      dst[n++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      dst[n++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      if (n + 1 >= capacity) return false;
+      dst[n++] = static_cast<char16_t>(cp);
+    }
+  }
+  if (n >= capacity) return false;
+  dst[n] = 0;
+  return true;
+}
+
+bool utf16_to_ansi(const char16_t* src, char* dst, unsigned capacity) {
+  unsigned n = 0;
+  for (const char16_t* p = src; *p != 0; ++p) {
+    char32_t cp = *p;
+    if (cp >= 0xD800 && cp <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (p[1] - 0xDC00);
+      ++p;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    char bytes[4];
+    unsigned len;
+    if (cp < 0x80) {
+      bytes[0] = static_cast<char>(cp);
+      len = 1;
+    } else if (cp < 0x800) {
+      bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
+      bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
+      len = 2;
+    } else if (cp < 0x10000) {
+      bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
+      bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
+      len = 3;
+    } else {
+      bytes[0] = static_cast<char>(0xF0 | (cp >> 18));
+      bytes[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      bytes[3] = static_cast<char>(0x80 | (cp & 0x3F));
+      len = 4;
+    }
+    if (n + len >= capacity) {
+      dst[n] = 0;  // the cut text
+      return false;
+    }
+    std::memcpy(dst + n, bytes, len);
+    n += len;
+  }
+  if (n >= capacity) return false;
+  dst[n] = 0;
+  return true;
+}
+
+std::u16string executable_dir() {
+  char path[PATH_MAX + 1];
+  ssize_t len = readlink("/proc/self/exe", path, PATH_MAX);
+  if (len <= 0) return {};
+  path[len] = 0;
+  char* slash = std::strrchr(path, '/');
+  if (slash == nullptr) return {};
+  slash[1] = 0;
+  char16_t wide[PATH_MAX + 1];
+  if (!ansi_to_utf16(path, wide, PATH_MAX + 1)) return {};
+  return std::u16string(wide);
+}
+
+char16_t path_separator() { return u'/'; }
+
+bool debug_channel_active() { return g_sink ? true : tracer_attached(); }
+
+void debug_channel_write(const char* ansi_line) {
+  if (g_sink) {
+    g_sink(ansi_line);
+    return;
+  }
+  if (!tracer_attached()) return;
+  std::fputs(ansi_line, stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+void set_debug_sink(DebugSink sink) { g_sink = std::move(sink); }
+
+int message_box(const char* text, const char* caption, unsigned /*style*/) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+  std::fflush(stderr);
+  return 1;  // IDOK
+}
+
+std::vector<std::string> find_bnf_files(const std::string& dir_prefix) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(dir_prefix.empty() ? "." : dir_prefix.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (!ends_with_bnf(name)) continue;
+    struct stat st;
+    std::string path = dir_prefix + name;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+      char ca = fold(a[i]), cb = fold(b[i]);
+      if (ca != cb) return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb);
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+  });
+  return names;
+}
+
+void exit_process(int status) {
+  std::fflush(stdout);
+  std::exit(status);
+}
+
+void console_write(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stdout); }
+
+}  // namespace platform

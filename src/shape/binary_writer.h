@@ -1,0 +1,12 @@
+// Writing a shape item tree as a binary body.
+#pragma once
+
+#include "common/types.h"
+
+struct sBNFTable;
+struct sFioShareFile;
+struct sShapeFile;
+struct sShapeItemNode;
+
+int write_binary_file(const char16_t* path, sBNFTable* table, sShapeFile* file, sShapeItemNode* first, sUInt comp);
+int write_binary_parent(sFioShareFile* stream, sBNFTable* table, sShapeItemNode* parent);

@@ -1,0 +1,62 @@
+// The shape item tree: a token file in memory, independent of its form.
+//
+// A node owns its text, its children and, through `next`, every sibling that
+// follows it. Grammar entries are owned by the grammar and outlive the tree.
+// After a successful read every value node carries both its text and its
+// number.
+#pragma once
+
+#include <cstdarg>
+
+#include "common/types.h"
+
+struct sBNFSubtoken;
+struct sBNFTable;
+struct sFioShareFile;
+
+enum sShapeNodeType : sUInt {
+  SHN_LITERAL = 0,
+  SHN_STRING = 1,
+  SHN_SINT = 2,
+  SHN_UINT = 3,
+  SHN_DWORD = 4,
+  SHN_BYTE = 5,
+  SHN_FLOAT = 6,
+  SHN_TOKEN = 7,
+  SHN_PARENT = 8,
+};
+
+struct sShapeItemNode {
+  sShapeItemNode* next;
+  sUInt type;
+  char16_t* text;
+  sShapeItemNode* child;
+  sUInt value;  // signed for SHN_SINT, IEEE single bits for SHN_FLOAT
+  const sBNFSubtoken* bnf_entry;
+};
+
+inline constexpr sUInt kBodyHeaderBytes = 16;
+
+struct sShapeFile {
+  sShapeItemNode* first;
+  sByte header[kBodyHeaderBytes];
+};
+
+// Creates a cleared node. With a cursor it is linked after the cursor's node
+// (as first child of a childless parent, else as its next sibling) and the
+// cursor moves to it; a cursor designating nothing creates nothing.
+sShapeItemNode* shape_node_create(sShapeItemNode** cursor);
+void shape_tree_free(sShapeItemNode* node);
+void shape_tree_prune(sShapeItemNode* node, int whole);
+// Gives every value node both its text and its number. Fails (0) when a
+// token value names no token definition.
+int shape_tree_normalise(sShapeItemNode* node);
+char16_t* shape_node_format_value(const sShapeItemNode* node);
+
+int read_body_header(sFioShareFile* stream, sByte* header);
+int peek_token_file(const char16_t* path, sByte* header);
+sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_mark);
+void free_shape_file(sShapeFile* file);
+
+// The trace hook of the readers and writers: discards its input.
+void debug_trace(int level, const char16_t* format, ...);

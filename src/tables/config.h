@@ -1,0 +1,22 @@
+// The configuration file: token definition file names and the extension table.
+#pragma once
+
+#include "common/list.h"
+#include "common/types.h"
+
+struct sExtEntry {
+  char16_t* text_ext;
+  char16_t* binary_ext;  // null when the kind has no binary pattern
+  char16_t* desc;
+};
+
+struct sExtTable {
+  sListNode* entries;  // payloads: sExtEntry, in file order
+};
+
+extern sExtTable* ext_table;
+extern char16_t coreids_file[kPathCapacity];
+extern char16_t appids_file[kPathCapacity];
+
+int tokutil_load_config(const char16_t* path);
+void tokutil_free_config();
