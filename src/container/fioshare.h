@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 
 #include "common/types.h"
 
@@ -38,15 +39,48 @@ struct sFioShareFile {
   sUInt capacity;  // bytes allocated for body (>= body_size)
 };
 
+// The 8-bit header form holds these bytes; the UTF-16 form puts the two bytes
+// of the byte-order mark before them and widens each to one unit.
+inline constexpr sUInt kHeaderSizeOffset = 8;
+inline constexpr sUInt kHeaderMarkOffset = 7;
+
 sFioShareFile* fioshare_file_open(const char16_t* fname, sUInt rw, sUInt comp, int open_unicode);
 sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode);
 int fioshare_file_close(sFioShareFile* stream);
 std::FILE* fioshare_file_handle(sFioShareFile* stream);
 int file_exists(const char16_t* name);
 
+// A read stream over bytes held in memory, parsed exactly like a file given to
+// fioshare_file_create_ex (header forms, marks, decompression). The stream has
+// no file; the bytes are copied, so the caller keeps ownership of `data`.
+sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size);
+
 // Stream primitives on the in-memory body.
-sUInt fioshare_read(sFioShareFile* stream, void* dst, sUInt count);
-sUInt fioshare_write(sFioShareFile* stream, const void* src, sUInt count);
+//
+// Reads and writes are inline because the readers and writers move millions
+// of tiny records through them; only a write that outgrows the allocation
+// leaves the header. The body size still grows exactly to the end of the
+// furthest write; `capacity` may run ahead of it so that appends stay linear.
+sUInt fioshare_write_grow(sFioShareFile* stream, const void* src, sUInt count);
+
+inline sUInt fioshare_read(sFioShareFile* stream, void* dst, sUInt count) {
+  const sUInt left = stream->body_size - stream->position;
+  if (count > left) count = left;
+  if (count == 0) return 0;
+  std::memcpy(dst, stream->body + stream->position, count);
+  stream->position += count;
+  return count;
+}
+
+inline sUInt fioshare_write(sFioShareFile* stream, const void* src, sUInt count) {
+  if (count == 0) return 0;
+  if (count > stream->capacity - stream->position) return fioshare_write_grow(stream, src, count);
+  std::memcpy(stream->body + stream->position, src, count);
+  stream->position += count;
+  if (stream->position > stream->body_size) stream->body_size = stream->position;
+  return count;
+}
+
 // Origins: 0 from the start, 1 from the end, 2 from the current position.
 sUInt fioshare_seek(sFioShareFile* stream, sUInt offset, int origin);
 sUInt fioshare_tell(sFioShareFile* stream);

@@ -1,0 +1,369 @@
+// Opening and closing token files: the container header in its 8-bit and
+// UTF-16 forms, whole-file reading with decompression, and compression plus
+// writing at close.
+//
+// Container header (16 bytes; the UTF-16 form puts 0xFF 0xFE first and widens
+// every byte to a little-endian unit with high byte 0):
+//   0  "KALDO"   5  "A"   6  "@"   7  compression mark "@", "F" or "B"
+//   8  mark "F": body length after decompression; mark "B": that plus the
+//      code table; mark "@": "@@@@"
+//   12 "@@@@"
+// Bytes 5, 6 and 12-15 are not checked on reading.
+#include "container/fioshare.h"
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "common/file_names.h"
+#include "common/memory.h"
+#include "common/report.h"
+#include "container/huffman.h"
+
+namespace {
+
+constexpr sByte kMakerWord[5] = {'K', 'A', 'L', 'D', 'O'};
+constexpr sByte kByteOrderMark[2] = {0xFF, 0xFE};
+constexpr sUInt kUnicodeProbeBytes = kUnicodeHeaderBytes;
+// Extra room beyond the body for compressed output.
+constexpr sUInt kCompressionSlack = 1024;
+// Deflate cannot expand more than 1032:1; a size field that claims more than
+// this is a lie and is refused before anything is allocated for it.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+constexpr std::uint64_t kMaxFileLength = 0xFFFFFFFFull;
+
+sUInt get_le32(const sByte* p) {
+  return static_cast<sUInt>(p[0]) | (static_cast<sUInt>(p[1]) << 8) | (static_cast<sUInt>(p[2]) << 16) |
+         (static_cast<sUInt>(p[3]) << 24);
+}
+
+void put_le32(sByte* p, sUInt v) {
+  p[0] = static_cast<sByte>(v);
+  p[1] = static_cast<sByte>(v >> 8);
+  p[2] = static_cast<sByte>(v >> 16);
+  p[3] = static_cast<sByte>(v >> 24);
+}
+
+bool begins_with_maker(const sByte* header) { return std::memcmp(header, kMakerWord, sizeof kMakerWord) == 0; }
+
+bool is_known_mark(sByte mark) { return mark == FIO_COMP_NONE || mark == FIO_COMP_HUFF || mark == FIO_COMP_ZLIB; }
+
+// The bytes a read stream is parsed from: an open file or a block in memory.
+class ByteSource {
+ public:
+  explicit ByteSource(std::FILE* f) : file_(f) {}
+  ByteSource(const sByte* data, sUInt size) : memory_(data), memory_size_(size) {}
+
+  // Total length, or false when it cannot be told or is too large for the
+  // 32-bit fields that describe it.
+  bool length(std::uint64_t* out) const {
+    if (file_ == nullptr) {
+      *out = memory_size_;
+      return true;
+    }
+    if (std::fseek(file_, 0, SEEK_END) != 0) return false;
+    const long end = std::ftell(file_);
+    if (end < 0 || static_cast<std::uint64_t>(end) > kMaxFileLength) return false;
+    *out = static_cast<std::uint64_t>(end);
+    return true;
+  }
+
+  // Reads exactly `count` bytes at `offset`.
+  bool read_at(std::uint64_t offset, void* dst, sUInt count) const {
+    if (file_ == nullptr) {
+      if (offset > memory_size_ || count > memory_size_ - offset) return false;
+      if (count != 0) std::memcpy(dst, memory_ + offset, count);
+      return true;
+    }
+    if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) return false;
+    return std::fread(dst, 1, count, file_) == count;
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+  const sByte* memory_ = nullptr;
+  std::uint64_t memory_size_ = 0;
+};
+
+sFioShareFile* new_stream(std::FILE* f, sFioShareFileType rw) {
+  auto* stream = static_cast<sFioShareFile*>(vexlor_mem_alloc_fixed(sizeof(sFioShareFile)));
+  if (stream == nullptr) return nullptr;
+  stream->file = f;
+  std::memset(stream->header, '@', sizeof stream->header);
+  stream->body_size = 0;
+  stream->body = nullptr;
+  stream->position = 0;
+  stream->rw = rw;
+  stream->unicode = 0;
+  stream->capacity = 0;
+  return stream;
+}
+
+void free_stream(sFioShareFile* stream) {
+  std::free(stream->body);
+  std::free(stream);
+}
+
+// Replaces a compressed body with its decompression of `expected` bytes.
+bool inflate_zlib(sFioShareFile* stream, sUInt expected) {
+  if (expected > stream->body_size * kMaxDeflateRatio + kMaxDeflateRatio) return false;
+  auto* out = static_cast<sByte*>(vexlor_mem_alloc_fixed(expected));
+  if (out == nullptr) return false;
+  uLongf produced = expected;
+  const int rc = uncompress(out, &produced, stream->body, stream->body_size);
+  if (rc != Z_OK || produced != expected) {
+    std::free(out);
+    return false;
+  }
+  std::free(stream->body);
+  stream->body = out;
+  stream->body_size = expected;
+  stream->capacity = expected;
+  return true;
+}
+
+bool decode_huffman(sFioShareFile* stream, const sByte* table, sUInt expected) {
+  // Every decoded byte takes at least one bit of coded data.
+  if (static_cast<std::uint64_t>(expected) > static_cast<std::uint64_t>(stream->body_size) * 8) return false;
+  auto* out = static_cast<sByte*>(vexlor_mem_alloc_fixed(expected));
+  if (out == nullptr) return false;
+  if (huff_decode(table, stream->body, stream->body_size, out, expected) != expected) {
+    std::free(out);
+    return false;
+  }
+  std::free(stream->body);
+  stream->body = out;
+  stream->body_size = expected;
+  stream->capacity = expected;
+  return true;
+}
+
+// Reads header and body of a read stream; false on any fault of the input.
+bool load_stream(sFioShareFile* stream, const ByteSource& source) {
+  std::uint64_t file_length = 0;
+  if (!source.length(&file_length)) return false;
+
+  sByte probe[kUnicodeProbeBytes];
+  if (!source.read_at(0, probe, kUnicodeProbeBytes)) return false;
+
+  sUInt header_length = kContainerHeaderBytes;
+  bool unicode = std::memcmp(probe, kByteOrderMark, 2) == 0;
+  for (sUInt i = 0; unicode && i < sizeof kMakerWord; ++i) {
+    unicode = probe[2 + 2 * i] == kMakerWord[i] && probe[3 + 2 * i] == 0;
+  }
+  if (unicode) {
+    for (sUInt i = 0; i < kContainerHeaderBytes; ++i) stream->header[i] = probe[2 + 2 * i];
+    stream->unicode = 1;
+    header_length = kUnicodeHeaderBytes;
+  } else {
+    std::memcpy(stream->header, probe, kContainerHeaderBytes);
+  }
+
+  if (!begins_with_maker(stream->header)) {
+    // No container header: the whole file is a plain body.
+    std::memset(stream->header, '@', sizeof stream->header);
+    header_length = 0;
+  } else if (!is_known_mark(stream->header[kHeaderMarkOffset])) {
+    return false;
+  }
+  const sByte mark = stream->header[kHeaderMarkOffset];
+
+  std::uint64_t body_offset = header_length;
+  std::uint64_t body_size = file_length - header_length;
+  sByte table[kHuffTableBytes];
+  if (mark == FIO_COMP_HUFF) {
+    if (body_size < kHuffTableBytes || !source.read_at(body_offset, table, kHuffTableBytes)) return false;
+    body_offset += kHuffTableBytes;
+    body_size -= kHuffTableBytes;
+  }
+  if (body_size == 0) return false;
+
+  stream->body = static_cast<sByte*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(body_size)));
+  if (stream->body == nullptr) return false;
+  stream->body_size = static_cast<sUInt>(body_size);
+  stream->capacity = stream->body_size;
+  if (!source.read_at(body_offset, stream->body, stream->body_size)) return false;
+
+  const sUInt size_field = get_le32(stream->header + kHeaderSizeOffset);
+  if (mark == FIO_COMP_ZLIB) {
+    if (!inflate_zlib(stream, size_field)) return false;
+  } else if (mark == FIO_COMP_HUFF) {
+    if (size_field < kHuffTableBytes || !decode_huffman(stream, table, size_field - kHuffTableBytes)) return false;
+  }
+  stream->position = 0;
+  return true;
+}
+
+void build_write_header(sFioShareFile* stream, sFioShareComp comp) {
+  sByte* h = stream->header;
+  std::memcpy(h, kMakerWord, sizeof kMakerWord);
+  h[5] = 'A';
+  h[6] = '@';
+  h[kHeaderMarkOffset] = (comp == FIO_COMP_HUFF || comp == FIO_COMP_ZLIB) ? static_cast<sByte>(comp) : '@';
+  // Filled at close for a compressed body; 0 stays when none is ever written.
+  if (h[kHeaderMarkOffset] == '@') {
+    std::memset(h + kHeaderSizeOffset, '@', 4);
+  } else {
+    put_le32(h + kHeaderSizeOffset, 0);
+  }
+  std::memset(h + 12, '@', 4);
+}
+
+// Compresses the body of a write stream into `*out` (owned by the caller) and
+// sets the size field. Leaves `*out` null when the body is stored as it is.
+bool compress_body(sFioShareFile* stream, sByte** out, sUInt* out_length) {
+  *out = nullptr;
+  *out_length = stream->body_size;
+  const sByte mark = stream->header[kHeaderMarkOffset];
+  if (mark == '@' || stream->body_size == 0) return true;
+
+  std::uint64_t capacity = static_cast<std::uint64_t>(stream->body_size) + kCompressionSlack;
+  if (mark == FIO_COMP_ZLIB) {
+    // Incompressible bodies over a few megabytes need more than the fixed
+    // slack; give zlib what it says it may need rather than fail the close.
+    const std::uint64_t bound = compressBound(stream->body_size);
+    if (bound > capacity) capacity = bound;
+  }
+  if (capacity > kMaxFileLength) return false;
+  auto* buffer = static_cast<sByte*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(capacity)));
+  if (buffer == nullptr) return false;
+
+  if (mark == FIO_COMP_ZLIB) {
+    uLongf produced = static_cast<uLongf>(capacity);
+    if (compress(buffer, &produced, stream->body, stream->body_size) != Z_OK) {
+      std::free(buffer);
+      return false;
+    }
+    put_le32(stream->header + kHeaderSizeOffset, stream->body_size);
+    *out_length = static_cast<sUInt>(produced);
+  } else {
+    sUInt produced = 0;
+    if (stream->body_size > kMaxFileLength - kHuffTableBytes ||
+        !huff_encode(stream->body, stream->body_size, buffer, static_cast<sUInt>(capacity), &produced)) {
+      std::free(buffer);
+      return false;
+    }
+    put_le32(stream->header + kHeaderSizeOffset, stream->body_size + kHuffTableBytes);
+    *out_length = produced;
+  }
+  *out = buffer;
+  return true;
+}
+
+bool write_all(std::FILE* f, const void* data, std::size_t count) {
+  return count == 0 || std::fwrite(data, 1, count, f) == count;
+}
+
+// Compresses and writes header and body; the stream itself is released by
+// the caller.
+bool finish_write_stream(sFioShareFile* stream) {
+  if (stream->file == nullptr) return false;
+  sByte* compressed = nullptr;
+  sUInt body_length = 0;
+  if (!compress_body(stream, &compressed, &body_length)) return false;
+  const sByte* body = compressed != nullptr ? compressed : stream->body;
+
+  bool ok = true;
+  if (stream->unicode) {
+    sByte wide[kUnicodeHeaderBytes];
+    wide[0] = kByteOrderMark[0];
+    wide[1] = kByteOrderMark[1];
+    for (sUInt i = 0; i < kContainerHeaderBytes; ++i) {
+      wide[2 + 2 * i] = stream->header[i];
+      wide[3 + 2 * i] = 0;
+    }
+    ok = write_all(stream->file, wide, sizeof wide);
+  } else {
+    ok = write_all(stream->file, stream->header, kContainerHeaderBytes);
+  }
+  ok = ok && write_all(stream->file, body, body_length);
+  std::free(compressed);
+  return ok;
+}
+
+}  // namespace
+
+sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode) {
+  sFioShareFile* stream = new_stream(f, rw);
+  if (stream == nullptr) return nullptr;
+  if (rw == FIO_READ) {
+    if (f == nullptr || !load_stream(stream, ByteSource(f))) {
+      free_stream(stream);
+      return nullptr;
+    }
+    return stream;
+  }
+  stream->unicode = open_unicode != 0 ? 1 : 0;
+  build_write_header(stream, comp);
+  return stream;
+}
+
+sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size) {
+  if (data == nullptr && size != 0) return nullptr;
+  sFioShareFile* stream = new_stream(nullptr, FIO_READ);
+  if (stream == nullptr) return nullptr;
+  if (!load_stream(stream, ByteSource(data, size))) {
+    free_stream(stream);
+    return nullptr;
+  }
+  return stream;
+}
+
+sFioShareFile* fioshare_file_open(const char16_t* fname, sUInt rw, sUInt comp, int open_unicode) {
+  char narrow[kFileNameBytes];
+  bool named = false;
+  if (fname != nullptr) {
+    named = file_name_to_8bit(fname, narrow);
+    if (!named) {
+      // A non-ASCII character has been refused with the message box already;
+      // a name too long for the conversion is treated as a file that cannot
+      // be opened.
+      for (sUInt i = 0; fname[i] != 0 && i + 1 < kFileNameBytes; ++i) {
+        if (fname[i] > 0x7F) return nullptr;
+      }
+    }
+  }
+
+  std::FILE* f = nullptr;
+  if (rw == FIO_READ) {
+    if (!VX_CHECK(kModuleAppUtil, 292, named && (f = std::fopen(narrow, "rb")) != nullptr,
+                  "(f = fopen (fname, \"rb\")) != 0")) {
+      return nullptr;
+    }
+  } else {
+    if (!VX_CHECK(kModuleAppUtil, 294, named && (f = std::fopen(narrow, "w+b")) != nullptr,
+                  "(f = fopen (fname, \"w+b\")) != 0")) {
+      return nullptr;
+    }
+  }
+
+  sFioShareFile* fp = nullptr;
+  if (!VX_CHECK(kModuleAppUtil, 307,
+                (fp = fioshare_file_create_ex(f, static_cast<sFioShareFileType>(rw), static_cast<sFioShareComp>(comp),
+                                              open_unicode != 0 ? 1 : 0)) != nullptr,
+                "(fp = fioshare_file_create_ex (f, (enum sFioShareFileType) rw, (enum sFioShareComp) comp, "
+                "open_unicode)) != 0")) {
+    std::fclose(f);
+    return nullptr;
+  }
+  return fp;
+}
+
+int fioshare_file_close(sFioShareFile* stream) {
+  if (stream == nullptr) return 0;
+  bool ok = true;
+  if (stream->rw != FIO_READ) ok = finish_write_stream(stream);
+  if (stream->file != nullptr && std::fclose(stream->file) != 0 && stream->rw != FIO_READ) ok = false;
+  free_stream(stream);
+  return ok ? 1 : 0;
+}
+
+std::FILE* fioshare_file_handle(sFioShareFile* stream) { return stream != nullptr ? stream->file : nullptr; }
+
+int file_exists(const char16_t* name) {
+  std::FILE* f = open_file_utf16(name, "rb");
+  if (f == nullptr) return 0;
+  std::fclose(f);
+  return 1;
+}
