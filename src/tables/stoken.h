@@ -13,9 +13,23 @@ struct sShapeTokenDef {
 };
 
 // Array of entries ended by an entry whose name is null; null when unloaded.
+// Lookups use an index built by the loader; a table set here by other means
+// is searched entry by entry.
 extern sShapeTokenDef* stoken_table;
 
+// Reads the core file and then, when named, the application file, in a
+// counting pass and a filling pass. Returns 1 on success; on failure nothing
+// stays loaded. The SIDN table must be loaded meanwhile.
 int tokutil_load_stoken_table(const char16_t* core_file, const char16_t* app_file);
+// Reads one token definition file and its includes for one pass: with
+// `entry` null (pass 0) it counts the definitions into *id_count; with
+// `entry` given (pass 1, id_count null) it fills entries from *entry on,
+// never at or beyond `entry_end`, and moves *entry past them. `kaldo_id` is
+// the running id, `prefix_str` a 256-unit buffer. Includes are opened
+// relative to the working directory, at most 8 levels deep (depth 0 is a
+// named file). Returns 1 on success, 0 after reporting the failure.
+int load_table_pass(const char16_t* fname, sShapeTokenDef** entry, sUInt* kaldo_id, char16_t* prefix_str,
+                    sUInt* id_count, sUInt depth, const sShapeTokenDef* entry_end = nullptr);
 void tokutil_free_stoken_table();
 const sShapeTokenDef* tokutil_find_stoken_by_name(const char16_t* name);
 const sShapeTokenDef* tokutil_find_stoken_by_id(sUInt id);

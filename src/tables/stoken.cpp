@@ -1,0 +1,330 @@
+#include "tables/stoken.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "common/file_names.h"
+#include "common/line_scan.h"
+#include "common/memory.h"
+#include "common/report.h"
+#include "common/strings.h"
+#include "tables/sidn.h"
+
+sShapeTokenDef* stoken_table = nullptr;
+
+namespace {
+
+// Report lines of the checks made here (module TokUtil).
+enum : sUInt {
+  kLineFileBudget = 231,
+  kLineOpen = 236,
+  kLineLineBudget = 244,
+  kLinePrefixParen = 256,
+  kLineRangeParen = 263,
+  kLineSidnValue = 267,
+  kLineIdWrap = 274,
+  kLineDefParen = 277,
+  kLineDefComma = 281,
+  kLineDefQuote = 285,
+  kLineTableRoom = 291,
+  kLineNameCopy = 294,
+  kLineInclude = 306,
+  kLineTableAlloc = 341,
+  kLinePass = 352,
+};
+
+// An include chain holds the named file and at most seven nested includes.
+constexpr sUInt kMaxIncludeDepth = 8;
+// The depth limit stops include cycles, but not a file that includes the
+// same file many times on every level: that multiplies the work per level.
+// These bounds per named file keep such a set of files from running for
+// ages; real definition sets stay far below them.
+constexpr sUInt kMaxFilesPerPass = 4096;
+constexpr sUInt kMaxLinesPerPass = 1u << 24;
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// What one named file's pass shares with all its includes.
+struct PassState {
+  sShapeTokenDef** entry;
+  const sShapeTokenDef* entry_end;
+  sUInt* kaldo_id;
+  char16_t* prefix_str;
+  sUInt* id_count;
+  sUInt files_read;
+  sUInt lines_read;
+};
+
+// The word after a keyword must be opened by "(".
+bool open_paren(char16_t** lstr, sUInt line) {
+  return VX_CHECK_FILE(kModuleTokUtil, line, line_strcmp(lstr, u"("), "line_strcmp (&lstr, _TT(\"(\"))");
+}
+
+int read_range_start(PassState& pass, char16_t** lstr, char16_t* temp_str) {
+  if (!open_paren(lstr, kLineRangeParen)) return 0;
+  line_get_word(lstr, u')', temp_str);
+  sUInt value = 0;
+  if (!VX_CHECK_FILE(kModuleTokUtil, kLineSidnValue, tokutil_get_sidn_value(temp_str, &value),
+                     "tokutil_get_sidn_value (temp_str, &value)")) {
+    return 0;
+  }
+  *pass.kaldo_id = (value & 0xFFFFu) << 16;
+  return 1;
+}
+
+int read_token_definition(PassState& pass, char16_t** lstr, char16_t* temp_str) {
+  ++*pass.kaldo_id;
+  if (!VX_CHECK_FILE(kModuleTokUtil, kLineIdWrap, *pass.kaldo_id != static_cast<sUInt>(-1),
+                     "*kaldo_id != (sUInt)-1") ||
+      !open_paren(lstr, kLineDefParen)) {
+    return 0;
+  }
+  // The identifier before the comma only names the token in C sources.
+  line_skip_word(lstr, u',');
+  if (!VX_CHECK_FILE(kModuleTokUtil, kLineDefComma, line_strcmp(lstr, u","), "line_strcmp (&lstr, _TT(\",\"))")) {
+    return 0;
+  }
+  char16_t* quote = *lstr;
+  while (*quote != 0 && *quote != u'"') ++quote;
+  if (!VX_CHECK_FILE(kModuleTokUtil, kLineDefQuote, *quote == u'"', "(lstr = wcschr (lstr, L'\"')) != 0")) {
+    return 0;
+  }
+  *lstr = quote + 1;
+  line_get_word(lstr, u'"', temp_str);
+
+  if (pass.id_count != nullptr) ++*pass.id_count;
+  if (pass.entry == nullptr) return 1;
+  // The counting pass sized the table; a file that changed since then must
+  // not make this pass write beyond it.
+  sShapeTokenDef* entry = *pass.entry;
+  if (!VX_CHECK_FILE(kModuleTokUtil, kLineTableRoom, entry < pass.entry_end, "*entry < entry_end")) return 0;
+  if (!VX_CHECK(kModuleTokUtil, kLineNameCopy, (entry->name = alloc_string(temp_str, 0u)) != nullptr,
+                "(entry->name = alloc_string (temp_str, 0u)) != 0")) {
+    return 0;
+  }
+  entry->id = *pass.kaldo_id;
+  ++*pass.entry;
+  return 1;
+}
+
+int read_file(PassState& pass, const char16_t* fname, sUInt depth);
+
+int read_include(PassState& pass, const char16_t* fname, char16_t** lstr, char16_t* temp_str, sUInt depth) {
+  line_strcmp(lstr, u"\"");
+  line_get_word(lstr, u'"', temp_str);
+  int ok = read_file(pass, temp_str, depth + 1u);
+  set_report_definition_file(fname);
+  return VX_CHECK(kModuleTokUtil, kLineInclude, ok,
+                  "load_table_pass (temp_str, entry, kaldo_id, prefix_str, id_count, depth + 1u)");
+}
+
+int read_line(PassState& pass, const char16_t* fname, char16_t* lstr, char16_t* temp_str, sUInt depth) {
+  // "#define SIDSTR_PREFIX" stands before the declaration in a header; when
+  // only part of that introduction matches, the rest of the line is read as
+  // whatever it names next.
+  if (line_strcmp(&lstr, u"SID_DECLARE_STR_PREFIX") ||
+      (line_strcmp(&lstr, u"#define") && line_strcmp(&lstr, u"SIDSTR_PREFIX") &&
+       line_strcmp(&lstr, u"SID_DECLARE_STR_PREFIX"))) {
+    if (!open_paren(&lstr, kLinePrefixParen)) return 0;
+    line_get_word(&lstr, u')', pass.prefix_str);
+    return 1;
+  }
+  if (line_strcmp(&lstr, u"SID_DEFINE_FIRST_ID")) return read_range_start(pass, &lstr, temp_str);
+  if (line_strcmp(&lstr, u"SIDDEF")) return read_token_definition(pass, &lstr, temp_str);
+  if (line_strcmp(&lstr, u"#include")) return read_include(pass, fname, &lstr, temp_str, depth);
+  return 1;
+}
+
+int read_file(PassState& pass, const char16_t* fname, sUInt depth) {
+  if (depth >= kMaxIncludeDepth) return 0;
+  set_report_definition_file(fname);
+  if (!VX_CHECK_FILE(kModuleTokUtil, kLineFileBudget, ++pass.files_read <= kMaxFilesPerPass,
+                     "++files_read <= kMaxFilesPerPass")) {
+    return 0;
+  }
+  FilePtr f(open_file_utf16(fname, "r"));
+  if (!VX_CHECK_FILE(kModuleTokUtil, kLineOpen, f != nullptr, "(f = fopen (fname, \"r\")) != 0")) return 0;
+
+  char16_t line[kLineCapacity];
+  char16_t* lstr = line;
+  char16_t temp_str[kLineCapacity];
+  while (line_read(f.get(), line, &lstr)) {
+    if (!VX_CHECK_FILE(kModuleTokUtil, kLineLineBudget, ++pass.lines_read <= kMaxLinesPerPass,
+                       "++lines_read <= kMaxLinesPerPass") ||
+        !read_line(pass, fname, lstr, temp_str, depth)) {
+      return 0;
+    }
+  }
+  return 1;
+}
+
+// Hash index over the loaded table. Each slot holds an entry's position + 1
+// (0: empty slot). Only the first entry of each distinct name and id is
+// entered, so a hit is the same entry the walk from the front would find.
+struct TokenIndex {
+  const sShapeTokenDef* table = nullptr;  // the table this index belongs to
+  sUInt* by_name = nullptr;
+  sUInt* by_id = nullptr;
+  std::size_t mask = 0;
+};
+
+TokenIndex token_index;
+
+inline sUInt mix(sUInt h) {
+  h ^= h >> 16;
+  h *= 0x85EBCA6Bu;
+  h ^= h >> 13;
+  h *= 0xC2B2AE35u;
+  h ^= h >> 16;
+  return h;
+}
+
+// Consistent with the lookup's comparison: letters A-Z fold, nothing else.
+inline sUInt hash_name(const char16_t* name) {
+  sUInt h = 2166136261u;
+  for (; *name != 0; ++name) h = (h ^ wc_fold(*name)) * 16777619u;
+  return mix(h);
+}
+
+void drop_index() {
+  std::free(token_index.by_name);
+  std::free(token_index.by_id);
+  token_index = TokenIndex{};
+}
+
+// Without an index (memory ran short) the lookups walk the table; the
+// results are the same.
+void build_index(const sShapeTokenDef* table) {
+  drop_index();
+  std::size_t count = 0;
+  while (table[count].name != nullptr) ++count;
+  std::size_t slots = 16;
+  while (slots < 2 * count) slots *= 2;
+  if (slots * sizeof(sUInt) > 0xFFFFFFFFu) return;
+  const auto bytes = static_cast<sUInt>(slots * sizeof(sUInt));
+  auto* by_name = static_cast<sUInt*>(vexlor_mem_alloc_fixed(bytes));
+  auto* by_id = static_cast<sUInt*>(vexlor_mem_alloc_fixed(bytes));
+  if (by_name == nullptr || by_id == nullptr) {
+    std::free(by_name);
+    std::free(by_id);
+    return;
+  }
+  std::memset(by_name, 0, bytes);
+  std::memset(by_id, 0, bytes);
+  const std::size_t mask = slots - 1;
+  for (std::size_t i = 0; i < count; ++i) {
+    const sShapeTokenDef& def = table[i];
+    for (std::size_t s = hash_name(def.name) & mask;; s = (s + 1) & mask) {
+      if (by_name[s] == 0) {
+        by_name[s] = static_cast<sUInt>(i + 1);
+        break;
+      }
+      if (wstr_equal_nocase(table[by_name[s] - 1].name, def.name)) break;
+    }
+    for (std::size_t s = mix(def.id) & mask;; s = (s + 1) & mask) {
+      if (by_id[s] == 0) {
+        by_id[s] = static_cast<sUInt>(i + 1);
+        break;
+      }
+      if (table[by_id[s] - 1].id == def.id) break;
+    }
+  }
+  token_index = TokenIndex{table, by_name, by_id, mask};
+}
+
+bool index_usable() { return stoken_table != nullptr && token_index.table == stoken_table; }
+
+}  // namespace
+
+int load_table_pass(const char16_t* fname, sShapeTokenDef** entry, sUInt* kaldo_id, char16_t* prefix_str,
+                    sUInt* id_count, sUInt depth, const sShapeTokenDef* entry_end) {
+  PassState pass{entry, entry_end, kaldo_id, prefix_str, id_count, 0, 0};
+  return read_file(pass, fname, depth);
+}
+
+int tokutil_load_stoken_table(const char16_t* core_file, const char16_t* app_file) {
+  if (stoken_table != nullptr || core_file == nullptr || core_file[0] == 0) return 0;
+  const char16_t* files[2] = {core_file, (app_file != nullptr && app_file[0] != 0) ? app_file : nullptr};
+
+  char16_t prefix_str[kLineCapacity] = {};
+  sUInt id_count = 0;
+  sShapeTokenDef* table = nullptr;
+  const sShapeTokenDef* table_end = nullptr;
+  for (sUInt load_pass = 0; load_pass < 2; ++load_pass) {
+    // Both passes start from the same running id, so a definition before
+    // any range start gets the same id in each.
+    sUInt kaldo_id = 0;
+    if (load_pass == 1) {
+      const std::size_t bytes = (std::size_t{id_count} + 1u) * sizeof(sShapeTokenDef);
+      if (!VX_CHECK(kModuleTokUtil, kLineTableAlloc,
+                    bytes <= 0xFFFFFFFFu && (stoken_table = static_cast<sShapeTokenDef*>(
+                                                 vexlor_mem_alloc_fixed(static_cast<sUInt>(bytes)))) != nullptr,
+                    "(stoken_table = (sShapeTokenDef *) vexlor_mem_alloc_fixed((id_count + 1u) * "
+                    "sizeof (sShapeTokenDef))) != 0")) {
+        return 0;
+      }
+      std::memset(stoken_table, 0, bytes);
+      table = stoken_table;
+      table_end = stoken_table + id_count;
+    }
+    for (const char16_t* fname : files) {
+      if (fname == nullptr) continue;
+      int ok = load_table_pass(fname, load_pass == 0u ? nullptr : &table, &kaldo_id, prefix_str,
+                               load_pass == 0u ? &id_count : nullptr, 0u, table_end);
+      set_report_definition_file(nullptr);
+      if (!VX_CHECK(kModuleTokUtil, kLinePass, ok,
+                    "load_table_pass (fname, (load_pass == 0u ? NULL : &table), &kaldo_id, prefix_str, "
+                    "(load_pass == 0u ? &id_count : NULL), 0u)")) {
+        tokutil_free_stoken_table();
+        return 0;
+      }
+    }
+  }
+  build_index(stoken_table);
+  return 1;
+}
+
+void tokutil_free_stoken_table() {
+  if (stoken_table == nullptr) return;
+  drop_index();
+  for (sShapeTokenDef* def = stoken_table; def->name != nullptr; ++def) free_string(def->name);
+  std::free(stoken_table);
+  stoken_table = nullptr;
+}
+
+const sShapeTokenDef* tokutil_find_stoken_by_name(const char16_t* name) {
+  if (stoken_table == nullptr || name == nullptr) return nullptr;
+  if (index_usable()) {
+    const sUInt* slots = token_index.by_name;
+    for (std::size_t s = hash_name(name) & token_index.mask; slots[s] != 0; s = (s + 1) & token_index.mask) {
+      const sShapeTokenDef* def = stoken_table + (slots[s] - 1);
+      if (wstr_equal_nocase(def->name, name)) return def;
+    }
+    return nullptr;
+  }
+  for (const sShapeTokenDef* def = stoken_table; def->name != nullptr; ++def) {
+    if (wstr_equal_nocase(def->name, name)) return def;
+  }
+  return nullptr;
+}
+
+const sShapeTokenDef* tokutil_find_stoken_by_id(sUInt id) {
+  if (stoken_table == nullptr) return nullptr;
+  if (index_usable()) {
+    const sUInt* slots = token_index.by_id;
+    for (std::size_t s = mix(id) & token_index.mask; slots[s] != 0; s = (s + 1) & token_index.mask) {
+      const sShapeTokenDef* def = stoken_table + (slots[s] - 1);
+      if (def->id == id) return def;
+    }
+    return nullptr;
+  }
+  for (const sShapeTokenDef* def = stoken_table; def->name != nullptr; ++def) {
+    if (def->id == id) return def;
+  }
+  return nullptr;
+}

@@ -1,0 +1,364 @@
+#include "tables/stoken.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/memory.h"
+#include "common/strings.h"
+#include "support/test_support.h"
+#include "tables/sidn.h"
+
+namespace {
+
+using vxtest::u16;
+
+constexpr const char* kSidn =
+    "enum {\n"
+    "  SIDN_CORE = 0x0002,\n"
+    "  SIDN_APP = 0x0003,\n"
+    "  SIDN_INC = 0x0007,\n"
+    "  SIDN_WIDE = 0x12345,\n"
+    "  SIDN_TOP = 0xFFFF,\n"
+    "};\n";
+
+class StokenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_.chdir();
+    write("sidn.txt", kSidn);
+    ASSERT_EQ(tokutil_load_sidn_table(u"sidn.txt"), 1);
+  }
+  void TearDown() override {
+    vexlor_mem_fail_after(-1);
+    tokutil_free_stoken_table();
+    tokutil_free_sidn_table();
+  }
+  void write(const std::string& name, const std::string& content) { vxtest::write_file(dir_.path() / name, content); }
+
+  // The loaded table as (name, id) pairs, up to the ending entry.
+  static std::vector<std::pair<std::string, sUInt>> entries() {
+    std::vector<std::pair<std::string, sUInt>> out;
+    for (const sShapeTokenDef* def = stoken_table; def != nullptr && def->name != nullptr; ++def) {
+      out.emplace_back(vxtest::narrow(def->name), def->id);
+    }
+    return out;
+  }
+
+  vxtest::TempDir dir_;
+};
+
+using Entries = std::vector<std::pair<std::string, sUInt>>;
+
+TEST_F(StokenTest, RangeStartSetsUpperHalfAndDefinitionsCountFromOne) {
+  write("core.h",
+        "#define SIDSTR_PREFIX SID_DECLARE_STR_PREFIX(CORE_)\n"
+        "SID_DEFINE_FIRST_ID(SIDN_CORE)\n"
+        "SIDDEF(SID_SHAPE, \"Shape\")\n"
+        "  SIDDEF ( SID_POINT ,\"Point\" )\n"
+        "SIDDEF(SID_LINE, \"Line\") // trailing comment\n");
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  EXPECT_EQ(entries(), (Entries{{"Shape", 0x20001}, {"Point", 0x20002}, {"Line", 0x20003}}));
+  EXPECT_EQ(stoken_table[3].name, nullptr);
+}
+
+TEST_F(StokenTest, ApplicationFileContinuesOrStartsItsOwnRange) {
+  write("core.h", "SID_DEFINE_FIRST_ID(SIDN_CORE)\nSIDDEF(A, \"A\")\nSIDDEF(B, \"B\")\n");
+  write("app_own.h", "SID_DEFINE_FIRST_ID(SIDN_APP)\nSIDDEF(C, \"C\")\n");
+  write("app_cont.h", "SIDDEF(C, \"C\")\n");
+
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", u"app_own.h"), 1);
+  EXPECT_EQ(entries(), (Entries{{"A", 0x20001}, {"B", 0x20002}, {"C", 0x30001}}));
+  tokutil_free_stoken_table();
+
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", u"app_cont.h"), 1);
+  EXPECT_EQ(entries(), (Entries{{"A", 0x20001}, {"B", 0x20002}, {"C", 0x20003}}));
+  tokutil_free_stoken_table();
+
+  // An empty application name reads the core file only.
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", u""), 1);
+  EXPECT_EQ(entries(), (Entries{{"A", 0x20001}, {"B", 0x20002}}));
+}
+
+TEST_F(StokenTest, IncludedTokensStandAtTheIncludeAndShareTheRunningId) {
+  write("core.h",
+        "SID_DEFINE_FIRST_ID(SIDN_CORE)\n"
+        "SIDDEF(A, \"A\")\n"
+        "#include \"plain.h\"\n"
+        "SIDDEF(C, \"C\")\n"
+        "#include ranged.h\n"
+        "SIDDEF(E, \"E\")\n");
+  write("plain.h", "SIDDEF(B, \"B\")\n");
+  write("ranged.h", "SID_DEFINE_FIRST_ID(SIDN_INC)\nSIDDEF(D, \"D\")\n");
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  EXPECT_EQ(entries(),
+            (Entries{{"A", 0x20001}, {"B", 0x20002}, {"C", 0x20003}, {"D", 0x70001}, {"E", 0x70002}}));
+}
+
+TEST_F(StokenTest, DefinitionsBeforeAnyRangeCountFromZero) {
+  write("core.h", "SIDDEF(A, \"A\")\nSIDDEF(B, \"B\")\n");
+  write("app.h", "SIDDEF(C, \"C\")\n");
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", u"app.h"), 1);
+  EXPECT_EQ(entries(), (Entries{{"A", 1}, {"B", 2}, {"C", 3}}));
+}
+
+TEST_F(StokenTest, WideSidnValueKeepsOnlyItsLow16Bits) {
+  write("core.h", "SID_DEFINE_FIRST_ID(SIDN_WIDE)\nSIDDEF(A, \"A\")\n");
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  EXPECT_EQ(entries(), (Entries{{"A", 0x23450001}}));
+}
+
+TEST_F(StokenTest, LineFormsAndWhatTheyTake) {
+  write("core.h",
+        "/* SIDDEF(IN_BLOCK, \"InBlock\") */\n"
+        "// SIDDEF(HIDDEN, \"Hidden\")\n"
+        "#define SID_COUNT 3\n"
+        "#define SIDSTR_PREFIX SIDDEF(X, \"AfterDefine\")\n"
+        "SIDDEF(TWO, \"two words\")\n"
+        "SIDDEF(EMPTY, \"\")\n"
+        "SIDDEF(SPACED, \"   Spaced\")\n"
+        "#define SIDSTR_PREFIXSID_DECLARE_STR_PREFIX(Q_)\n"
+        "SIDDEF(HIGH, \"N\xE9\")\n"
+        "sidDEF(LOWER, \"Lower\")\n"
+        "SID_DECLARE_STR_PREFIX(P_)\n" +
+            std::string(250, ' ') + "SIDDEF(CUT, \"Cut\")\n");
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  // The block comment line does not begin with a keyword; a line cut at
+  // 255 bytes leaves "SIDDE" on the first piece and the rest on the next.
+  EXPECT_EQ(entries(), (Entries{{"AfterDefine", 1},
+                                {"two", 2},
+                                {"", 3},
+                                {"Spaced", 4},
+                                {"N\xE9", 5}}));
+  EXPECT_EQ(stoken_table[4].name[1], char16_t{0xFFE9});
+}
+
+TEST_F(StokenTest, FailingLinesFailTheLoad) {
+  const struct {
+    const char* what;
+    std::string content;
+  } cases[] = {
+      {"undefined SIDN name", "SID_DEFINE_FIRST_ID(SIDN_NONE)\n"},
+      {"SIDN lookup is exact", "SID_DEFINE_FIRST_ID(sidn_core)\n"},
+      {"range start without (", "SID_DEFINE_FIRST_ID SIDN_CORE\n"},
+      {"prefix without (", "SID_DECLARE_STR_PREFIX P_\n"},
+      {"definition without (", "SIDDEF A, \"A\"\n"},
+      {"definition without comma", "SIDDEF(A \"A\")\n"},
+      {"definition without quote", "SIDDEF(A, A)\n"},
+      {"include of a missing file", "#include \"missing.h\"\n"},
+      {"include in angle brackets", "#include <core2.h>\n"},
+  };
+  write("core2.h", "");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    write("core.h", "SIDDEF(OK, \"Ok\")\n" + c.content);
+    EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
+    EXPECT_EQ(stoken_table, nullptr);
+  }
+  EXPECT_EQ(tokutil_load_stoken_table(u"missing.h", nullptr), 0);
+  write("core.h", "SIDDEF(OK, \"Ok\")\n");
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", u"missing.h"), 0);
+  EXPECT_EQ(stoken_table, nullptr);
+  EXPECT_EQ(tokutil_load_stoken_table(u"", nullptr), 0);
+  EXPECT_EQ(tokutil_load_stoken_table(nullptr, u"core.h"), 0);
+}
+
+TEST_F(StokenTest, RunningIdMustNotReachAllOnes) {
+  std::string body = "SID_DEFINE_FIRST_ID(SIDN_TOP)\n";
+  for (int i = 0; i < 0xFFFE; ++i) body += "SIDDEF(T, \"T\")\n";
+  write("core.h", body);
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  EXPECT_EQ(stoken_table[0xFFFD].id, 0xFFFFFFFEu);
+  tokutil_free_stoken_table();
+
+  write("core.h", body + "SIDDEF(T, \"T\")\n");
+  vxtest::DebugCapture debug;
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
+  ASSERT_FALSE(debug.lines().empty());
+  EXPECT_EQ(debug.lines()[0], ":\"core.h\" : \nFAILED: *kaldo_id != (sUInt)-1 [File: TokUtil Line: 274]");
+}
+
+// Writes f0.h ... f<n-1>.h, each including the next; the last defines a token.
+void write_chain(const std::filesystem::path& dir, int n) {
+  for (int i = 0; i < n; ++i) {
+    std::string text = "SIDDEF(X, \"F";
+    text += std::to_string(i);
+    text += "\")\n";
+    if (i + 1 < n) {
+      text += "#include \"f";
+      text += std::to_string(i + 1);
+      text += ".h\"\n";
+    } else {
+      text += "SIDDEF(L, \"Leaf\")\n";
+    }
+    std::string name = "f";
+    name += std::to_string(i);
+    name += ".h";
+    vxtest::write_file(dir / name, text);
+  }
+}
+
+constexpr const char* kOuterReport =
+    "\nFAILED: load_table_pass (fname, (load_pass == 0u ? NULL : &table), &kaldo_id, prefix_str, "
+    "(load_pass == 0u ? &id_count : NULL), 0u) [File: TokUtil Line: 352]";
+constexpr const char* kIncludeReport =
+    "\nFAILED: load_table_pass (temp_str, entry, kaldo_id, prefix_str, id_count, depth + 1u) "
+    "[File: TokUtil Line: 306]";
+
+TEST_F(StokenTest, IncludeChainsReachEightFilesAndNoMore) {
+  write_chain(dir_.path(), 8);
+  ASSERT_EQ(tokutil_load_stoken_table(u"f0.h", nullptr), 1);
+  EXPECT_EQ(entries().size(), 9u);
+  EXPECT_EQ(entries().back(), (std::pair<std::string, sUInt>{"Leaf", 9}));
+  tokutil_free_stoken_table();
+
+  write_chain(dir_.path(), 9);
+  vxtest::DebugCapture debug;
+  EXPECT_EQ(tokutil_load_stoken_table(u"f0.h", nullptr), 0);
+  EXPECT_EQ(stoken_table, nullptr);
+  // The ninth level fails silently; each of the eight levels above reports
+  // its include, then the load reports the named file.
+  std::vector<std::string> expected(8, kIncludeReport);
+  expected.push_back(kOuterReport);
+  EXPECT_EQ(debug.lines(), expected);
+}
+
+TEST_F(StokenTest, IncludeCyclesEndAtTheDepthLimit) {
+  write("a.h", "SIDDEF(A, \"A\")\n#include \"b.h\"\n");
+  write("b.h", "#include \"a.h\"\n");
+  EXPECT_EQ(tokutil_load_stoken_table(u"a.h", nullptr), 0);
+  write("self.h", "#include \"self.h\"\n#include \"self.h\"\n");
+  EXPECT_EQ(tokutil_load_stoken_table(u"self.h", nullptr), 0);
+  EXPECT_EQ(stoken_table, nullptr);
+}
+
+TEST_F(StokenTest, FailureInsideAnIncludeReportsCauseThenEachLevel) {
+  write("core.h", "SIDDEF(A, \"A\")\n#include \"mid.h\"\n");
+  write("mid.h", "#include \"leaf.h\"\n");
+  write("leaf.h", "SID_DEFINE_FIRST_ID(SIDN_NONE)\n");
+  vxtest::DebugCapture debug;
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
+  EXPECT_EQ(debug.lines(),
+            (std::vector<std::string>{
+                ":\"leaf.h\" : \nFAILED: tokutil_get_sidn_value (temp_str, &value) [File: TokUtil Line: 267]",
+                kIncludeReport, kIncludeReport, kOuterReport}));
+
+  debug.clear();
+  write("core.h", "SIDDEF(A, \"A\")\n#include \"gone.h\"\n");
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
+  EXPECT_EQ(debug.lines(), (std::vector<std::string>{
+                               ":\"gone.h\" : \nFAILED: (f = fopen (fname, \"r\")) != 0 [File: TokUtil Line: 236]",
+                               kIncludeReport, kOuterReport}));
+
+  debug.clear();
+  write("core.h", "SIDDEF(A, \"A\")\nSIDDEF(B \"B\")\n");
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
+  EXPECT_EQ(debug.lines(), (std::vector<std::string>{
+                               ":\"core.h\" : \nFAILED: line_strcmp (&lstr, _TT(\",\")) [File: TokUtil Line: 281]",
+                               kOuterReport}));
+}
+
+TEST_F(StokenTest, NameLookupIgnoresCaseOfAToZAndTakesTheFirst) {
+  write("core.h",
+        "SID_DEFINE_FIRST_ID(SIDN_CORE)\n"
+        "SIDDEF(A, \"Shape\")\nSIDDEF(B, \"Point\")\nSIDDEF(C, \"SHAPE\")\nSIDDEF(D, \"N\xE9\")\n");
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  for (const char16_t* name : {u"Shape", u"SHAPE", u"shape", u"sHaPe"}) {
+    const sShapeTokenDef* def = tokutil_find_stoken_by_name(name);
+    ASSERT_NE(def, nullptr);
+    EXPECT_EQ(def, &stoken_table[0]);
+  }
+  EXPECT_EQ(tokutil_find_stoken_by_name(u"point"), &stoken_table[1]);
+  EXPECT_EQ(tokutil_find_stoken_by_name(u"N\xFFE9"), &stoken_table[3]);
+  // Only A-Z fold: the widened byte 0xC9 is not a capital of 0xE9.
+  EXPECT_EQ(tokutil_find_stoken_by_name(u"N\xFFC9"), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(u"Shap"), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(u"Shapes"), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(u""), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(nullptr), nullptr);
+}
+
+TEST_F(StokenTest, IdLookupTakesTheFirstEntryWithTheId) {
+  write("core.h",
+        "SID_DEFINE_FIRST_ID(SIDN_CORE)\nSIDDEF(A, \"A\")\nSIDDEF(B, \"B\")\n"
+        "SID_DEFINE_FIRST_ID(SIDN_CORE)\nSIDDEF(A2, \"A2\")\n");
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  EXPECT_EQ(tokutil_find_stoken_by_id(0x20001), &stoken_table[0]);
+  EXPECT_EQ(tokutil_find_stoken_by_id(0x20002), &stoken_table[1]);
+  EXPECT_EQ(tokutil_find_stoken_by_id(0x20003), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_id(0), nullptr);
+}
+
+TEST_F(StokenTest, EmptyTableHasOnlyTheEndingEntry) {
+  write("core.h", "#pragma once\n\nSID_DEFINE_FIRST_ID(SIDN_CORE)\n");
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  ASSERT_NE(stoken_table, nullptr);
+  EXPECT_EQ(stoken_table[0].name, nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(u""), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_id(0), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_id(0x20000), nullptr);
+}
+
+TEST_F(StokenTest, SecondLoadFailsAndLookupsNeedATable) {
+  EXPECT_EQ(tokutil_find_stoken_by_name(u"A"), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_id(1), nullptr);
+  write("core.h", "SIDDEF(A, \"A\")\n");
+  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  const sShapeTokenDef* first = stoken_table;
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
+  EXPECT_EQ(stoken_table, first);
+  tokutil_free_stoken_table();
+  tokutil_free_stoken_table();
+  EXPECT_EQ(tokutil_find_stoken_by_name(u"A"), nullptr);
+}
+
+TEST_F(StokenTest, TableSetWithoutTheLoaderIsSearchedInOrder) {
+  char16_t a[] = u"Alpha";
+  char16_t b[] = u"ALPHA";
+  sShapeTokenDef table[] = {{a, 5}, {b, 5}, {nullptr, 0}};
+  stoken_table = table;
+  EXPECT_EQ(tokutil_find_stoken_by_name(u"alpha"), &table[0]);
+  EXPECT_EQ(tokutil_find_stoken_by_id(5), &table[0]);
+  stoken_table = nullptr;
+}
+
+TEST_F(StokenTest, FillingPassStopsAtTheEndOfTheTable) {
+  write("core.h", "SIDDEF(A, \"A\")\nSIDDEF(B, \"B\")\n");
+  sShapeTokenDef table[2] = {};
+  sShapeTokenDef* cursor = table;
+  sUInt kaldo_id = 0;
+  char16_t prefix[256] = {};
+  EXPECT_EQ(load_table_pass(u"core.h", &cursor, &kaldo_id, prefix, nullptr, 0, table + 1), 0);
+  EXPECT_EQ(cursor, table + 1);
+  ASSERT_NE(table[0].name, nullptr);
+  EXPECT_EQ(std::u16string(table[0].name), u"A");
+  EXPECT_EQ(table[1].name, nullptr);
+  free_string(table[0].name);
+}
+
+TEST_F(StokenTest, EveryAllocationFailureReleasesTheTable) {
+  write("core.h", "SID_DEFINE_FIRST_ID(SIDN_CORE)\nSIDDEF(A, \"A\")\n#include \"inc.h\"\nSIDDEF(C, \"C\")\n");
+  write("inc.h", "SIDDEF(B, \"B\")\n");
+  int failures = 0;
+  for (int k = 0; k < 16; ++k) {
+    vexlor_mem_fail_after(k);
+    const int ok = tokutil_load_stoken_table(u"core.h", nullptr);
+    vexlor_mem_fail_after(-1);
+    if (!ok) {
+      ++failures;
+      EXPECT_EQ(stoken_table, nullptr) << k;
+      continue;
+    }
+    // Whether or not the index could be built, the lookups agree.
+    EXPECT_EQ(entries(), (Entries{{"A", 0x20001}, {"B", 0x20002}, {"C", 0x20003}})) << k;
+    EXPECT_EQ(tokutil_find_stoken_by_name(u"b"), &stoken_table[1]) << k;
+    EXPECT_EQ(tokutil_find_stoken_by_id(0x20003), &stoken_table[2]) << k;
+    tokutil_free_stoken_table();
+  }
+  // The table array and the three names.
+  EXPECT_EQ(failures, 4);
+}
+
+}  // namespace
