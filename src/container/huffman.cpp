@@ -269,6 +269,25 @@ sUInt huff_decode(const sByte* table, const sByte* coded, sUInt coded_length, sB
   sUInt next_word = 0;
   bool tail_loaded = tail_bytes == 0;
   sUInt produced = 0;
+  // While whole words remain and the output has room, a refilled window
+  // holds at least 32 bits: enough for two codes without further checks.
+  while (next_word < whole_words && expected_length - produced >= 2) {
+    if (valid < 32) {
+      window |= static_cast<std::uint64_t>(get_le32(coded + 4 * next_word)) << valid;
+      valid += 32;
+      ++next_word;
+    }
+    std::uint16_t entry = lookup[window & (kCodeSpace - 1)];
+    if (entry == kEndMarker) return produced;
+    output[produced++] = static_cast<sByte>(entry);
+    window >>= entry >> 8;
+    valid -= entry >> 8;
+    entry = lookup[window & (kCodeSpace - 1)];
+    if (entry == kEndMarker) return produced;
+    output[produced++] = static_cast<sByte>(entry);
+    window >>= entry >> 8;
+    valid -= entry >> 8;
+  }
   for (;;) {
     if (valid < 32) {
       if (next_word < whole_words) {
