@@ -263,6 +263,13 @@ bool finish_write_stream(sFioShareFile* stream) {
   sUInt body_length = 0;
   if (!compress_body(stream, &compressed, &body_length)) return false;
   const sByte* body = compressed != nullptr ? compressed : stream->body;
+  // A file that could not be opened again (its length would not fit the
+  // 32-bit sizes) is not written at all.
+  const std::uint64_t header_length = stream->unicode ? kUnicodeHeaderBytes : kContainerHeaderBytes;
+  if (header_length + body_length > kMaxFileLength) {
+    std::free(compressed);
+    return false;
+  }
 
   bool ok = true;
   if (stream->unicode) {
