@@ -37,12 +37,13 @@ enum : sUInt {
 
 // An include chain holds the named file and at most seven nested includes.
 constexpr sUInt kMaxIncludeDepth = 8;
-// The depth limit stops include cycles, but not a file that includes the
-// same file many times on every level: that multiplies the work per level.
-// These bounds per named file keep such a set of files from running for
-// ages; real definition sets stay far below them.
+// The depth limit stops include cycles, but not files that include the
+// same file many times on every level: the work multiplies per level, so a
+// few small files could keep the loader busy for ages. These bounds on the
+// files opened and the lines read for one named file end such a load; real
+// definition sets stay far below them.
 constexpr sUInt kMaxFilesPerPass = 4096;
-constexpr sUInt kMaxLinesPerPass = 1u << 24;
+constexpr sUInt kMaxLinesPerPass = 1u << 22;
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }

@@ -27,7 +27,9 @@ int tokutil_load_stoken_table(const char16_t* core_file, const char16_t* app_fil
 // never at or beyond `entry_end`, and moves *entry past them. `kaldo_id` is
 // the running id, `prefix_str` a 256-unit buffer. Includes are opened
 // relative to the working directory, at most 8 levels deep (depth 0 is a
-// named file). Returns 1 on success, 0 after reporting the failure.
+// named file); a named file with its includes may open at most 4096 files
+// and read at most 4,194,304 lines. Returns 1 on success, 0 on failure,
+// reported except for the depth limit, which the including level reports.
 int load_table_pass(const char16_t* fname, sShapeTokenDef** entry, sUInt* kaldo_id, char16_t* prefix_str,
                     sUInt* id_count, sUInt depth, const sShapeTokenDef* entry_end = nullptr);
 void tokutil_free_stoken_table();

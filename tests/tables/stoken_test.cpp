@@ -234,6 +234,33 @@ TEST_F(StokenTest, IncludeCyclesEndAtTheDepthLimit) {
   EXPECT_EQ(stoken_table, nullptr);
 }
 
+std::string repeated(const std::string& line, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += line;
+  return out;
+}
+
+TEST_F(StokenTest, IncludeFanOutIsBounded) {
+  write("empty.h", "");
+  write("core.h", repeated("#include \"empty.h\"\n", 4095));
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  tokutil_free_stoken_table();
+
+  write("core.h", repeated("#include \"empty.h\"\n", 4096));
+  vxtest::DebugCapture debug;
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
+  ASSERT_FALSE(debug.lines().empty());
+  EXPECT_EQ(debug.lines()[0], ":\"empty.h\" : \nFAILED: ++files_read <= kMaxFilesPerPass [File: TokUtil Line: 231]");
+
+  write("blank.h", std::string(4096, '\n'));
+  write("core.h", repeated("#include \"blank.h\"\n", 1024));
+  debug.clear();
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
+  ASSERT_FALSE(debug.lines().empty());
+  EXPECT_EQ(debug.lines()[0], ":\"blank.h\" : \nFAILED: ++lines_read <= kMaxLinesPerPass [File: TokUtil Line: 244]");
+  EXPECT_EQ(stoken_table, nullptr);
+}
+
 TEST_F(StokenTest, FailureInsideAnIncludeReportsCauseThenEachLevel) {
   write("core.h", "SIDDEF(A, \"A\")\n#include \"mid.h\"\n");
   write("mid.h", "#include \"leaf.h\"\n");
