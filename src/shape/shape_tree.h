@@ -8,10 +8,9 @@
 
 #include <cstdarg>
 
+#include "bnf/bnf_model.h"
 #include "common/types.h"
 
-struct sBNFSubtoken;
-struct sBNFTable;
 struct sFioShareFile;
 
 enum sShapeNodeType : sUInt {
@@ -40,14 +39,35 @@ inline constexpr sUInt kBodyHeaderBytes = 16;
 struct sShapeFile {
   sShapeItemNode* first;
   sByte header[kBodyHeaderBytes];
+  // The entry by which the grammar's root rule was matched; nodes matched by
+  // the root itself refer to it, so it lives as long as the tree.
+  sBNFSubtoken root_entry;
 };
 
 // Creates a cleared node. With a cursor it is linked after the cursor's node
 // (as first child of a childless parent, else as its next sibling) and the
 // cursor moves to it; a cursor designating nothing creates nothing.
 sShapeItemNode* shape_node_create(sShapeItemNode** cursor);
+// As shape_node_create, with a copy of `length` units of `text` (plus a
+// terminator) as the node's text, held in the node's own block: one
+// allocation per node. The text is freed with the node.
+sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* text, sUInt length);
 void shape_tree_free(sShapeItemNode* node);
 void shape_tree_prune(sShapeItemNode* node, int whole);
+// Undoing a failed attempt. A reader marks the node its cursor designates
+// before the attempt; shape_tree_undo then removes everything the attempt
+// linked and sets the cursor back. Unlike a plain prune it also removes the
+// children linked under a parent that was childless when it was marked, so
+// the next alternative is linked as that parent's first child again.
+struct sShapeMark {
+  sShapeItemNode* node;
+  bool childless_parent;
+};
+inline sShapeMark shape_tree_mark(sShapeItemNode* node) {
+  return {node, node != nullptr && node->type == SHN_PARENT && node->child == nullptr};
+}
+void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark);
+
 // Gives every value node both its text and its number. Fails (0) when a
 // token value names no token definition.
 int shape_tree_normalise(sShapeItemNode* node);
@@ -58,5 +78,6 @@ int peek_token_file(const char16_t* path, sByte* header);
 sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_mark);
 void free_shape_file(sShapeFile* file);
 
-// The trace hook of the readers and writers: discards its input.
-void debug_trace(int level, const char16_t* format, ...);
+// The trace hook of the readers and writers: discards its input. Defined
+// here so that the calls on hot paths cost nothing.
+inline void debug_trace(int /*level*/, const char16_t* /*format*/, ...) {}

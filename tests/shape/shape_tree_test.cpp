@@ -1,0 +1,214 @@
+#include "shape/shape_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/memory.h"
+#include "common/strings.h"
+
+namespace {
+
+std::u16string text_of(const sShapeItemNode* node) {
+  return node != nullptr && node->text != nullptr ? std::u16string(node->text) : std::u16string();
+}
+
+sShapeItemNode* make_parent(sShapeItemNode** cursor) {
+  sShapeItemNode* node = shape_node_create(cursor);
+  node->type = SHN_PARENT;
+  return node;
+}
+
+sShapeItemNode* make_value(sShapeItemNode** cursor, sUInt type, const char16_t* text, sUInt value = 0) {
+  sShapeItemNode* node = text != nullptr ? shape_node_create_text(cursor, text, wstr_len(text))
+                                         : shape_node_create(cursor);
+  node->type = type;
+  node->value = value;
+  return node;
+}
+
+TEST(ShapeTreeTest, CreatedNodeLinksAsFirstChildOfChildlessParentOnly) {
+  sShapeItemNode* root = shape_node_create(nullptr);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->type, SHN_LITERAL);
+  EXPECT_EQ(root->next, nullptr);
+  EXPECT_EQ(root->text, nullptr);
+  root->type = SHN_PARENT;
+
+  sShapeItemNode* cursor = root;
+  sShapeItemNode* a = shape_node_create(&cursor);
+  EXPECT_EQ(root->child, a);
+  EXPECT_EQ(cursor, a);
+  sShapeItemNode* b = shape_node_create(&cursor);
+  EXPECT_EQ(a->next, b);
+
+  // A parent that already has children gets a sibling.
+  sShapeItemNode* at_root = root;
+  sShapeItemNode* c = shape_node_create(&at_root);
+  EXPECT_EQ(root->next, c);
+  EXPECT_EQ(root->child, a);
+
+  sShapeItemNode* none = nullptr;
+  EXPECT_EQ(shape_node_create(&none), nullptr);
+  shape_tree_free(root);
+}
+
+TEST(ShapeTreeTest, NodeTextIsCopiedWithItsLength) {
+  const char16_t source[] = u"abcdef";
+  sShapeItemNode* node = shape_node_create_text(nullptr, source, 3);
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(text_of(node), u"abc");
+  // A text replaced by a separate string is freed as such.
+  node->text = alloc_string(u"other", 0);
+  shape_tree_free(node);
+
+  sShapeItemNode* empty = shape_node_create_text(nullptr, u"", 0);
+  EXPECT_EQ(text_of(empty), u"");
+  EXPECT_NE(empty->text, nullptr);
+  shape_tree_free(empty);
+}
+
+TEST(ShapeTreeTest, PruneKeepsTheNodeAndItsChildren) {
+  sShapeItemNode* root = make_parent(nullptr);
+  sShapeItemNode* cursor = root;
+  sShapeItemNode* first = make_value(&cursor, SHN_STRING, u"first");
+  make_value(&cursor, SHN_STRING, u"second");
+  make_value(&cursor, SHN_STRING, u"third");
+
+  shape_tree_prune(first, 0);
+  EXPECT_EQ(root->child, first);
+  EXPECT_EQ(first->next, nullptr);
+
+  // At a childless parent a prune leaves the first child in place.
+  shape_tree_prune(root, 0);
+  EXPECT_EQ(root->child, first);
+  shape_tree_prune(nullptr, 1);
+  shape_tree_prune(root, 1);
+}
+
+TEST(ShapeTreeTest, UndoAtChildlessParentRemovesWhatTheAttemptLinked) {
+  sShapeItemNode* root = make_parent(nullptr);
+  sShapeItemNode* cursor = root;
+  sShapeMark mark = shape_tree_mark(cursor);
+  EXPECT_TRUE(mark.childless_parent);
+  make_value(&cursor, SHN_STRING, u"a");
+  make_parent(&cursor);
+  shape_tree_undo(&cursor, mark);
+  EXPECT_EQ(cursor, root);
+  EXPECT_EQ(root->child, nullptr);
+
+  // The next attempt links as first child again, not as the root's sibling.
+  sShapeItemNode* b = make_value(&cursor, SHN_STRING, u"b");
+  EXPECT_EQ(root->child, b);
+  EXPECT_EQ(root->next, nullptr);
+
+  // Marked at a node with children only its later siblings go.
+  mark = shape_tree_mark(b);
+  EXPECT_FALSE(mark.childless_parent);
+  make_value(&cursor, SHN_STRING, u"c");
+  shape_tree_undo(&cursor, mark);
+  EXPECT_EQ(cursor, b);
+  EXPECT_EQ(b->next, nullptr);
+  EXPECT_EQ(root->child, b);
+  shape_tree_free(root);
+}
+
+TEST(ShapeTreeTest, DeepTreesFreeAndNormaliseWithoutRecursion) {
+  constexpr int kDepth = 200000;
+  sShapeItemNode* root = make_parent(nullptr);
+  sShapeItemNode* cursor = root;
+  for (int i = 0; i < kDepth; ++i) {
+    make_value(&cursor, SHN_UINT, nullptr, static_cast<sUInt>(i));
+    make_parent(&cursor);
+  }
+  make_value(&cursor, SHN_DWORD, nullptr, 42);
+  EXPECT_EQ(shape_tree_normalise(root), 1);
+  EXPECT_EQ(text_of(cursor), u"0000002a");
+  EXPECT_EQ(text_of(root->child), u"0");
+  shape_tree_free(root);
+}
+
+TEST(ShapeTreeTest, NormaliseFormatsValuesThatHaveNoText) {
+  struct Case {
+    sUInt type;
+    sUInt value;
+    const char16_t* text;
+  } cases[] = {
+      {SHN_SINT, static_cast<sUInt>(-3), u"-3"},
+      {SHN_UINT, 3000000000u, u"3000000000"},
+      {SHN_DWORD, 42, u"0000002a"},
+      {SHN_BYTE, 42, u"2a"},
+      {SHN_BYTE, 0x1FF, u"ff"},
+      {SHN_FLOAT, 0x3FC00000u, u"1.5"},   // 1.5f
+      {SHN_FLOAT, 0x3DCCCCCDu, u"0.1"},   // 0.1f
+      {SHN_FLOAT, 0x4B800000u, u"16777216"},  // "%g" alone would give 1.67772e+07
+  };
+  sShapeItemNode* root = make_parent(nullptr);
+  sShapeItemNode* cursor = root;
+  for (const auto& c : cases) make_value(&cursor, c.type, nullptr, c.value);
+  // Nodes of other types keep their (absent) text.
+  make_value(&cursor, SHN_STRING, nullptr);
+  ASSERT_EQ(shape_tree_normalise(root), 1);
+  sShapeItemNode* node = root->child;
+  for (const auto& c : cases) {
+    EXPECT_EQ(text_of(node), c.text);
+    EXPECT_EQ(node->value, c.value);
+    node = node->next;
+  }
+  EXPECT_EQ(node->text, nullptr);
+  shape_tree_free(root);
+}
+
+TEST(ShapeTreeTest, NormaliseParsesTextsAndNeverRewritesThem) {
+  struct Case {
+    sUInt type;
+    const char16_t* text;
+    sUInt value;
+  } cases[] = {
+      {SHN_SINT, u"007", 7},
+      {SHN_SINT, u"-", 99},  // no convertible prefix: the value stays
+      {SHN_SINT, u"", 99},
+      {SHN_UINT, u"4294967295", 0xFFFFFFFFu},
+      {SHN_DWORD, u"1F", 0x1F},
+      {SHN_BYTE, u"1ff", 0x1FF},  // the whole value; only a binary body cuts it
+      {SHN_FLOAT, u"2.5x", 0x40200000u},
+      {SHN_FLOAT, u"", 99},
+  };
+  sShapeItemNode* root = make_parent(nullptr);
+  sShapeItemNode* cursor = root;
+  for (const auto& c : cases) make_value(&cursor, c.type, c.text, 99);
+  ASSERT_EQ(shape_tree_normalise(root), 1);
+  sShapeItemNode* node = root->child;
+  for (const auto& c : cases) {
+    EXPECT_EQ(text_of(node), c.text);
+    EXPECT_EQ(node->value, c.value) << std::string(c.text, c.text + wstr_len(c.text));
+    node = node->next;
+  }
+  shape_tree_free(root);
+}
+
+TEST(ShapeTreeTest, FormatValueGivesTheTextFormOfNumbersOnly) {
+  sShapeItemNode* node = make_value(nullptr, SHN_SINT, nullptr, static_cast<sUInt>(-12));
+  char16_t* text = shape_node_format_value(node);
+  EXPECT_EQ(std::u16string(text), u"-12");
+  free_string(text);
+  node->type = SHN_STRING;
+  EXPECT_EQ(shape_node_format_value(node), nullptr);
+  shape_tree_free(node);
+}
+
+TEST(ShapeTreeTest, ExhaustedMemoryFailsCreationAndNormalisation) {
+  sShapeItemNode* root = make_parent(nullptr);
+  sShapeItemNode* cursor = root;
+  vexlor_mem_fail_after(0);
+  EXPECT_EQ(shape_node_create(&cursor), nullptr);
+  EXPECT_EQ(root->child, nullptr);
+  make_value(&cursor, SHN_UINT, nullptr, 5);
+  vexlor_mem_fail_after(0);
+  EXPECT_EQ(shape_tree_normalise(root), 0);
+  vexlor_mem_fail_after(-1);
+  shape_tree_free(root);
+}
+
+}  // namespace

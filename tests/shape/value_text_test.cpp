@@ -1,0 +1,196 @@
+#include "shape/value_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace {
+
+std::u16string u(const char* s) { return std::u16string(s, s + std::strlen(s)); }
+
+struct IntCase {
+  const char* text;
+  int result;
+  sUInt value;  // only when result is kScanConverted
+};
+
+// The integer conversions behave as scanf on the x86-64 GNU C library:
+// strtol/strtoul with a 64-bit long, then the store into 32 bits.
+TEST(ValueTextTest, SignedScanAcceptsAndWrapsLikeScanf) {
+  const IntCase cases[] = {
+      {"42", 1, 42},
+      {"  \t\n-3", 1, static_cast<sUInt>(-3)},
+      {"+7", 1, 7},
+      {"007", 1, 7},
+      {"12abc", 1, 12},
+      {"0x10", 1, 0},  // "%d" stops at the x
+      {"-2147483648", 1, 0x80000000u},
+      {"2147483648", 1, 0x80000000u},           // fits in a long, low 32 bits kept
+      {"4294967295", 1, 0xFFFFFFFFu},
+      {"9223372036854775807", 1, 0xFFFFFFFFu},
+      {"9223372036854775808", 1, 0xFFFFFFFFu},  // clamped to LONG_MAX
+      {"-9223372036854775809", 1, 0},           // clamped to LONG_MIN
+      {"99999999999999999999999", 1, 0xFFFFFFFFu},
+      {"-", 0, 0},
+      {"+", 0, 0},
+      {"--5", 0, 0},
+      {"x1", 0, 0},
+      {"", -1, 0},
+      {"   ", -1, 0},
+  };
+  for (const auto& c : cases) {
+    sInt v = 12345;
+    EXPECT_EQ(scan_sint_text(u(c.text).c_str(), &v), c.result) << c.text;
+    if (c.result == kScanConverted) {
+      EXPECT_EQ(static_cast<sUInt>(v), c.value) << c.text;
+    } else {
+      EXPECT_EQ(v, 12345) << c.text;
+    }
+  }
+}
+
+TEST(ValueTextTest, UnsignedAndHexScanAcceptLikeScanf) {
+  const IntCase unsigned_cases[] = {
+      {"4294967295", 1, 0xFFFFFFFFu},
+      {"4294967296", 1, 0},  // a 64-bit unsigned long keeps it; the store drops the top
+      {"-1", 1, 0xFFFFFFFFu},
+      {"18446744073709551616", 1, 0xFFFFFFFFu},  // ULONG_MAX
+      {"5x", 1, 5},
+      {"a5", 0, 0},
+  };
+  for (const auto& c : unsigned_cases) {
+    sUInt v = 12345;
+    EXPECT_EQ(scan_uint_text(u(c.text).c_str(), &v), c.result) << c.text;
+    EXPECT_EQ(v, c.result == kScanConverted ? c.value : 12345u) << c.text;
+  }
+  const IntCase hex_cases[] = {
+      {"1F", 1, 0x1F},
+      {"0x1f", 1, 0x1F},
+      {"0X", 1, 0},      // the prefix is taken, the zero is the number
+      {"-0x1", 1, 0xFFFFFFFFu},
+      {"1ff", 1, 0x1FF},
+      {"1ffffffff", 1, 0xFFFFFFFFu},
+      {"ff00ff00ff", 1, 0x00ff00ffu},
+      {"fffffffffffffffff", 1, 0xFFFFFFFFu},
+      {"g1", 0, 0},
+      {"x1", 0, 0},
+  };
+  for (const auto& c : hex_cases) {
+    sUInt v = 12345;
+    EXPECT_EQ(scan_hex_text(u(c.text).c_str(), &v), c.result) << c.text;
+    EXPECT_EQ(v, c.result == kScanConverted ? c.value : 12345u) << c.text;
+  }
+}
+
+struct FloatCase {
+  const char* text;
+  int result;
+  float value;
+};
+
+TEST(ValueTextTest, FloatScanTakesWhatScanfTakes) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const FloatCase cases[] = {
+      {"1.5", 1, 1.5f},
+      {" -2.5e3", 1, -2500.0f},
+      {"2.5x", 1, 2.5f},
+      {"1e", 1, 1.0f},  // the library converts the "1" of "1e"
+      {"1e+", 1, 1.0f},
+      {".5", 1, 0.5f},
+      {"5.", 1, 5.0f},
+      {"0x1.8p1", 1, 3.0f},
+      {"0x1p", 1, 1.0f},
+      {"0x.", 1, 0.0f},
+      {"inf", 1, inf},
+      {"-Infinity", 1, -inf},
+      {"infx", 1, inf},
+      {"1e39", 1, inf},
+      {"1e-50", 1, 0.0f},
+      {"0x1p-149", 1, std::numeric_limits<float>::denorm_min()},
+      {"infin", 0, 0},  // once "infi" is read the whole word must follow
+      {"na", 0, 0},
+      {"0x", 0, 0},
+      {".", 0, 0},
+      {"-", 0, 0},
+      {"x1", 0, 0},
+      {"e5", 0, 0},
+      {"", -1, 0},
+      {" ", -1, 0},
+  };
+  for (const auto& c : cases) {
+    float v = 7.0f;
+    EXPECT_EQ(scan_float_text(u(c.text).c_str(), &v), c.result) << c.text;
+    EXPECT_EQ(v, c.result == kScanConverted ? c.value : 7.0f) << c.text;
+  }
+  float nan_value = 0;
+  EXPECT_EQ(scan_float_text(u"-nan(12)", &nan_value), 1);
+  EXPECT_TRUE(std::isnan(nan_value));
+  EXPECT_TRUE(std::signbit(nan_value));
+}
+
+TEST(ValueTextTest, NumbersFormatAsPrintfWould) {
+  char16_t text[kValueTextUnits];
+  format_sint_text(-3, text);
+  EXPECT_EQ(std::u16string(text), u"-3");
+  format_sint_text(INT32_MIN, text);
+  EXPECT_EQ(std::u16string(text), u"-2147483648");
+  format_uint_text(4294967295u, text);
+  EXPECT_EQ(std::u16string(text), u"4294967295");
+  format_dword_text(42, text);
+  EXPECT_EQ(std::u16string(text), u"0000002a");
+  format_dword_text(0xDEADBEEF, text);
+  EXPECT_EQ(std::u16string(text), u"deadbeef");
+  format_byte_text(42, text);
+  EXPECT_EQ(std::u16string(text), u"2a");
+  format_byte_text(0x1FF, text);
+  EXPECT_EQ(std::u16string(text), u"ff");
+}
+
+// "%g" where it keeps the value, more digits only where "%g" would change it.
+TEST(ValueTextTest, FloatTextKeepsTheValue) {
+  struct Case {
+    float value;
+    const char16_t* text;
+  } cases[] = {
+      {1.5f, u"1.5"},
+      {0.1f, u"0.1"},
+      {100.0f, u"100"},
+      {-0.0f, u"-0"},
+      {1e-5f, u"1e-05"},
+      {1.0f / 3.0f, u"0.33333334"},
+      {16777216.0f, u"16777216"},
+      {3.14159274f, u"3.1415927"},
+      {std::numeric_limits<float>::max(), u"3.4028235e+38"},
+      {std::numeric_limits<float>::denorm_min(), u"1.4013e-45"},
+      {std::numeric_limits<float>::infinity(), u"inf"},
+      {-std::numeric_limits<float>::infinity(), u"-inf"},
+  };
+  for (const auto& c : cases) {
+    char16_t text[kValueTextUnits];
+    format_float_text(c.value, text);
+    EXPECT_EQ(std::u16string(text), c.text);
+  }
+}
+
+TEST(ValueTextTest, EveryFloatSurvivesFormatAndScan) {
+  // A spread of bit patterns across every exponent, with ragged mantissas.
+  for (sUInt bits = 1; bits < 0x7F800000u; bits += 0x00012345u) {
+    for (sUInt sign : {0u, 0x80000000u}) {
+      sUInt pattern = bits | sign;
+      float value;
+      std::memcpy(&value, &pattern, 4);
+      char16_t text[kValueTextUnits];
+      format_float_text(value, text);
+      float back = 0;
+      ASSERT_EQ(scan_float_text(text, &back), kScanConverted);
+      sUInt back_bits;
+      std::memcpy(&back_bits, &back, 4);
+      ASSERT_EQ(back_bits, pattern) << std::string(text, text + std::char_traits<char16_t>::length(text));
+    }
+  }
+}
+
+}  // namespace
