@@ -7,6 +7,7 @@
 
 #include "common/memory.h"
 #include "common/strings.h"
+#include "shape/shape_test_support.h"
 
 namespace {
 
@@ -186,6 +187,30 @@ TEST(ShapeTreeTest, NormaliseParsesTextsAndNeverRewritesThem) {
     node = node->next;
   }
   shape_tree_free(root);
+}
+
+TEST(ShapeTreeTest, TokenValuesGetTheirNameOrIdFromTheTokenTable) {
+  shapetest::TokenTable tokens{{u"Shape", 0x00010002u}, {u"Point", 0x00010003u}};
+  sShapeItemNode* root = make_parent(nullptr);
+  sShapeItemNode* cursor = root;
+  sShapeItemNode* by_name = make_value(&cursor, SHN_TOKEN, u"POINT");
+  sShapeItemNode* by_id = make_value(&cursor, SHN_TOKEN, nullptr, 0x00010002u);
+  ASSERT_EQ(shape_tree_normalise(root), 1);
+  EXPECT_EQ(by_name->value, 0x00010003u);
+  EXPECT_EQ(text_of(by_name), u"POINT");  // the text as read stays
+  EXPECT_EQ(text_of(by_id), u"Shape");
+  shape_tree_free(root);
+}
+
+TEST(ShapeTreeTest, TokenValueNamingNoTokenFailsNormalisation) {
+  shapetest::TokenTable tokens{{u"Shape", 0x00010002u}};
+  for (bool with_text : {true, false}) {
+    sShapeItemNode* root = make_parent(nullptr);
+    sShapeItemNode* cursor = root;
+    make_value(&cursor, SHN_TOKEN, with_text ? u"Unknown" : nullptr, 0x00990001u);
+    EXPECT_EQ(shape_tree_normalise(root), 0);
+    shape_tree_free(root);
+  }
 }
 
 TEST(ShapeTreeTest, FormatValueGivesTheTextFormOfNumbersOnly) {
