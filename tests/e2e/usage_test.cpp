@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "e2e/run.h"
-#include "support/test_support.h"
+#include "e2e/sandbox.h"
 
 namespace {
 
@@ -16,11 +15,32 @@ const char kUsage[] =
     "  /u - do not compress output file";
 
 TEST(Usage, NoArgumentsPrintsTheUsageTextAndSucceeds) {
-  vxtest::TempDir dir;
-  auto result = vxtest::run_vexlor({}, dir.path());
+  vxtest::Sandbox box;
+  vxtest::Sandbox::shipped_defs(box.work());
+  auto result = box.run({});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, kUsage);
   EXPECT_EQ(result.err, "");
+}
+
+TEST(Usage, ASourceWithoutOutputOrCheckOptionOnlyPrintsTheUsage) {
+  vxtest::Sandbox box;
+  vxtest::Sandbox::shipped_defs(box.work());
+  for (auto args : {std::vector<std::string>{"robot.s"}, {"robot.s", "/c"}, {"robot.s", "/o:"}}) {
+    auto result = box.run(args);
+    EXPECT_EQ(result.status, 0) << args.back();
+    EXPECT_EQ(result.out, kUsage) << args.back();
+  }
+}
+
+TEST(Usage, TheProgramsOwnDirectorySuppliesTheDefinitionsWhenRunThere) {
+  // Started in its own directory every grammar is found twice and loaded
+  // once, without a message.
+  vxtest::Sandbox box;
+  vxtest::Sandbox::shipped_defs(box.prog());
+  auto result = vxtest::run_vexlor({}, box.prog(), box.exe());
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, kUsage);
 }
 
 }  // namespace

@@ -1,0 +1,7 @@
+// Material library tokens.
+SID_DEFINE_FIRST_ID(SIDN_LIBRARY)
+
+SIDDEF(SID_LIBRARY, "Library")
+SIDDEF(SID_WRAP, "Wrap")
+SIDDEF(SID_REPEAT, "repeat")
+SIDDEF(SID_CLAMP, "clamp")

@@ -1,0 +1,25 @@
+// Path operations of the output naming.
+//
+// Paths are UTF-16 texts. "\" and "/" separate directories on every
+// platform; ":" ends a drive and counts as a separator where a file name is
+// looked for (path_find_ext, path_base_name), not in path_find_name.
+#pragma once
+
+#include "common/types.h"
+
+// The last "." of the path's last component, or null (also for an empty or
+// null path).
+const char16_t* path_find_ext(const char16_t* path);
+// The character after the last directory separator, or the whole path.
+const char16_t* path_find_name(const char16_t* path);
+// The last component without its extension, copied into a buffer of this
+// module that stays valid until the next call; null when that text is empty.
+const char16_t* path_base_name(const char16_t* path);
+
+inline constexpr sUInt kMaxExtensionUnits = 127;
+
+// Completes the output spec [path][file]<extension> in place: a missing file
+// part becomes `base`. Fails when base is empty or null, the extension is
+// longer than kMaxExtensionUnits or the result would not fit in `capacity`
+// units (terminator included).
+int make_output_name(char16_t* out, sUInt capacity, const char16_t* base);
