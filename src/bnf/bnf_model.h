@@ -75,7 +75,14 @@ enum sBNFChainId : sUInt {
   BNF_CHAIN_DEFS = 1,
 };
 
+// Appends a new definition of `kind` with `count` empty entries to the chosen
+// chain; null (reported) when memory runs out.
+sBNFTokenDef* create_bnf_def(sBNFTable* table, sUInt kind, sUInt count, sUInt chain);
+// Appends the seven predefined value types to `defs`.
 int add_predef_bnf_tokens(sBNFTable* table);
 sBNFTokenDef* find_bnf_def(sBNFTable* table, const char16_t* name, sUInt chain);
 sBNFSubtoken* find_bnf_label(sBNFTable* table, const char16_t* label);
+// Frees the pending references of a table being parsed.
+void free_bnf_references(sBNFTable* table);
+// Frees every definition, pending reference and the table; null is ignored.
 void destroy_bnf_table(sBNFTable* table);

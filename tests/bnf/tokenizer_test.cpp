@@ -1,0 +1,337 @@
+#include "bnf/tokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "container/fioshare.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct Tok {
+  sUInt type;
+  std::u16string text;
+  sUInt line;
+  bool operator==(const Tok& o) const { return type == o.type && text == o.text && line == o.line; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Tok& t) {
+  return os << "{" << t.type << ", \"" << vxtest::narrow(t.text) << "\", line " << t.line << "}";
+}
+
+class TokenizerTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    tokenizer_close();
+    EXPECT_FALSE(tokenizer_is_open());
+  }
+
+  // The container refuses files shorter than 34 bytes, so short texts are
+  // padded in front with blanks, which the tokenizer skips.
+  std::u16string write_text(const std::u16string& text, bool bom = false, const std::string& name = "t.txt") {
+    std::u16string padded = text;
+    while (padded.size() < 20) padded.insert(padded.begin(), u' ');
+    std::string path = dir_.str(name);
+    vxtest::write_file(path, vxtest::utf16le(padded, bom));
+    return vxtest::u16(path);
+  }
+
+  bool open(const std::u16string& text, bool bom = false) {
+    std::u16string path = write_text(text, bom);
+    return tokenizer_open_file(path.c_str()) != 0;
+  }
+
+  std::vector<Tok> all_tokens() {
+    std::vector<Tok> out;
+    while (get_next_token(ST_DONTCARE)) {
+      out.push_back({token.type, std::u16string(token.tokenbuf, token.length), token.line});
+      if (out.size() > 1000) break;
+    }
+    EXPECT_EQ(token.status, kTokenEndOfInput);
+    return out;
+  }
+
+  std::vector<Tok> tokens_of(const std::u16string& text) {
+    EXPECT_TRUE(open(text));
+    std::vector<Tok> out = all_tokens();
+    tokenizer_close();
+    return out;
+  }
+
+  vxtest::TempDir dir_;
+};
+
+TEST_F(TokenizerTest, SplitsIntoClassesAtWordBoundaries) {
+  struct Case {
+    std::u16string text;
+    std::vector<Tok> expected;
+  } cases[] = {
+      {u"(a)", {{ST_OPEN, u"(", 1}, {ST_WORD, u"a", 1}, {ST_CLOSE, u")", 1}}},
+      {u"a.b a.", {{ST_WORD, u"a.b", 1}, {ST_WORD, u"a.", 1}}},
+      {u"- . 12abc +x 7", {{ST_NUMBER, u"-", 1}, {ST_NUMBER, u".", 1}, {ST_NUMBER, u"12abc", 1},
+                           {ST_NUMBER, u"+x", 1}, {ST_NUMBER, u"7", 1}}},
+      {u"//x */ a=b:c,d", {{ST_WORD, u"//x", 1}, {ST_WORD, u"*/", 1}, {ST_WORD, u"a=b:c,d", 1}}},
+      {u"ab\rcd", {{ST_WORD, u"abcd", 1}}},
+      {u"a\tb\x01" u"c", {{ST_WORD, u"a", 1}, {ST_WORD, u"b", 1}, {ST_WORD, u"c", 1}}},
+      {u"a\"b\"c", {{ST_WORD, u"a", 1}, {ST_STRING, u"b", 1}, {ST_WORD, u"c", 1}}},
+      {u"x|y[{}]", {{ST_WORD, u"x", 1}, {ST_BAR, u"|", 1}, {ST_WORD, u"y", 1}, {ST_OPEN, u"[", 1},
+                    {ST_OPEN, u"{", 1}, {ST_CLOSE, u"}", 1}, {ST_CLOSE, u"]", 1}}},
+      {u"\u00e9t\u3000x", {{ST_WORD, u"\u00e9t\u3000x", 1}}},  // classes are those of the "C" locale
+      {u"((", {{ST_OPEN, u"(", 1}, {ST_OPEN, u"(", 1}}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(tokens_of(c.text), c.expected) << vxtest::narrow(c.text);
+  }
+}
+
+TEST_F(TokenizerTest, StringsApplyEscapesAndDropUnknownPairs) {
+  struct Case {
+    std::u16string text;
+    std::u16string expected;
+  } cases[] = {
+      {u"\"a\\qb\"", u"ab"},
+      {u"\"x\\\"y\"", u"x\"y"},
+      {u"\"\\n\\t\\\\\"", u"\n\t\\"},
+      {u"\"a\r\nb\"", u"a\nb"},
+      {std::u16string(u"\"a") + char16_t(0) + u"b\"", u"ab"},
+      {u"\"a b ( | ) // c\"", u"a b ( | ) // c"},
+      {u"\"\"", u""},
+  };
+  for (const auto& c : cases) {
+    auto toks = tokens_of(c.text);
+    ASSERT_EQ(toks.size(), 1u) << vxtest::narrow(c.text);
+    EXPECT_EQ(toks[0].type, ST_STRING);
+    EXPECT_EQ(toks[0].text, c.expected) << vxtest::narrow(c.text);
+  }
+}
+
+TEST_F(TokenizerTest, PlusJoinsOnlyDirectlyAfterTheClosingQuote) {
+  EXPECT_EQ(tokens_of(u"\"abc\" + \"def\""),
+            (std::vector<Tok>{{ST_STRING, u"abc", 1}, {ST_NUMBER, u"+", 1}, {ST_STRING, u"def", 1}}));
+  EXPECT_EQ(tokens_of(u"\"abc\"+ \"def\" x"), (std::vector<Tok>{{ST_STRING, u"abcdef", 1}, {ST_WORD, u"x", 1}}));
+  EXPECT_EQ(tokens_of(u"\"abc\"+\n\"def\""), (std::vector<Tok>{{ST_STRING, u"abcdef", 2}}));
+  EXPECT_EQ(tokens_of(u"\"a\"+ /* c \n */ // note\n\"b\"+\"c\""), (std::vector<Tok>{{ST_STRING, u"abc", 3}}));
+  // The piece after the plus sign gives the joined token its class.
+  EXPECT_EQ(tokens_of(u"\"a\"+b"), (std::vector<Tok>{{ST_WORD, u"ab", 1}}));
+}
+
+TEST_F(TokenizerTest, EndOfInputAfterPlusDeliversNothing) {
+  ASSERT_TRUE(open(u"x \"abc\"+  "));
+  EXPECT_TRUE(get_next_token(ST_WORD));
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  EXPECT_EQ(token.status, kTokenEndOfInput);
+  EXPECT_EQ(token.length, 0u);
+}
+
+TEST_F(TokenizerTest, CrLfFilesAreNumberedLikeLfFiles) {
+  std::u16string lf = u"a\nb\n\n\"s\" c\n  // comment\nd /* x\ny */ e\n\nf";
+  std::u16string crlf;
+  for (char16_t c : lf) {
+    if (c == u'\n') crlf += u'\r';
+    crlf += c;
+  }
+  std::vector<Tok> expected = {{ST_WORD, u"a", 1},   {ST_WORD, u"b", 2}, {ST_STRING, u"s", 4}, {ST_WORD, u"c", 4},
+                               {ST_WORD, u"d", 6},   {ST_WORD, u"e", 7}, {ST_WORD, u"f", 9}};
+  EXPECT_EQ(tokens_of(lf), expected);
+  EXPECT_EQ(tokens_of(crlf), expected);
+}
+
+TEST_F(TokenizerTest, LineFeedInsideAStringIsNotCounted) {
+  EXPECT_EQ(tokens_of(u"\"x\ny\" z\nw"),
+            (std::vector<Tok>{{ST_STRING, u"x\ny", 1}, {ST_WORD, u"z", 1}, {ST_WORD, u"w", 2}}));
+}
+
+TEST_F(TokenizerTest, BlockCommentsNest) {
+  EXPECT_EQ(tokens_of(u"/* a /* b */ c */ x"), (std::vector<Tok>{{ST_WORD, u"x", 1}}));
+  EXPECT_EQ(tokens_of(u"a */ b"), (std::vector<Tok>{{ST_WORD, u"a", 1}, {ST_WORD, u"*/", 1}, {ST_WORD, u"b", 1}}));
+  // Markers count only as separate words; a quoted marker counts too.
+  EXPECT_EQ(tokens_of(u"/*x */ y"), (std::vector<Tok>{{ST_WORD, u"/*x", 1}, {ST_WORD, u"*/", 1}, {ST_WORD, u"y", 1}}));
+  EXPECT_EQ(tokens_of(u"\"//\" a\nb"), (std::vector<Tok>{{ST_WORD, u"b", 2}}));
+}
+
+TEST_F(TokenizerTest, UnterminatedStringsAndCommentsEndAtEndOfInput) {
+  EXPECT_EQ(tokens_of(u"x \"abc"), (std::vector<Tok>{{ST_WORD, u"x", 1}, {ST_STRING, u"abc", 1}}));
+  EXPECT_EQ(tokens_of(u"x /* abc /* */"), (std::vector<Tok>{{ST_WORD, u"x", 1}}));
+  EXPECT_EQ(tokens_of(u"x \"abc\\"), (std::vector<Tok>{{ST_WORD, u"x", 1}, {ST_STRING, u"abc", 1}}));
+}
+
+TEST_F(TokenizerTest, QuoteBeforeLineFeedOpensAString) {
+  // Once a string has begun a line feed is part of it, also as its first unit.
+  EXPECT_EQ(tokens_of(u"a \"\nb\" c"),
+            (std::vector<Tok>{{ST_WORD, u"a", 1}, {ST_STRING, u"\nb", 1}, {ST_WORD, u"c", 1}}));
+}
+
+TEST_F(TokenizerTest, TextOfCommentsAndLineEndsOnlyIsEndOfInput) {
+  ASSERT_TRUE(open(u"// one\n/* two */\n\n"));
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  EXPECT_EQ(token.status, kTokenEndOfInput);
+  // End of input is sticky, for gets and previews alike.
+  EXPECT_FALSE(preview_next_token(ST_DONTCARE));
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  EXPECT_FALSE(preview_next_token(ST_DONTCARE));
+  EXPECT_EQ(token.status, kTokenEndOfInput);
+}
+
+TEST_F(TokenizerTest, ByteOrderMarkIsSkipped) {
+  std::u16string text = u"a \"b\" (c)";
+  std::vector<Tok> plain = tokens_of(text);
+  ASSERT_TRUE(open(text, true));
+  EXPECT_EQ(all_tokens(), plain);
+}
+
+TEST_F(TokenizerTest, TooShortFilesAndNullStreamsDoNotOpen) {
+  for (const std::string& bytes : {std::string(), std::string("a")}) {
+    std::string path = dir_.str("short.bnf");
+    vxtest::write_file(path, bytes);
+    EXPECT_FALSE(tokenizer_open_file(vxtest::u16(path).c_str()));
+    EXPECT_FALSE(tokenizer_is_open());
+  }
+  EXPECT_FALSE(tokenizer_open_file(vxtest::u16(dir_.str("missing.bnf")).c_str()));
+  EXPECT_FALSE(tokenizer_open_stream(nullptr));
+  EXPECT_FALSE(tokenizer_is_open());
+}
+
+TEST_F(TokenizerTest, StreamWithLessThanOneUnitLeftIsRefused) {
+  std::u16string path = write_text(u"abc");
+  sFioShareFile* stream = fioshare_file_open(path.c_str(), FIO_READ, FIO_COMP_NONE, 0);
+  ASSERT_NE(stream, nullptr);
+  sUInt size = fioshare_seek(stream, 0, 1);
+  fioshare_seek(stream, size - 1, 0);
+  EXPECT_FALSE(tokenizer_open_stream(stream));
+  EXPECT_FALSE(tokenizer_is_open());
+  EXPECT_EQ(fioshare_tell(stream), size - 1);
+  // Started part-way, it reads from there.
+  fioshare_seek(stream, size - 2, 0);
+  ASSERT_TRUE(tokenizer_open_stream(stream));
+  EXPECT_TRUE(get_next_token(ST_WORD));
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
+  tokenizer_close();  // closes the stream too
+}
+
+TEST_F(TokenizerTest, ClassArgumentSelectsButTokenIsConsumedAnyway) {
+  ASSERT_TRUE(open(u"word 12 \"s\""));
+  EXPECT_FALSE(get_next_token(ST_NUMBER));
+  EXPECT_TRUE(preview_next_token(ST_NUMBER));
+  EXPECT_FALSE(preview_next_token(ST_WORD));  // the same pending token
+  EXPECT_TRUE(get_next_token(ST_NUMBER));
+  EXPECT_TRUE(get_next_token(ST_STRING));
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+}
+
+TEST_F(TokenizerTest, TextComparisonFoldsOnlyLettersAToZ) {
+  ASSERT_TRUE(open(u"hELLo \u00c9t EOF eo"));
+  EXPECT_TRUE(get_next_token_text(u"Hello"));
+  EXPECT_FALSE(get_next_token_text(u"\u00e9t"));
+  EXPECT_TRUE(get_next_token_text(u"eof"));
+  EXPECT_FALSE(get_next_token_text(u"eof"));
+  EXPECT_FALSE(get_next_token_text(u""));
+}
+
+TEST_F(TokenizerTest, PopRestoresTokenAndLine) {
+  ASSERT_TRUE(open(u"a\nb\n/* c */\nc\nd"));
+  ASSERT_TRUE(get_next_token(ST_DONTCARE));
+  push_token_state();
+  ASSERT_TRUE(get_next_token(ST_DONTCARE));
+  EXPECT_EQ(token.line, 2u);
+  ASSERT_TRUE(get_next_token(ST_DONTCARE));
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
+  EXPECT_EQ(token.line, 4u);
+  pop_token_state();
+  EXPECT_EQ(token.line, 1u);
+  ASSERT_TRUE(get_next_token(ST_DONTCARE));
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"b");
+  EXPECT_EQ(token.line, 2u);
+
+  // A pending token comes back as the current token, still pending.
+  ASSERT_TRUE(preview_next_token(ST_DONTCARE));
+  push_token_state();
+  get_next_token(ST_DONTCARE);
+  get_next_token(ST_DONTCARE);
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"d");
+  pop_token_state();
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
+  EXPECT_EQ(token.type, ST_WORD);
+  EXPECT_EQ(token.line, 4u);
+  ASSERT_TRUE(get_next_token(ST_DONTCARE));
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
+  ASSERT_TRUE(get_next_token(ST_DONTCARE));
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"d");
+  EXPECT_EQ(token.line, 5u);
+}
+
+TEST_F(TokenizerTest, DropKeepsPositionAndPushesNest) {
+  ASSERT_TRUE(open(u"t0 t1 t2 t3 t4"));
+  push_token_state();
+  get_next_token(ST_DONTCARE);
+  drop_token_state();
+  get_next_token(ST_DONTCARE);
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"t1");
+
+  // Deep nesting (the saved stack grows) restores every level in order.
+  constexpr int kDepth = 300;
+  for (int i = 0; i < kDepth; ++i) {
+    push_token_state();
+    if (i % 100 == 0) get_next_token(ST_DONTCARE);
+  }
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"t4");
+  for (int i = 0; i < 100; ++i) pop_token_state();  // back to before t4
+  get_next_token(ST_DONTCARE);
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"t4");
+  for (int i = 0; i < 200; ++i) pop_token_state();  // back to before t2
+  get_next_token(ST_DONTCARE);
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"t2");
+}
+
+TEST_F(TokenizerTest, PendingEndOfInputSurvivesPushAndPop) {
+  ASSERT_TRUE(open(u"only"));
+  get_next_token(ST_DONTCARE);
+  EXPECT_FALSE(preview_next_token(ST_DONTCARE));
+  push_token_state();
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  pop_token_state();
+  EXPECT_EQ(token.status, kTokenEndOfInput);
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+}
+
+TEST_F(TokenizerTest, TokensHoldAtMost65535Units) {
+  std::u16string long_word(70000, u'w');
+  ASSERT_TRUE(open(long_word + u" next \"" + std::u16string(70000, u's') + u"\" exact " +
+                   std::u16string(65535, u'e')));
+  ASSERT_TRUE(get_next_token(ST_WORD));
+  EXPECT_EQ(token.length, 65535u);
+  EXPECT_EQ(std::u16string(token.tokenbuf), std::u16string(65535, u'w'));
+  ASSERT_TRUE(get_next_token_text(u"next"));
+  ASSERT_TRUE(get_next_token(ST_STRING));
+  EXPECT_EQ(token.length, 65535u);
+  ASSERT_TRUE(get_next_token_text(u"exact"));
+  ASSERT_TRUE(get_next_token(ST_WORD));
+  EXPECT_EQ(std::u16string(token.tokenbuf), std::u16string(65535, u'e'));
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+}
+
+TEST_F(TokenizerTest, JoiningStopsAtTheLimit) {
+  std::u16string a(40000, u'a'), b(40000, u'b');
+  ASSERT_TRUE(open(u"\"" + a + u"\"+\"" + b + u"\"+\"c\" d"));
+  ASSERT_TRUE(get_next_token(ST_STRING));
+  EXPECT_EQ(token.length, 65535u);
+  EXPECT_EQ(std::u16string(token.tokenbuf), a + std::u16string(25535, u'b'));
+  ASSERT_TRUE(get_next_token(ST_STRING));
+  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
+  ASSERT_TRUE(get_next_token_text(u"d"));
+}
+
+TEST_F(TokenizerTest, ReopensAfterClose) {
+  ASSERT_TRUE(open(u"first"));
+  push_token_state();
+  get_next_token(ST_DONTCARE);
+  tokenizer_close();  // frees the saved state left behind
+  ASSERT_TRUE(open(u"second"));
+  EXPECT_EQ(token.line, 1u);
+  EXPECT_TRUE(get_next_token_text(u"second"));
+  pop_token_state();  // nothing saved: no effect
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+}
+
+}  // namespace
