@@ -431,4 +431,6 @@ void drop_token_state() {
   if (saved_count != 0) --saved_count;
 }
 
+int tokenizer_state_lost() { return states_failed ? 1 : 0; }
+
 sUInt get_error_position() { return error_position; }

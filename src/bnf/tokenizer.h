@@ -39,8 +39,9 @@ extern sTokenRecord token;
 extern sUInt error_position;
 
 int tokenizer_open_file(const char16_t* path);
-// Starts on an open stream at its position; the tokenizer then owns it and
-// tokenizer_close closes it.
+// Starts on an open stream at its position, after a byte-order mark unless
+// the stream's header was UTF-16; the tokenizer then owns the stream and
+// tokenizer_close closes it. On failure the caller keeps it.
 int tokenizer_open_stream(sFioShareFile* stream);
 int tokenizer_is_open();
 void tokenizer_close();
@@ -49,8 +50,14 @@ int get_next_token(sUInt type);
 int preview_next_token(sUInt type);
 int get_next_token_text(const char16_t* text);
 
+// Saved states nest strictly: every push is matched by one pop (restore) or
+// drop (forget). Saving copies no token text.
 void push_token_state();
 void pop_token_state();
 void drop_token_state();
+// True once a push found no memory: from then on every read reports end of
+// input until tokenizer_close, and a reader must not take what it read for a
+// complete text.
+int tokenizer_state_lost();
 
 sUInt get_error_position();

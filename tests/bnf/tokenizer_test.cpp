@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/memory.h"
 #include "container/fioshare.h"
 #include "support/test_support.h"
 
@@ -332,6 +333,28 @@ TEST_F(TokenizerTest, ReopensAfterClose) {
   EXPECT_TRUE(get_next_token_text(u"second"));
   pop_token_state();  // nothing saved: no effect
   EXPECT_FALSE(get_next_token(ST_DONTCARE));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TokenizerTest, PushWithoutMemoryEndsTheReadingVisibly) {
+  ASSERT_TRUE(open(u"a b c"));
+  vexlor_mem_fail_after(0);
+  push_token_state();
+  vexlor_mem_fail_after(-1);
+  EXPECT_TRUE(tokenizer_state_lost());
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  pop_token_state();
+  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  tokenizer_close();
+  EXPECT_FALSE(tokenizer_state_lost());
+  ASSERT_TRUE(open(u"a b c"));
+  push_token_state();
+  EXPECT_TRUE(get_next_token_text(u"a"));
+  pop_token_state();
+  EXPECT_TRUE(get_next_token_text(u"a"));
 }
 
 }  // namespace

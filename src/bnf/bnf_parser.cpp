@@ -1,0 +1,497 @@
+#include "bnf/bnf_parser.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "bnf/tokenizer.h"
+#include "common/memory.h"
+#include "common/report.h"
+#include "common/strings.h"
+#include "tables/stoken.h"
+
+namespace {
+
+// The parts of a token that the parser keeps while it looks at the next one.
+// The text lives inline when short, so nesting costs little stack.
+class sTokenCopy {
+ public:
+  sTokenCopy() = default;
+  sTokenCopy(const sTokenCopy&) = delete;
+  sTokenCopy& operator=(const sTokenCopy&) = delete;
+  ~sTokenCopy() { release(); }
+
+  // Copies the current token; false (reported) when memory runs out.
+  bool take() {
+    release();
+    length = token.length;
+    type = token.type;
+    line = token.line;
+    if (length >= kInlineUnits) {
+      text = static_cast<char16_t*>(vexlor_mem_alloc_fixed((length + 1) * sizeof(char16_t)));
+      if (text == nullptr) {
+        text = inline_text;
+        text[0] = 0;
+        length = 0;
+        report_failed_check(kModuleBnfParse, 205, u"(token_copy = alloc_string (token.tokenbuf, token.length)) != 0");
+        return false;
+      }
+    }
+    std::memcpy(text, token.tokenbuf, length * sizeof(char16_t));
+    text[length] = 0;
+    return true;
+  }
+
+  bool is(const char16_t* s) const { return wstr_equal(text, s); }
+
+  char16_t* text = inline_text;
+  sUInt length = 0;
+  sUInt type = ST_DONTCARE;
+  sUInt line = 0;
+
+ private:
+  static constexpr sUInt kInlineUnits = 48;
+  void release() {
+    if (text != inline_text) std::free(text);
+    text = inline_text;
+    inline_text[0] = 0;
+  }
+  char16_t inline_text[kInlineUnits];
+};
+
+bool current_is(const char16_t* s) { return token.status == kTokenPresent && wstr_equal(token.tokenbuf, s); }
+
+bool is_bracketed(sUInt kind) {
+  return kind == BNFT_CON_ARRAY || kind == BNFT_CON_OPTIONAL || kind == BNFT_CON_REPEAT || kind == BNFT_CON_GROUP;
+}
+
+// Skips to the close that pairs with an open just consumed; bracket shapes
+// are not compared. False when the input ends first.
+bool skip_group() {
+  sUInt depth = 1;
+  while (depth > 0) {
+    if (!get_next_token(ST_DONTCARE)) break;
+    if (token.type == ST_OPEN) {
+      ++depth;
+    } else if (token.type == ST_CLOSE) {
+      --depth;
+    }
+  }
+  return depth == 0;
+}
+
+// Entries a token stands for: a separate label word and the keywords of
+// arrays and indexes make none (the bracket after them makes the entry).
+sUInt item_weight(const sTokenCopy& item) {
+  if (item.text[0] == u',') return 0;
+  if (item.text[0] == u':' && (wstr_equal(item.text + 1, u"ARRAY") || wstr_equal(item.text + 1, u"INDEX"))) return 0;
+  return 1;
+}
+
+bool count_pass(sUInt kind, sUInt* count) {
+  sUInt n = 0;
+  if (is_bracketed(kind) && !get_next_token(ST_OPEN)) return false;
+  if (get_next_token(ST_DONTCARE)) {
+    sTokenCopy item;
+    for (;;) {
+      if (!item.take()) return false;
+      error_position = item.line;
+      if (!preview_next_token(ST_DONTCARE)) {
+        // The input ends after this token: the count reached so far stands.
+        if (token.status == kTokenEndOfInput) break;
+        return false;
+      }
+      if (item.is(u".")) break;
+      if (current_is(u"==>")) break;
+      if (kind == BNFT_CON_CHOICE && token.type != ST_BAR) return false;
+      if (item.type == ST_CLOSE) break;
+      if (item.type == ST_OPEN) {
+        if (!skip_group()) return false;
+      } else if (token.type == ST_BAR) {
+        get_next_token(ST_DONTCARE);
+        for (;;) {
+          if (!get_next_token(ST_DONTCARE)) break;
+          if (token.type == ST_OPEN && !skip_group()) return false;
+          if (kind == BNFT_CON_CHOICE) ++n;
+          if (!preview_next_token(ST_DONTCARE)) return false;
+          if (token.type != ST_BAR) break;
+          get_next_token(ST_DONTCARE);
+        }
+      }
+      n += item_weight(item);
+      if (kind == BNFT_CON_CHOICE) break;
+      if (!get_next_token(ST_DONTCARE)) break;
+    }
+  }
+  *count = n;
+  return true;
+}
+
+// An optional separate word ",label" after an array or index.
+bool read_label_word(sBNFSubtoken& entry) {
+  if (!preview_next_token(ST_DONTCARE)) {
+    report_failed_check(kModuleBnfParse, 460, u"preview_next_token (ST_DONTCARE)");
+    return false;
+  }
+  if (token.tokenbuf[0] != u',') return true;
+  if (!is_valid_identifier(token.tokenbuf + 1)) return false;
+  const char16_t* name_str = token.tokenbuf + 1;
+  char16_t* name_str_cpy = alloc_string(name_str, 0);
+  if (!VX_CHECK(kModuleBnfParse, 462, name_str_cpy != nullptr, "(name_str_cpy = alloc_string (name_str, 0u)) != 0"))
+    return false;
+  entry.label = name_str_cpy;
+  if (!VX_CHECK(kModuleBnfParse, 465, get_next_token(ST_DONTCARE), "get_next_token (ST_DONTCARE)")) return false;
+  if (!preview_next_token(ST_DONTCARE)) {
+    report_failed_check(kModuleBnfParse, 467, u"preview_next_token (ST_DONTCARE)");
+    return false;
+  }
+  return true;
+}
+
+sBNFTokenDef* create_at(sBNFTable* table, sUInt kind, char16_t* name, sUInt depth);
+
+// Fills one entry from the item `item` (P, the token after it, is pending).
+bool fill_entry(sBNFTable* table, sUInt kind, sBNFSubtoken& entry, sTokenCopy& item, sUInt depth) {
+  bool next_is_bar = token.status == kTokenPresent && token.type == ST_BAR;
+  if (item.type == ST_OPEN || (kind != BNFT_CON_CHOICE && next_is_bar)) {
+    // A bar right after an open bracket would start the same alternation
+    // again at the same place, without end.
+    if (item.type == ST_OPEN && next_is_bar) {
+      report_at(kModuleBnfParse, 376, u"Vertical bar after an open bracket [BNFParse %d]\n", 376);
+      return false;
+    }
+    if (depth >= kBNFMaxNesting) {
+      report_at(kModuleBnfParse, 378, u"Constructs nested too deeply [BNFParse %d]\n", 378);
+      return false;
+    }
+    pop_token_state();
+    push_token_state();
+    sUInt nested_kind = BNFT_CON_CHOICE;
+    if (item.type == ST_OPEN) {
+      nested_kind = item.text[0] == u'(' ? BNFT_CON_GROUP : item.text[0] == u'[' ? BNFT_CON_OPTIONAL : BNFT_CON_REPEAT;
+    }
+    sBNFTokenDef* nested = create_at(table, nested_kind, nullptr, depth + 1);
+    if (nested == nullptr) {
+      report_at(kModuleBnfParse, 372, u"create_bnf_subtoken failed() [BNFParse %d]\n", 372);
+      return false;
+    }
+    entry.def = nested;
+    return true;
+  }
+  if (item.is(u":ARRAY")) {
+    if (depth >= kBNFMaxNesting) {
+      report_at(kModuleBnfParse, 380, u"Constructs nested too deeply [BNFParse %d]\n", 380);
+      return false;
+    }
+    sBNFTokenDef* array = create_at(table, BNFT_CON_ARRAY, nullptr, depth + 1);
+    if (array == nullptr) {
+      report_at(kModuleBnfParse, 385, u"create_bnf_subtoken() failed [BNFParse %d]\n", 385);
+      return false;
+    }
+    if (array->subtoken_count == 0) return false;
+    if (!read_label_word(entry)) return false;
+    entry.def = array;
+    return true;
+  }
+  if (item.is(u":INDEX")) {
+    if (!get_next_token(ST_OPEN) || !current_is(u"(")) return false;
+    if (!get_next_token(ST_WORD)) return false;
+    sBNFSubtoken* target = find_bnf_label(table, token.tokenbuf);
+    if (target == nullptr) return false;
+    if (!get_next_token(ST_CLOSE) || !current_is(u")")) return false;
+    if (!read_label_word(entry)) return false;
+    sBNFTokenDef* bnf_subtoken = create_bnf_def(table, BNFT_SINT, 0, BNF_CHAIN_DEFS);
+    if (!VX_CHECK(kModuleBnfParse, 405, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return false;
+    bnf_subtoken->index_ref = target;
+    entry.def = bnf_subtoken;
+    return true;
+  }
+  if (item.text[0] == u':') {
+    char16_t* name = item.text + 1;
+    const char16_t* name_str = nullptr;
+    for (char16_t* c = name; *c != 0; ++c) {
+      if (*c == u',') {
+        *c = 0;
+        name_str = c + 1;
+        break;
+      }
+    }
+    if (name_str != nullptr && !is_valid_identifier(name_str)) return false;
+    sBNFTokenDef* found = find_bnf_def(table, name, BNF_CHAIN_DEFS);
+    if (found != nullptr) {
+      entry.def = found;
+    } else if (!add_bnf_reference(table, name, item.line, &entry.def)) {
+      return false;
+    }
+    if (name_str != nullptr) {
+      char16_t* name_str_cpy = alloc_string(name_str, 0);
+      if (!VX_CHECK(kModuleBnfParse, 420, name_str_cpy != nullptr,
+                    "(name_str_cpy = alloc_string (name_str, 0u)) != 0"))
+        return false;
+      entry.label = name_str_cpy;
+    }
+    return true;
+  }
+  sBNFTokenDef* bnf_subtoken = find_bnf_def(table, item.text, BNF_CHAIN_LITERALS);
+  if (bnf_subtoken == nullptr) {
+    bnf_subtoken = create_bnf_def(table, BNFT_LITERAL, 0, BNF_CHAIN_LITERALS);
+    if (!VX_CHECK(kModuleBnfParse, 440, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return false;
+    bnf_subtoken->text = alloc_string(item.text, item.length);
+    if (!VX_CHECK(kModuleBnfParse, 445, bnf_subtoken->text != nullptr,
+                  "(bnf_subtoken->text = alloc_string (token.tokenbuf, 0u)) != 0"))
+      return false;
+  }
+  entry.def = bnf_subtoken;
+  return true;
+}
+
+// Reads the items of `def` up to its end; the caller holds the saved point
+// just before the next token.
+bool fill_entries(sBNFTable* table, sBNFTokenDef* def, sUInt kind, sUInt depth) {
+  const sUInt n = def->subtoken_count;
+  sUInt bnf_token_num = 0;
+  sTokenCopy item;
+  bool more = get_next_token(ST_DONTCARE);
+  while (more) {
+    if (!item.take()) return false;
+    if (item.type == ST_BAR) {
+      drop_token_state();
+      push_token_state();
+      more = get_next_token(ST_DONTCARE);
+      continue;
+    }
+    if (item.is(u".")) break;
+    if (!preview_next_token(ST_DONTCARE)) {
+      report_failed_check(kModuleBnfParse, 345, u"preview_next_token (ST_DONTCARE)");
+      return false;
+    }
+    if (current_is(u"==>")) return false;
+    error_position = item.line;
+    if (item.type == ST_CLOSE) {
+      if (is_bracketed(kind)) break;
+      return false;
+    }
+    if (bnf_token_num >= n) {
+      report_at(kModuleBnfParse, 355, u"bnf_token_num overflow [BNFParse %d]\n", 355);
+      return false;
+    }
+    if (!fill_entry(table, kind, def->subtokens[bnf_token_num], item, depth)) return false;
+    ++bnf_token_num;
+    drop_token_state();
+    push_token_state();
+    if (kind == BNFT_CON_CHOICE && !(token.status == kTokenPresent && token.type == ST_BAR)) break;
+    more = get_next_token(ST_DONTCARE);
+  }
+  if (bnf_token_num < n) {
+    report_at(kModuleBnfParse, 490, u"subitem ptr array not fully populated [BNFParse %d]\n", 490);
+    def->subtokens[bnf_token_num].def = nullptr;
+  }
+  return true;
+}
+
+sBNFTokenDef* create_at(sBNFTable* table, sUInt kind, char16_t* name, sUInt depth) {
+  sUInt count = 0;
+  if (!count_bnf_subitems(kind, &count)) {
+    free_string(name);
+    return nullptr;
+  }
+  push_token_state();
+  if (is_bracketed(kind)) {
+    if (!get_next_token(ST_OPEN)) {
+      report_at(kModuleBnfParse, 330, u"Expected an open bracket! [BNFParse %d]\n", 330);
+      free_string(name);
+      drop_token_state();
+      return nullptr;
+    }
+    drop_token_state();
+    push_token_state();
+  }
+  sBNFTokenDef* bnf_def = create_bnf_def(table, kind, count, BNF_CHAIN_DEFS);
+  if (!VX_CHECK(kModuleBnfParse, 335, bnf_def != nullptr, "bnf_def != 0")) {
+    free_string(name);
+    drop_token_state();
+    return nullptr;
+  }
+  bnf_def->text = name;
+  bool ok = fill_entries(table, bnf_def, kind, depth);
+  drop_token_state();
+  return ok ? bnf_def : nullptr;
+}
+
+// The value of a number token as "%x" or "%u" would scan it; false when no
+// digits lead the text. Values that do not fit 32 bits saturate.
+bool scan_number(const char16_t* text, sUInt* value) {
+  bool hex = text[0] == u'0' && (text[1] == u'x' || text[1] == u'X');
+  const char16_t* p = text;
+  bool negative = false;
+  if (hex) {
+    p += 2;
+  } else if (*p == u'+' || *p == u'-') {
+    negative = *p == u'-';
+    ++p;
+  }
+  std::uint64_t v = 0;
+  const char16_t* digits = p;
+  for (;; ++p) {
+    unsigned d;
+    if (wc_is_digit(*p)) {
+      d = *p - u'0';
+    } else if (hex && *p >= u'a' && *p <= u'f') {
+      d = *p - u'a' + 10;
+    } else if (hex && *p >= u'A' && *p <= u'F') {
+      d = *p - u'A' + 10;
+    } else {
+      break;
+    }
+    v = v * (hex ? 16 : 10) + d;
+    if (v > 0xFFFFFFFFu) v = 0x100000000u;
+  }
+  if (p == digits) {
+    // "0x" without hex digits scans as the 0 before the x.
+    if (!hex) return false;
+    v = 0;
+  }
+  if (v > 0xFFFFFFFFu) v = 0xFFFFFFFFu;
+  *value = negative ? static_cast<sUInt>(0u - static_cast<sUInt>(v)) : static_cast<sUInt>(v);
+  return true;
+}
+
+}  // namespace
+
+int count_bnf_subitems(sUInt kind, sUInt* count) {
+  push_token_state();
+  bool ok = count_pass(kind, count);
+  pop_token_state();
+  return ok ? 1 : 0;
+}
+
+sBNFTokenDef* create_bnf_subtoken(sBNFTable* table, sUInt kind, char16_t* name) {
+  return create_at(table, kind, name, 0);
+}
+
+int parse_file_type_value(sByte* target) {
+  if (!get_next_token_text(u"=")) return 0;
+  if (!get_next_token(ST_DONTCARE)) return 0;
+  sUInt value = 0;
+  if (token.type == ST_NUMBER) {
+    if (!scan_number(token.tokenbuf, &value) || value < 1 || value > 255) return 0;
+  } else if (token.type == ST_STRING) {
+    if (token.length != 1) return 0;
+    value = token.tokenbuf[0] & 0xFFu;
+  } else {
+    return 0;
+  }
+  *target = static_cast<sByte>(value);
+  return get_next_token_text(u".");
+}
+
+int add_bnf_reference(sBNFTable* table, const char16_t* name, sUInt line, sBNFTokenDef** slot) {
+  auto* ref = static_cast<sBNFReference*>(vexlor_mem_alloc_fixed(sizeof(sBNFReference)));
+  if (!VX_CHECK(kModuleBnfParse, 520, ref != nullptr,
+                "(ref = (sBNFReference *) vexlor_mem_alloc_fixed(sizeof (sBNFReference))) != 0"))
+    return 0;
+  ref->name = alloc_string(name, 0);
+  if (!VX_CHECK(kModuleBnfParse, 522, ref->name != nullptr, "(ref->name = alloc_string (name, 0u)) != 0")) {
+    std::free(ref);
+    return 0;
+  }
+  ref->line = line;
+  ref->slot = slot;
+  ref->next = table->references;
+  table->references = ref;
+  return 1;
+}
+
+int resolve_bnf_references(sBNFTable* table) {
+  for (sBNFReference* ref = table->references; ref != nullptr; ref = ref->next) {
+    sBNFTokenDef* def = find_bnf_def(table, ref->name, BNF_CHAIN_DEFS);
+    if (def == nullptr) {
+      error_position = ref->line;
+      free_bnf_references(table);
+      return 0;
+    }
+    *ref->slot = def;
+  }
+  free_bnf_references(table);
+  return 1;
+}
+
+namespace {
+
+// Reads the statements; false when the file fails.
+bool parse_statements(sBNFTable* bnft) {
+  sTokenCopy item;
+  bool more = get_next_token(ST_DONTCARE);
+  while (more) {
+    if (!item.take()) return false;
+    error_position = item.line;
+    if (item.is(u"EOF")) break;
+    if (item.is(u"FILE_TYPE")) {
+      if (!parse_file_type_value(&bnft->file_type)) return false;
+    } else if (item.is(u"FILE_TYPE_VER")) {
+      if (!parse_file_type_value(&bnft->file_type_ver)) return false;
+    } else {
+      if (!preview_next_token(ST_DONTCARE)) return false;
+      bool token_rule = current_is(u"==>");
+      if (!token_rule && !current_is(u"=")) {
+        report_at(kModuleBnfParse, 240, u"Missing %s [BNFParse %d]\n", u"==>", 240);
+        return false;
+      }
+      if (find_bnf_def(bnft, item.text, BNF_CHAIN_DEFS) != nullptr) return false;
+      if (token_rule && tokutil_find_stoken_by_name(item.text) == nullptr) return false;
+      get_next_token(ST_DONTCARE);
+      char16_t* text_tmp = alloc_string(item.text, item.length);
+      if (!VX_CHECK(kModuleBnfParse, 252, text_tmp != nullptr, "(text_tmp = alloc_string (token.tokenbuf, 0u)) != 0"))
+        return false;
+      sBNFTokenDef* rule = create_bnf_subtoken(bnft, token_rule ? BNFT_TOKENDEF : BNFT_RULEDEF, text_tmp);
+      if (rule == nullptr) {
+        report_at(kModuleBnfParse, 258, u"create_bnf_subtoken failed [BNFParse %d]\n", 258);
+        return false;
+      }
+      if (item.is(u"FILE")) bnft->root_token = rule;
+    }
+    more = get_next_token(ST_DONTCARE);
+  }
+  return true;
+}
+
+void set_table_name(sBNFTable* bnft, const char16_t* path) {
+  const char16_t* name = path;
+  for (const char16_t* c = path; *c != 0; ++c) {
+    if (*c == u'\\' || *c == u'/') name = c + 1;
+  }
+  wstr_copy(bnft->name, name, kBNFNameUnits);
+}
+
+}  // namespace
+
+sBNFTable* parse_bnf_file(const char16_t* path) {
+  // A file that cannot be opened names no line rather than the last line of
+  // the file read before it.
+  error_position = 0;
+  if (path == nullptr || tokenizer_is_open()) return nullptr;
+  if (!tokenizer_open_file(path)) return nullptr;
+  set_report_definition_file(path);
+  auto* bnft = static_cast<sBNFTable*>(vexlor_mem_alloc_fixed(sizeof(sBNFTable)));
+  bool ok = VX_CHECK(kModuleBnfParse, 210, bnft != nullptr,
+                     "(bnft = (sBNFTable *) vexlor_mem_alloc_fixed(sizeof (sBNFTable))) != 0");
+  if (ok) {
+    std::memset(bnft, 0, sizeof(sBNFTable));
+    ok = VX_CHECK(kModuleBnfParse, 215, add_predef_bnf_tokens(bnft), "add_predef_bnf_tokens (bnft)");
+  }
+  if (ok) ok = parse_statements(bnft);
+  // A saved state that found no memory ends the reading early; what was read
+  // must not pass for the whole file.
+  if (ok) ok = VX_CHECK(kModuleBnfParse, 270, !tokenizer_state_lost(), "!tokenizer_state_lost ()");
+  tokenizer_close();
+  if (ok) {
+    set_table_name(bnft, path);
+    ok = VX_CHECK_FILE(kModuleBnfParse, 280, bnft->root_token != nullptr, "bnft->root_token != 0") &&
+         bnft->file_type != 0 && bnft->file_type_ver != 0 && resolve_bnf_references(bnft);
+  }
+  set_report_definition_file(nullptr);
+  if (!ok) {
+    destroy_bnf_table(bnft);
+    return nullptr;
+  }
+  return bnft;
+}
