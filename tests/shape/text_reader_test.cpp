@@ -1,0 +1,245 @@
+#include "shape/text_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "bnf/bnf_parser.h"
+#include "bnf/tokenizer.h"
+#include "shape/shape_test_support.h"
+#include "shape/shape_tree.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::string narrow(const char16_t* text) { return text != nullptr ? vxtest::narrow(text) : std::string("<null>"); }
+
+// A compact picture of a tree: parents in braces, strings quoted, values
+// with a type prefix, literals bare.
+std::string dump(const sShapeItemNode* node) {
+  std::string out;
+  for (; node != nullptr; node = node->next) {
+    if (!out.empty()) out += ' ';
+    static const char* const kPrefix[] = {"", "", "i:", "u:", "x:", "b:", "f:", "t:"};
+    if (node->type == SHN_PARENT) {
+      out += '{' + dump(node->child) + '}';
+    } else if (node->type == SHN_STRING) {
+      out += '"' + narrow(node->text) + '"';
+    } else if (node->type < SHN_PARENT) {
+      out += kPrefix[node->type] + narrow(node->text);
+    } else {
+      out += "?";
+    }
+  }
+  return out;
+}
+
+struct Case {
+  const char16_t* text;
+  const char* tree;
+};
+
+class TextReaderTest : public ::testing::Test {
+ protected:
+  TextReaderTest()
+      : tokens_{{u"Shape", 0x00010002u}, {u"A", 0x00010003u}, {u"B", 0x00010004u}, {u"Deep", 0x00010005u}} {}
+  ~TextReaderTest() override { destroy_bnf_table(table_); }
+
+  void load(const std::u16string& rules) {
+    destroy_bnf_table(table_);
+    const std::u16string text = u"FILE_TYPE = \"w\" .\nFILE_TYPE_VER = \"1\" .\n" + rules + u"\nEOF\n";
+    vxtest::write_file(dir_.str("test.bnf"), vxtest::utf16le(text));
+    table_ = parse_bnf_file(vxtest::u16(dir_.str("test.bnf")).c_str());
+    ASSERT_NE(table_, nullptr) << vxtest::narrow(rules);
+  }
+
+  // Matches `text` against the root rule. The picture of the tree, or
+  // "FAIL" when it does not match.
+  std::string read(const std::u16string& text) {
+    write_body(text);
+    EXPECT_EQ(tokenizer_open_file(vxtest::u16(dir_.str("body.txt")).c_str()), 1);
+    sShapeItemNode* root = shape_node_create(nullptr);
+    root->type = SHN_PARENT;
+    sBNFSubtoken entry{table_->root_token, nullptr};
+    sShapeItemNode* cursor = root;
+    const int matched = match_text(table_, &entry, &cursor);
+    tokenizer_close();
+    std::string picture = matched ? dump(root->child) : "FAIL";
+    if (!matched) {
+      EXPECT_EQ(root->child, nullptr) << "a failed match leaves nothing behind";
+    }
+    EXPECT_EQ(root->next, nullptr);
+    shape_tree_free(root);
+    return picture;
+  }
+
+  // A stream needs 34 bytes at least (the length of the longer container header).
+  void write_body(const std::u16string& text) {
+    vxtest::write_file(dir_.str("body.txt"), vxtest::utf16le(text + u"\n" + std::u16string(20, u' ')));
+  }
+
+  void expect_reads(std::initializer_list<Case> cases) {
+    for (const auto& c : cases) EXPECT_EQ(read(c.text), c.tree) << vxtest::narrow(c.text);
+  }
+
+  shapetest::TokenTable tokens_;
+  vxtest::TempDir dir_;
+  sBNFTable* table_ = nullptr;
+};
+
+#define EXPECT_READS(...) expect_reads({__VA_ARGS__})
+
+TEST_F(TextReaderTest, BlocksWithAndWithoutName) {
+  load(u"FILE = { :Shape } .\nShape ==> :uint :uint .");
+  EXPECT_READS({u"Shape ( 1 2 )", "{Shape ( u:1 u:2 )}"},
+               {u"Shape Label ( 1 2 )", "{Shape \"Label\" ( u:1 u:2 )}"},
+               {u"Shape \"two words\" (1 2) Shape(3 4)", "{Shape \"two words\" ( u:1 u:2 )} {Shape ( u:3 u:4 )}"},
+               {u"Shape \"(\" ( 1 2 )", "{Shape \"(\" ( u:1 u:2 )}"},  // a quoted "(" is a block name
+               {u"Shape \"(\" 1 2 )", "FAIL"},
+               {u"Shape ( 1 2 ) ) trailing words", "{Shape ( u:1 u:2 )}"},
+               {u"shape ( 1 2 )", "FAIL"},  // the token name is matched exactly
+               {u"Shape [ 1 2 )", "FAIL"},  // "[" is no block name and no "("
+               {u"Shape ( 1 )", "FAIL"},
+               {u"Shape ( 1 2", "FAIL"},
+               {u"Shape", "FAIL"},
+               {u"", "FAIL"});
+}
+
+TEST_F(TextReaderTest, LiteralsAndStringsMatchByText) {
+  load(u"FILE = on :string :string .");
+  EXPECT_READS({u"on ) (", "on \")\" \"(\""},
+               {u"on \"\" x", "on \"\" \"x\""},
+               {u"On a b", "FAIL"},
+               {u"\"on\" a b", "on \"a\" \"b\""});
+}
+
+TEST_F(TextReaderTest, QuotedBracketMatchesTheBracketLiteral) {
+  load(u"FILE = \"(\" :uint \")\" .");
+  EXPECT_READS({u"( 5 )", "( u:5 )"}, {u"\"(\" 5 \")\"", "( u:5 )"}, {u"[ 5 ]", "FAIL"});
+}
+
+TEST_F(TextReaderTest, TerminalsAcceptTheirTextForms) {
+  struct TypeCase {
+    const char16_t* type;
+    std::initializer_list<Case> cases;
+  } types[] = {
+      {u":sint", {{u"-3", "i:-3"}, {u"-", "i:-"}, {u"\"\"", "i:"}, {u"007", "i:007"}, {u"+7", "FAIL"}, {u"1F", "FAIL"}}},
+      {u":uint", {{u"12", "u:12"}, {u"-1", "FAIL"}, {u"1.0", "FAIL"}}},
+      {u":dword", {{u"1F", "x:1F"}, {u"ff00ff00ff", "x:ff00ff00ff"}, {u"0x1F", "FAIL"}, {u"g", "FAIL"}}},
+      {u":byte", {{u"1ff", "b:1ff"}, {u"\"\"", "b:"}, {u"-1", "FAIL"}}},
+      {u":float",
+       {{u"1.5", "f:1.5"}, {u"1e3", "f:1e3"}, {u"2.5x", "f:2.5x"}, {u"\"\"", "f:"}, {u"x1", "FAIL"}, {u"-", "FAIL"}}},
+      {u":token",
+       {{u"Shape", "t:Shape"},
+        {u"abcdefghijklmnopqrstuvwxyz_12345", "t:abcdefghijklmnopqrstuvwxyz_12345"},
+        {u"abcdefghijklmnopqrstuvwxyz_123456", "FAIL"},
+        {u"1abc", "FAIL"}}},
+  };
+  for (const auto& t : types) {
+    load(u"FILE = " + std::u16string(t.type) + u" .");
+    for (const auto& c : t.cases) EXPECT_EQ(read(c.text), c.tree) << vxtest::narrow(t.type) << " " << vxtest::narrow(c.text);
+  }
+}
+
+TEST_F(TextReaderTest, OptionalPartThatFailsLeavesNothingBehind) {
+  load(u"FILE = [ a :uint ] :string .");
+  EXPECT_READS({u"a 1 x", "a u:1 \"x\""}, {u"a x", "\"a\""}, {u"x", "\"x\""});
+}
+
+TEST_F(TextReaderTest, RepetitionsTakeEveryCompleteIteration) {
+  load(u"FILE = { :uint } .");
+  EXPECT_READS({u"1", "u:1"}, {u"1 2 3", "u:1 u:2 u:3"}, {u"1 2 x", "u:1 u:2"}, {u"x", "FAIL"}, {u"", "FAIL"});
+}
+
+TEST_F(TextReaderTest, FirstMatchingAlternativeWins) {
+  load(u"FILE = a | ( a b ) :string .");
+  EXPECT_READS({u"a b", "a \"b\""}, {u"c", "FAIL"});
+}
+
+// An attempt that fails at a parent without children must take its first
+// child away again, or the next alternative lands beside the parent.
+TEST_F(TextReaderTest, AlternativeAfterFailedBlockAtChildlessParent) {
+  load(u"FILE = { :A | :B } .\nA ==> :uint .\nB ==> :string .");
+  EXPECT_READS({u"B ( x ) A ( 1 )", "{B ( \"x\" )} {A ( u:1 )}"}, {u"B ( x )", "{B ( \"x\" )}"});
+  load(u"FILE = :ARRAY ( :A | :B ) .\nA ==> :uint .\nB ==> :string .");
+  EXPECT_READS({u"B ( x ) A ( 2 )", "{{B ( \"x\" )} {A ( u:2 )}}"});
+}
+
+TEST_F(TextReaderTest, IterationThatFailsPartWayIsUndoneEntirely) {
+  load(u"FILE = { :uint :string } :uint .");
+  EXPECT_READS({u"1 a 2", "u:1 \"a\" u:2"}, {u"1 a 2 b 3", "u:1 \"a\" u:2 \"b\" u:3"});
+  load(u"FILE = :ARRAY ( :uint :string ) :uint .");
+  EXPECT_READS({u"1 a 2", "{u:1 \"a\"} u:2"});
+}
+
+TEST_F(TextReaderTest, IterationThatConsumesNothingEndsTheRepetition) {
+  load(u"FILE = { [ :uint ] } :string .");
+  EXPECT_READS({u"x", "\"x\""}, {u"1 2 x", "u:1 u:2 \"x\""});
+  load(u"FILE = :ARRAY ( [ :uint ] ) :string .");
+  // An array that took nothing leaves no parent behind to adopt the next node.
+  EXPECT_READS({u"x", "\"x\""}, {u"1 x", "{u:1} \"x\""});
+}
+
+TEST_F(TextReaderTest, NodesKeepTheirGrammarEntries) {
+  load(u"FILE = :Shape .\nShape ==> :uint .");
+  write_body(u"Shape Label ( 7 )");
+  ASSERT_EQ(tokenizer_open_file(vxtest::u16(dir_.str("body.txt")).c_str()), 1);
+  sShapeItemNode* root = shape_node_create(nullptr);
+  root->type = SHN_PARENT;
+  sBNFSubtoken entry{table_->root_token, nullptr};
+  sShapeItemNode* cursor = root;
+  ASSERT_EQ(match_text(table_, &entry, &cursor), 1);
+  tokenizer_close();
+  const sShapeItemNode* block = root->child;
+  const sBNFSubtoken* block_entry = &table_->root_token->subtokens[0];
+  EXPECT_EQ(block->bnf_entry, block_entry);
+  EXPECT_EQ(block->child->bnf_entry, block_entry);      // token name
+  EXPECT_EQ(block->child->next->bnf_entry, nullptr);    // block name
+  EXPECT_EQ(block->child->next->next->bnf_entry, nullptr);  // "("
+  const sShapeItemNode* value = block->child->next->next->next;
+  EXPECT_EQ(value->bnf_entry, &block_entry->def->subtokens[0]);
+  EXPECT_EQ(value->type, SHN_UINT);
+  EXPECT_EQ(cursor, block);
+  shape_tree_free(root);
+}
+
+TEST_F(TextReaderTest, ErrorPositionIsTheLineOfTheLastTokenExamined) {
+  load(u"FILE = { :Shape } .\nShape ==> :uint :uint .");
+  EXPECT_EQ(read(u"Shape (\n 1\n 2\n )\nShape (\n 3\n x )"), "{Shape ( u:1 u:2 )}");
+  EXPECT_EQ(error_position, 7u);
+  EXPECT_EQ(read(u"Shape (\n 1\n x )"), "FAIL");
+  EXPECT_EQ(error_position, 3u);
+}
+
+TEST_F(TextReaderTest, NestingBeyondTheLimitFailsInsteadOfOverflowing) {
+  load(u"FILE = :Deep .\nDeep ==> [ :Deep ] .");
+  auto nested = [](int levels) {
+    std::u16string text;
+    for (int i = 0; i < levels; ++i) text += u"Deep ( ";
+    for (int i = 0; i < levels; ++i) text += u") ";
+    return text;
+  };
+  const std::string three = read(nested(3));
+  EXPECT_EQ(three, "{Deep ( {Deep ( {Deep ( )} )} )}");
+  EXPECT_NE(read(nested(500)), "FAIL");
+  EXPECT_EQ(read(nested(100000)), "FAIL");
+}
+
+TEST_F(TextReaderTest, EntriesWithoutDefinitionOrCursorAreReportedAndFail) {
+  shapetest::Grammar grammar;
+  sBNFTokenDef* rule = grammar.def(BNFT_RULEDEF, u"FILE", {nullptr});
+  write_body(u"x");
+  ASSERT_EQ(tokenizer_open_file(vxtest::u16(dir_.str("body.txt")).c_str()), 1);
+  vxtest::DebugCapture debug;
+  sShapeItemNode* root = shape_node_create(nullptr);
+  sShapeItemNode* cursor = root;
+  EXPECT_EQ(match_text(grammar.table(rule), grammar.entry(rule), &cursor), 0);
+  EXPECT_NE(debug.joined().find("NULL sBNFTokenDef pointer [ShpFile 1450]"), std::string::npos);
+  sShapeItemNode* none = nullptr;
+  EXPECT_EQ(match_text(grammar.table(rule), grammar.entry(rule), &none), 0);
+  EXPECT_NE(debug.joined().find("NULL previous item reference [ShpFile 1456]"), std::string::npos);
+  tokenizer_close();
+  shape_tree_free(root);
+}
+
+}  // namespace
