@@ -1,4 +1,11 @@
 // Writing a shape item tree as a UTF-16 text body.
+//
+// The layout is fixed so that written files are always the same: CR LF line
+// ends, one TAB per depth, every block on a line of its own, values after
+// one space, long or odd texts quoted and cut into pieces joined with "+".
+// Every text is written so that the tokenizer reads it back as the same
+// single token. Failures return 0; a failed write leaves in the output what
+// had been written before it.
 #pragma once
 
 #include "common/types.h"
@@ -7,6 +14,28 @@ struct sFioShareFile;
 struct sShapeFile;
 struct sShapeItemNode;
 
+// Depths from this one on get no indentation (and a report).
+inline constexpr sUInt kMaxIndentDepth = 1024;
+// Parents nested in each other that the writer follows; deeper trees are
+// refused rather than risking the machine stack. Trees read from a binary
+// body are never deeper than the reader's own limit, which is lower.
+inline constexpr sUInt kMaxTextNesting = 4096;
+// Longest item text written.
+inline constexpr sUInt kMaxItemUnits = 65536;
+
 int write_text_file(const char16_t* path, sShapeFile* file, sShapeItemNode* first, sUInt comp);
 int write_text_parent(sFioShareFile* stream, sShapeItemNode* parent, sUInt depth);
+
+// One non-parent node with its separator. `in_array` tells that the parent
+// is an array (at depth 0 its first item is set off by a space); `bare`
+// keeps a block's own bracket node unquoted. `column` is the parent's
+// line-width counter.
+int write_text_item(sFioShareFile* stream, const sShapeItemNode* node, sUInt depth, int first, int after_block,
+                    int balance, sUInt* column, int in_array, int bare);
+
+// The line-width step before a word or piece of width n: breaks the line
+// when `column` reaches 1024.
+int text_wrap(sFioShareFile* stream, sUInt n, sUInt depth, sUInt* column);
+
+// `depth` TABs; valid until the next call.
 const char16_t* spaces(sUInt depth);

@@ -1,0 +1,391 @@
+#include "shape/binary_reader.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "bnf/bnf_model.h"
+#include "common/memory.h"
+#include "common/report.h"
+#include "common/strings.h"
+#include "shape/shape_tree.h"
+#include "tables/stoken.h"
+
+const sByte* body_buffer = nullptr;
+sUInt body_buffer_size = 0;
+sUInt read_position = 0;
+
+namespace {
+
+constexpr char16_t kNullDefinition[] = u"NULL sBNFTokenDef pointer [ShpFile %d]\n";
+constexpr char16_t kNullCursor[] = u"NULL previous item reference [ShpFile %d]\n";
+constexpr char16_t kInternalError[] = u"Internal error [BNFParse %d]\n";
+constexpr char16_t kPassedEndOfBlock[] = u"Passed end of block [ShpFile %d]\n";
+constexpr char16_t kNodeNotCreated[] = u"Failed to create new shape item node [ShpFile %d]\n";
+constexpr char16_t kTooDeep[] = u"Binary data nested deeper than %u grammar levels [ShpFile %d]\n";
+
+constexpr char16_t kTraceMatched[] = u"BNFParse bin match (%d) mem:%s eob:%d %s: %s\n";
+constexpr char16_t kTraceNotMatched[] = u"*BNFParse bin NO match (%d) mem:%s eob:%d %s: %s\n";
+constexpr char16_t kSubConstruct[] = u"(sub-construct)";
+constexpr char16_t kConstructMemory[] = u"--------";
+
+constexpr sUInt kLineNullDefinition = 968;
+constexpr sUInt kLineNullCursor = 974;
+constexpr sUInt kLineTooDeep = 980;
+constexpr sUInt kLinePassedEndOfBlock = 1040;
+constexpr sUInt kLineTerminalNode = 1051;
+constexpr sUInt kLineTextNotCopied = 1058;
+constexpr sUInt kLineArrayNode = 1190;
+constexpr sUInt kLineBlockNode = 1238;
+constexpr sUInt kLineBlockNameNode = 1273;
+constexpr sUInt kLineOpenNode = 1287;
+constexpr sUInt kLineCloseNode = 1310;
+constexpr sUInt kLineInternalError = 1343;
+
+// One saved read_position per attempt in progress; its bound is the nesting
+// limit of the reader.
+sUInt position_stack[kMaxMatchDepth];
+sUInt position_stack_top = 0;
+
+// Set when the read can no longer give a sound tree (nesting too deep,
+// memory exhausted). Optional parts and repetitions would otherwise take
+// such a failure for an ordinary mismatch and succeed with data missing;
+// instead every attempt fails until the outermost one returns.
+bool read_aborted = false;
+
+// Token ids of grammar words, looked up once per read: a block's id is
+// compared every time the block is tried, and a table lookup by name is far
+// dearer than a probe here. Keyed by the grammar's own text, which stays put
+// while the grammar is loaded.
+struct sIdCacheSlot {
+  const char16_t* name;
+  const sShapeTokenDef* token;
+};
+constexpr sUInt kIdCacheSlots = 512;
+sIdCacheSlot id_cache[kIdCacheSlots];
+
+void begin_read() {
+  read_aborted = false;
+  std::memset(id_cache, 0, sizeof id_cache);
+}
+
+const sShapeTokenDef* find_token(const char16_t* name) {
+  if (name == nullptr) return nullptr;
+  auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(name));
+  sUInt slot = static_cast<sUInt>((key * 0x9E3779B97F4A7C15ull) >> 40) & (kIdCacheSlots - 1);
+  sIdCacheSlot& entry = id_cache[slot];
+  if (entry.name != name) {
+    entry.name = name;
+    entry.token = tokutil_find_stoken_by_name(name);
+  }
+  return entry.token;
+}
+
+sUInt load_u32(const sByte* p) {
+  return sUInt(p[0]) | (sUInt(p[1]) << 8) | (sUInt(p[2]) << 16) | (sUInt(p[3]) << 24);
+}
+
+sUInt load_u16(const sByte* p) { return sUInt(p[0]) | (sUInt(p[1]) << 8); }
+
+// Bytes of the body from `position` on.
+sUInt bytes_left(sUInt position) { return position < body_buffer_size ? body_buffer_size - position : 0; }
+
+void report_line(const char16_t* message, sUInt line) { report_at(kModuleShpFile, line, message, line); }
+
+void abort_read(const char16_t* message, sUInt line) {
+  report_line(message, line);
+  read_aborted = true;
+}
+
+// A copy of `count` little-endian UTF-16 units of the body (which need not
+// be aligned for char16_t).
+char16_t* copy_body_text(const sByte* units, sUInt count) {
+  auto* text = static_cast<char16_t*>(vexlor_mem_alloc_fixed((count + 1) * sizeof(char16_t)));
+  if (text == nullptr) return nullptr;
+  for (sUInt i = 0; i < count; ++i) text[i] = char16_t(load_u16(units + 2 * i));
+  text[count] = 0;
+  return text;
+}
+
+// The node a cursor designated before an attempt, and whether it was a
+// parent without children: nodes linked at such a cursor became its
+// children, and undoing the attempt must take them away too.
+struct sSavedCursor {
+  sShapeItemNode* node;
+  bool childless_parent;
+};
+
+sSavedCursor save_cursor(sShapeItemNode** cursor) {
+  sShapeItemNode* node = *cursor;
+  return {node, node->type == SHN_PARENT && node->child == nullptr};
+}
+
+void undo_links(sShapeItemNode** cursor, sSavedCursor saved) {
+  sShapeItemNode* node = saved.node;
+  if (saved.childless_parent) {
+    if (node->child != nullptr) {
+      shape_tree_free(node->child);
+      node->child = nullptr;
+    }
+  } else if (node->next != nullptr) {
+    shape_tree_prune(node, 0);
+  }
+  *cursor = node;
+}
+
+// A node at the cursor with its text; 0 (and nothing linked) when memory
+// runs out.
+sShapeItemNode* create_node(sShapeItemNode** cursor, sUInt line) {
+  sShapeItemNode* node = shape_node_create(cursor);
+  if (node == nullptr) abort_read(kNodeNotCreated, line);
+  return node;
+}
+
+sShapeItemNode* create_text_node(sShapeItemNode** cursor, sUInt line, char16_t* text) {
+  if (text == nullptr) {
+    abort_read(kNodeNotCreated, kLineTextNotCopied);
+    return nullptr;
+  }
+  sShapeItemNode* node = create_node(cursor, line);
+  if (node == nullptr) {
+    free_string(text);
+    return nullptr;
+  }
+  node->text = text;
+  return node;
+}
+
+char16_t* copy_text(const char16_t* text) { return alloc_string(text != nullptr ? text : u"", 0); }
+
+// Terminals: a grammar word (its token id, or nothing when it names no
+// token) or one value. The bound is tested only where the terminal starts,
+// the body's end for every byte it reads.
+int match_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeItemNode** cursor, sUInt block_end) {
+  const sUInt kind = def->type;
+  sUInt position = read_position;
+  const sUInt available = bytes_left(position);
+
+  if (kind == BNFT_LITERAL) {
+    const sShapeTokenDef* token = find_token(def->text);
+    if (token != nullptr) {
+      if (position >= block_end) {
+        report_line(kPassedEndOfBlock, kLinePassedEndOfBlock);
+        return 0;
+      }
+      if (available < 4 || load_u32(body_buffer + position) != token->id) return 0;
+      position += 4;
+    }
+    sShapeItemNode* node = create_text_node(cursor, kLineTerminalNode, copy_text(def->text));
+    if (node == nullptr) return 0;
+    node->bnf_entry = entry;
+    read_position = position;
+    return 1;
+  }
+
+  if (position >= block_end) {
+    report_line(kPassedEndOfBlock, kLinePassedEndOfBlock);
+    return 0;
+  }
+  const sByte* bytes = body_buffer + position;
+  sShapeItemNode* node = nullptr;
+  if (kind == BNFT_STRING) {
+    if (available < 2) return 0;
+    const sUInt units = load_u16(bytes);
+    if (available - 2 < 2 * units) return 0;
+    node = create_text_node(cursor, kLineTerminalNode, copy_body_text(bytes + 2, units));
+    if (node == nullptr) return 0;
+    position += 2 + 2 * units;
+  } else if (kind == BNFT_BYTE) {
+    if (available < 1) return 0;
+    node = create_node(cursor, kLineTerminalNode);
+    if (node == nullptr) return 0;
+    node->value = bytes[0];
+    position += 1;
+  } else {
+    if (available < 4) return 0;
+    node = create_node(cursor, kLineTerminalNode);
+    if (node == nullptr) return 0;
+    node->value = load_u32(bytes);
+    position += 4;
+  }
+  node->type = kind - BNFT_LITERAL;
+  node->bnf_entry = entry;
+  read_position = position;
+  return 1;
+}
+
+// A block: token id, size, name length and name, then the content up to
+// the block's end. Bytes of the block that the content leaves are not
+// skipped. A block must lie wholly inside the block that encloses it: the
+// writer never puts one elsewhere, and a block accepted past that end would
+// swallow the enclosing block's following sibling in recursive grammars.
+int match_block(sBNFTable* table, const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeItemNode** cursor,
+                sUInt block_end) {
+  sShapeItemNode* parent = create_node(cursor, kLineBlockNode);
+  if (parent == nullptr) return 0;
+  parent->type = SHN_PARENT;
+  parent->bnf_entry = entry;
+  sShapeItemNode* local = parent;
+
+  sUInt position = read_position;
+  const sShapeTokenDef* token = find_token(def->text);
+  if (token != nullptr) {
+    if (position >= block_end) {
+      report_line(kPassedEndOfBlock, kLinePassedEndOfBlock);
+      return 0;
+    }
+    if (bytes_left(position) < 4 || load_u32(body_buffer + position) != token->id) return 0;
+    position += 4;
+  }
+  sShapeItemNode* name = create_text_node(&local, kLineTerminalNode, copy_text(def->text));
+  if (name == nullptr) return 0;
+  name->bnf_entry = entry;
+
+  if (bytes_left(position) < 4) return 0;
+  const std::uint64_t end = std::uint64_t(position) + 4 + load_u32(body_buffer + position);
+  if (end > body_buffer_size || end > block_end) return 0;
+  const sUInt inner_end = sUInt(end);
+  position += 4;
+
+  if (bytes_left(position) < 1) return 0;
+  const sUInt name_units = body_buffer[position];
+  if (bytes_left(position) - 1 < 2 * name_units) return 0;
+  if (name_units != 0) {
+    if (create_text_node(&local, kLineBlockNameNode, copy_body_text(body_buffer + position + 1, name_units)) ==
+        nullptr)
+      return 0;
+  }
+  read_position = position + 1 + 2 * name_units;
+
+  if (create_text_node(&local, kLineOpenNode, copy_text(u"(")) == nullptr) return 0;
+  for (sUInt i = 0; i < def->subtoken_count; ++i) {
+    if (!match_binary(table, &def->subtokens[i], &local, inner_end)) return 0;
+  }
+  return create_text_node(&local, kLineCloseNode, copy_text(u")")) != nullptr;
+}
+
+// Iterations of a repetition or array, each linked at `cursor`. An iteration
+// that fails part-way is undone entirely (bytes and nodes); one that matched
+// without consuming a byte ends the repetition, since repeating it could
+// never end.
+int match_iterations(sBNFTable* table, const sBNFTokenDef* def, sShapeItemNode** cursor, sUInt block_end) {
+  if (def->subtoken_count == 0) return 0;
+  sUInt iterations = 0;
+  for (;;) {
+    const sSavedCursor start = save_cursor(cursor);
+    const sUInt start_position = read_position;
+    bool complete = true;
+    for (sUInt i = 0; i < def->subtoken_count; ++i) {
+      if (!match_binary(table, &def->subtokens[i], cursor, block_end)) {
+        complete = false;
+        break;
+      }
+    }
+    if (!complete) {
+      undo_links(cursor, start);
+      read_position = start_position;
+      break;
+    }
+    ++iterations;
+    if (read_position == start_position) break;
+  }
+  return iterations != 0 && !read_aborted;
+}
+
+int match_construct(sBNFTable* table, const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeItemNode** cursor,
+                    sUInt block_end, sUInt saved_position) {
+  switch (def->type) {
+    case BNFT_TOKENDEF:
+      return match_block(table, entry, def, cursor, block_end);
+    case BNFT_RULEDEF:
+    case BNFT_CON_GROUP:
+      if (def->subtoken_count == 0) return 0;
+      for (sUInt i = 0; i < def->subtoken_count; ++i) {
+        if (!match_binary(table, &def->subtokens[i], cursor, block_end)) return 0;
+      }
+      return 1;
+    case BNFT_CON_OPTIONAL: {
+      if (def->subtoken_count == 0) return 0;
+      const sSavedCursor saved = save_cursor(cursor);
+      for (sUInt i = 0; i < def->subtoken_count; ++i) {
+        if (!match_binary(table, &def->subtokens[i], cursor, block_end)) {
+          undo_links(cursor, saved);
+          read_position = saved_position;
+          return !read_aborted;
+        }
+      }
+      return 1;
+    }
+    case BNFT_CON_REPEAT:
+      return match_iterations(table, def, cursor, block_end);
+    case BNFT_CON_ARRAY: {
+      if (def->subtoken_count == 0) return 0;
+      sShapeItemNode* parent = create_node(cursor, kLineArrayNode);
+      if (parent == nullptr) return 0;
+      parent->type = SHN_PARENT;
+      parent->bnf_entry = entry;
+      sShapeItemNode* local = parent;
+      return match_iterations(table, def, &local, block_end);
+    }
+    case BNFT_CON_CHOICE:
+      for (sUInt i = 0; i < def->subtoken_count; ++i) {
+        if (match_binary(table, &def->subtokens[i], cursor, block_end)) return 1;
+        if (read_aborted) return 0;
+      }
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+sUInt binary_reader_stack_depth() { return position_stack_top; }
+
+int match_binary(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** cursor, sUInt block_end) {
+  const sBNFTokenDef* def = entry != nullptr ? entry->def : nullptr;
+  if (def == nullptr) {
+    report_line(kNullDefinition, kLineNullDefinition);
+    return 0;
+  }
+  if (cursor == nullptr || *cursor == nullptr) {
+    report_line(kNullCursor, kLineNullCursor);
+    return 0;
+  }
+  const bool outermost = position_stack_top == 0;
+  if (outermost) begin_read();
+  if (read_aborted) return 0;
+  if (position_stack_top == kMaxMatchDepth) {
+    report_at(kModuleShpFile, kLineTooDeep, kTooDeep, kMaxMatchDepth, kLineTooDeep);
+    read_aborted = true;
+    return 0;
+  }
+  const sUInt saved_position = read_position;
+  position_stack[position_stack_top++] = saved_position;
+
+  const sSavedCursor saved = save_cursor(cursor);
+  const bool terminal = bnf_is_terminal(def->type);
+  int matched = 0;
+  if (terminal) {
+    matched = match_terminal(entry, def, cursor, block_end);
+  } else if (def->type <= BNFT_CON_CHOICE) {
+    matched = match_construct(table, entry, def, cursor, block_end, saved_position);
+  } else {
+    report_line(kInternalError, kLineInternalError);
+  }
+  // Whatever an attempt matched before the read was aborted is not kept.
+  if (matched && outermost && read_aborted) matched = 0;
+
+  const int offset = static_cast<int>(read_position);
+  const int eob = block_end == kNoBlockEnd ? 0 : static_cast<int>(block_end);
+  const char16_t* text = def->text != nullptr ? def->text : kSubConstruct;
+  const char16_t* memory = terminal ? u"" : kConstructMemory;
+  if (matched) {
+    debug_trace(0, kTraceMatched, offset, memory, eob, u"", text);
+    --position_stack_top;
+    return 1;
+  }
+  if (!terminal) undo_links(cursor, saved);
+  debug_trace(0, kTraceNotMatched, offset, memory, eob, u"", text);
+  read_position = position_stack[--position_stack_top];
+  return 0;
+}

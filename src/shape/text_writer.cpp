@@ -1,0 +1,409 @@
+#include "shape/text_writer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "bnf/bnf_model.h"
+#include "common/report.h"
+#include "common/strings.h"
+#include "container/fioshare.h"
+#include "shape/shape_tree.h"
+
+namespace {
+
+constexpr char16_t kNotBlockOrArray[] =
+    u"Parent shape item node doesn't reference BNF def type BNFT_TOKENDEF or BNFT_CON_ARRAY [BNFParse %d]\n";
+constexpr char16_t kNoChildren[] = u"Parent shape item node without children! [BNFParse %d]\n";
+constexpr char16_t kIndentTooLarge[] = u"Indent larger than %u requested";
+constexpr char16_t kTooDeep[] = u"Shape item tree nested deeper than %u levels [ShpFile %d]\n";
+
+constexpr sUInt kLineIndentTooLarge = 230;
+constexpr sUInt kLineNewlineFailed = 2444;
+constexpr sUInt kLineIndentFailed = 2451;
+constexpr sUInt kLineSeparatorFailed = 2455;
+constexpr sUInt kLineNotBlockOrArray = 2785;
+constexpr sUInt kNumberNotBlockOrArray = 2786;
+constexpr sUInt kLineNoChildren = 2793;
+constexpr sUInt kLineTooDeep = 2800;
+
+constexpr char16_t kNewlineFailed[] = u"FILE_WRITE_NEWLINE (file)";
+constexpr char16_t kIndentFailed[] = u"FILE_PRINTF (file, _TT(\"%s\"), spaces (depth))";
+constexpr char16_t kSeparatorFailed[] = u"FILE_PRINTF (file, _TT(\" \"))";
+
+constexpr sUInt kLineWidth = 1024;
+constexpr sUInt kTabWidth = 4;
+constexpr sUInt kPlainWordLimit = 1024;
+constexpr sUInt kPieceWidthBase = 1016;
+constexpr sUInt kPieceWidthFloor = 256;
+
+// The indentation text: 1024 TABs, ended at the depth last asked for.
+struct sIndentText {
+  char16_t units[kMaxIndentDepth + 1];
+  sUInt cut;
+  constexpr sIndentText() : units(), cut(kMaxIndentDepth) {
+    for (sUInt i = 0; i < kMaxIndentDepth; ++i) units[i] = u'\t';
+    units[kMaxIndentDepth] = 0;
+  }
+};
+sIndentText indent_text;
+
+// Units that end a word or begin another token in the tokenizer, or that a
+// plain word may not hold: white space, control characters, quotation mark,
+// backslash, brackets and the vertical bar.
+constexpr bool quote_forcing(char16_t c) {
+  if (c < 0x80) {
+    // The "C" locale's white space and control characters (wc_is_space,
+    // wc_is_cntrl): everything up to the space, and DEL.
+    if (c <= 0x20 || c == 0x7F) return true;
+    switch (c) {
+      case u'"': case u'\\': case u'(': case u')': case u'[': case u']': case u'{': case u'}': case u'|':
+        return true;
+      default:
+        return false;
+    }
+  }
+  return false;
+}
+
+struct sQuoteTable {
+  bool forcing[0x80];
+  constexpr sQuoteTable() : forcing() {
+    for (char16_t c = 0; c < 0x80; ++c) forcing[c] = quote_forcing(c);
+  }
+};
+constexpr sQuoteTable quote_table;
+
+bool is_bracket_text(const char16_t* text, char16_t bracket) {
+  return text != nullptr && text[0] == bracket && text[1] == 0;
+}
+
+// "//" and "/*" are taken for comment markers whatever their token class,
+// so they are never written as one word or one piece.
+bool is_comment_marker(char16_t first, char16_t second) { return first == u'/' && (second == u'/' || second == u'*'); }
+
+bool is_plain_word(const char16_t* text, sUInt length) {
+  if (length == 0 || length >= kPlainWordLimit) return false;
+  if (length == 2 && is_comment_marker(text[0], text[1])) return false;
+  for (sUInt i = 0; i < length; ++i) {
+    const char16_t c = text[i];
+    if (c < 0x80 && quote_table.forcing[c]) return false;
+  }
+  return true;
+}
+
+// Output collected in units and handed to the stream in large writes: the
+// body is mostly short values, and one stream write per unit or per value
+// would cost more than the values themselves.
+class sTextOutput {
+ public:
+  explicit sTextOutput(sFioShareFile* stream) : stream_(stream) {}
+  sTextOutput(const sTextOutput&) = delete;
+  sTextOutput& operator=(const sTextOutput&) = delete;
+
+  bool put(char16_t unit) {
+    if (used_ == kUnits && !flush()) return false;
+    buffer_[used_++] = unit;
+    return true;
+  }
+
+  bool put(const char16_t* units, sUInt count) {
+    while (count != 0) {
+      if (used_ == kUnits && !flush()) return false;
+      const sUInt chunk = std::min(count, kUnits - used_);
+      std::memcpy(buffer_ + used_, units, chunk * sizeof(char16_t));
+      used_ += chunk;
+      units += chunk;
+      count -= chunk;
+    }
+    return true;
+  }
+
+  bool newline() { return put(u"\r\n", 2); }
+
+  bool indent(sUInt depth) {
+    const char16_t* text = spaces(depth);
+    return put(text, depth < kMaxIndentDepth ? depth : 0);
+  }
+
+  bool flush() {
+    if (failed_) return false;
+    if (used_ == 0) return true;
+    if constexpr (std::endian::native == std::endian::big) {
+      for (sUInt i = 0; i < used_; ++i) buffer_[i] = char16_t((buffer_[i] >> 8) | (buffer_[i] << 8));
+    }
+    const sUInt bytes = used_ * sUInt(sizeof(char16_t));
+    used_ = 0;
+    if (fioshare_write(stream_, buffer_, bytes) != bytes) failed_ = true;
+    return !failed_;
+  }
+
+ private:
+  static constexpr sUInt kUnits = 8192;
+  sFioShareFile* stream_;
+  sUInt used_ = 0;
+  bool failed_ = false;
+  char16_t buffer_[kUnits];
+};
+
+bool wrap(sTextOutput& out, sUInt n, sUInt depth, sUInt& column) {
+  column += n;
+  if (column < kLineWidth) return true;
+  if (!out.newline() || !out.indent(depth)) return false;
+  column = n + kTabWidth * depth;
+  return true;
+}
+
+// The length of the next piece of a quoted text: up to the last white space
+// before the width limit, the end of a line, or three quarters of the limit
+// when there is no white space to cut at.
+sUInt find_piece(const char16_t* text, sUInt remaining, sUInt limit) {
+  sUInt width = 0;
+  sUInt split = 0;
+  bool after_space = false;
+  bool line_feed = false;
+  for (sUInt i = 0; i < remaining;) {
+    const char16_t c = text[i];
+    const bool space = c == u' ' || c == u'\n' || (c == u'\t' && !line_feed);
+    if (!space && after_space) {
+      split = i;
+      if (line_feed) return i;
+    }
+    if (c == u'\n') {
+      line_feed = true;
+      width += 1;
+    }
+    width += (c == u'\t' || c == u'"' || c == u'\\') ? 2 : 1;
+    after_space = space;
+    ++i;
+    if (width >= limit) {
+      if (split != 0) return split;
+      return std::min(remaining, limit * 12 / 16);
+    }
+  }
+  return remaining;
+}
+
+struct sPieceShape {
+  sUInt escaped;
+  bool line_feed;
+};
+
+sPieceShape measure_piece(const char16_t* text, sUInt length) {
+  sPieceShape shape{0, false};
+  for (sUInt i = 0; i < length; ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r') continue;
+    if (c == u'\n') shape.line_feed = true;
+    shape.escaped += (c == u'\t' || c == u'\n' || c == u'"' || c == u'\\') ? 2 : 1;
+  }
+  return shape;
+}
+
+// The unit after `text` that is not a carriage return.
+const char16_t* skip_returns(const char16_t* text) {
+  while (*text == u'\r') ++text;
+  return text;
+}
+
+bool put_escaped(sTextOutput& out, const char16_t* text, sUInt length) {
+  for (sUInt i = 0; i < length; ++i) {
+    const char16_t c = text[i];
+    bool ok = true;
+    switch (c) {
+      case u'\t': ok = out.put(u"\\t", 2); break;
+      case u'\n': ok = out.put(u"\\n", 2); break;
+      case u'"': ok = out.put(u"\\\"", 2); break;
+      case u'\\': ok = out.put(u"\\\\", 2); break;
+      case u'\r': break;
+      default: ok = out.put(c); break;
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool write_quoted(sTextOutput& out, const char16_t* text, sUInt length, sUInt depth, sUInt& column) {
+  const sUInt limit = depth <= (kPieceWidthBase - kPieceWidthFloor) / kTabWidth
+                          ? kPieceWidthBase - kTabWidth * depth
+                          : kPieceWidthFloor;
+  sUInt remaining = length;
+  bool first_piece = true;
+  do {
+    sUInt piece = find_piece(text, remaining, limit);
+    sPieceShape shape = measure_piece(text, piece);
+    if (shape.escaped == 2 && !shape.line_feed) {
+      const char16_t* first = skip_returns(text);
+      const char16_t* second = skip_returns(first + 1);
+      if (is_comment_marker(*first, *second)) {
+        piece = sUInt(first - text) + 1;
+        shape = sPieceShape{1, false};
+      }
+    }
+    if (!wrap(out, shape.escaped + 4, depth, column)) return false;
+    if (!first_piece && !out.indent(depth + 1)) return false;
+    if (!out.put(u'"') || !put_escaped(out, text, piece) || !out.put(u'"')) return false;
+    text += piece;
+    remaining -= piece;
+    if (remaining != 0 && !out.put(u'+')) return false;
+    if (shape.line_feed && !out.newline()) return false;
+    first_piece = false;
+  } while (remaining != 0);
+  return true;
+}
+
+bool fail_check(sUInt line, const char16_t* condition) {
+  report_failed_check(kModuleShpFile, line, condition);
+  return false;
+}
+
+bool write_item(sTextOutput& out, const sShapeItemNode* node, sUInt depth, bool first, bool after_block, int balance,
+                sUInt& column, bool in_array, bool bare) {
+  const char16_t* text = node->text != nullptr ? node->text : u"";
+  if (first) {
+    if (in_array && depth == 0) {
+      if (!out.put(u' ')) return fail_check(kLineSeparatorFailed, kSeparatorFailed);
+    } else {
+      if (!out.indent(depth)) return fail_check(kLineIndentFailed, kIndentFailed);
+      column += kTabWidth * depth;
+    }
+  } else if (after_block && balance == 0 && is_bracket_text(text, u')')) {
+    if (!out.newline()) return fail_check(kLineNewlineFailed, kNewlineFailed);
+    column = 0;
+    if (!out.indent(depth)) return fail_check(kLineIndentFailed, kIndentFailed);
+    column += kTabWidth * depth;
+  } else if (!out.put(u' ')) {
+    return fail_check(kLineSeparatorFailed, kSeparatorFailed);
+  }
+
+  const sUInt length = wstr_len(text);
+  if (length > kMaxItemUnits) return false;
+  if (bare || is_plain_word(text, length)) {
+    return wrap(out, length + 1, depth, column) && out.put(text, length);
+  }
+  return write_quoted(out, text, length, depth, column);
+}
+
+sUInt parent_kind(const sShapeItemNode* node) {
+  if (node->bnf_entry == nullptr || node->bnf_entry->def == nullptr) return ~0u;
+  return node->bnf_entry->def->type;
+}
+
+bool is_syntax_bracket(const sShapeItemNode* node, char16_t bracket) {
+  return node != nullptr && node->type == SHN_LITERAL && node->bnf_entry == nullptr &&
+         is_bracket_text(node->text, bracket);
+}
+
+bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, sUInt nesting) {
+  if (nesting >= kMaxTextNesting) {
+    report_at(kModuleShpFile, kLineTooDeep, kTooDeep, kMaxTextNesting, kLineTooDeep);
+    return false;
+  }
+  sUInt column = kTabWidth * depth;
+  bool first = true;
+  bool after_block = false;
+  int balance = 0;
+  const sUInt kind = parent_kind(parent);
+  const bool array = kind == BNFT_CON_ARRAY;
+  if (!array && !out.newline()) return false;
+  if (kind != BNFT_TOKENDEF && !array) {
+    report_at(kModuleShpFile, kLineNotBlockOrArray, kNotBlockOrArray, kNumberNotBlockOrArray);
+    return false;
+  }
+  const sShapeItemNode* child = parent->child;
+  if (child == nullptr) {
+    report_at(kModuleShpFile, kLineNoChildren, kNoChildren, kLineNoChildren);
+    return true;
+  }
+
+  // A block's own brackets are written bare so that they read back as
+  // brackets. They are the bracket nodes without a grammar entry behind the
+  // token name and the block name, if any, and the last child.
+  const sShapeItemNode* open = nullptr;
+  const sShapeItemNode* close = nullptr;
+  if (!array) {
+    const sShapeItemNode* second = child->next;
+    open = is_syntax_bracket(second, u'(') && second->next != nullptr && is_syntax_bracket(second->next, u'(')
+               ? second->next
+               : second;
+  }
+
+  for (; child != nullptr; child = child->next) {
+    if (child->type == SHN_PARENT) {
+      const bool block = parent_kind(child) != BNFT_CON_ARRAY;
+      if (!write_parent(out, child, block ? depth + 1 : depth, nesting + 1)) return false;
+      after_block = true;
+      continue;
+    }
+    if (is_bracket_text(child->text, u'(')) ++balance;
+    if (is_bracket_text(child->text, u')')) --balance;
+    if (!array && child->next == nullptr) close = child;
+    const bool bare = (child == open && is_syntax_bracket(child, u'(')) || (child == close && is_syntax_bracket(child, u')'));
+    if (!write_item(out, child, depth, first, after_block, balance, column, array, bare)) return false;
+    first = false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char16_t* spaces(sUInt depth) {
+  if (depth >= kMaxIndentDepth) {
+    report_at(kModuleShpFile, kLineIndentTooLarge, kIndentTooLarge, kMaxIndentDepth);
+    return u"";
+  }
+  if (indent_text.cut < kMaxIndentDepth) indent_text.units[indent_text.cut] = u'\t';
+  indent_text.units[depth] = 0;
+  indent_text.cut = depth;
+  return indent_text.units;
+}
+
+int text_wrap(sFioShareFile* stream, sUInt n, sUInt depth, sUInt* column) {
+  if (stream == nullptr || column == nullptr) return 0;
+  sTextOutput out(stream);
+  return wrap(out, n, depth, *column) && out.flush();
+}
+
+int write_text_item(sFioShareFile* stream, const sShapeItemNode* node, sUInt depth, int first, int after_block,
+                    int balance, sUInt* column, int in_array, int bare) {
+  if (stream == nullptr || node == nullptr || column == nullptr) return 0;
+  sTextOutput out(stream);
+  return write_item(out, node, depth, first != 0, after_block != 0, balance, *column, in_array != 0, bare != 0) &&
+         out.flush();
+}
+
+int write_text_parent(sFioShareFile* stream, sShapeItemNode* parent, sUInt depth) {
+  if (stream == nullptr || parent == nullptr) return 0;
+  sTextOutput out(stream);
+  const bool written = write_parent(out, parent, depth, 0);
+  return out.flush() && written;
+}
+
+int write_text_file(const char16_t* path, sShapeFile* file, sShapeItemNode* first, sUInt comp) {
+  if (path == nullptr || file == nullptr || first == nullptr) return 0;
+  sFioShareFile* stream = fioshare_file_open(path, FIO_WRITE, comp, 1);
+  if (stream == nullptr) {
+    last_error_code = kErrorCannotWrite;
+    return 0;
+  }
+  sByte header[2 * kBodyHeaderBytes];
+  for (sUInt i = 0; i < kBodyHeaderBytes; ++i) {
+    header[2 * i] = i == 7 ? sByte('t') : file->header[i];
+    header[2 * i + 1] = 0;
+  }
+  if (fioshare_write(stream, header, sizeof header) != sizeof header) {
+    fioshare_file_close(stream);
+    return 0;
+  }
+  bool written = true;
+  {
+    sTextOutput out(stream);
+    for (const sShapeItemNode* node = first; node != nullptr && written; node = node->next) {
+      written = write_parent(out, node, 0, 0);
+    }
+    out.newline();
+    if (!out.flush()) written = false;
+  }
+  const bool closed = fioshare_file_close(stream) != 0;
+  return written && closed;
+}
