@@ -319,12 +319,18 @@ int match_construct(sBNFTable* table, const sBNFSubtoken* entry, const sBNFToken
       return match_iterations(table, def, cursor, block_end);
     case BNFT_CON_ARRAY: {
       if (def->subtoken_count == 0) return 0;
+      const sSavedCursor saved = save_cursor(cursor);
       sShapeItemNode* parent = create_node(cursor, kLineArrayNode);
       if (parent == nullptr) return 0;
       parent->type = SHN_PARENT;
       parent->bnf_entry = entry;
       sShapeItemNode* local = parent;
-      return match_iterations(table, def, &local, block_end);
+      if (!match_iterations(table, def, &local, block_end)) return 0;
+      // Iterations that matched without a node leave the array empty. An
+      // empty parent at the cursor would take whatever is linked next as
+      // its child, so it is dropped; both writers skip it anyway.
+      if (parent->child == nullptr) undo_links(cursor, saved);
+      return 1;
     }
     case BNFT_CON_CHOICE:
       for (sUInt i = 0; i < def->subtoken_count; ++i) {

@@ -323,9 +323,8 @@ bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, s
   const sShapeItemNode* close = nullptr;
   if (!array) {
     const sShapeItemNode* second = child->next;
-    open = is_syntax_bracket(second, u'(') && second->next != nullptr && is_syntax_bracket(second->next, u'(')
-               ? second->next
-               : second;
+    const bool named = second != nullptr && !(is_syntax_bracket(second, u'(') && !is_syntax_bracket(second->next, u'('));
+    open = named ? second->next : second;
   }
 
   for (; child != nullptr; child = child->next) {

@@ -1,0 +1,439 @@
+#include "shape/binary_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "common/memory.h"
+#include "shape/hand_grammar.h"
+#include "support/test_support.h"
+
+namespace {
+
+using vxtest::Bytes;
+using vxtest::describe;
+using vxtest::HandGrammar;
+using vxtest::HandTokens;
+
+constexpr sUInt kItemId = 0x00010002;  // upper half 1, lower half 2
+constexpr sUInt kOnId = 0x00030007;
+constexpr char kPassedEndOfBlock[] = "Passed end of block [ShpFile 1040]\n [File: ShpFile Line: 1040]";
+
+// One read of a body (behind a 16-byte body header) held in a buffer of
+// exactly its size, so that any read past it is caught by the sanitizers.
+class BinaryRead {
+ public:
+  // `allocations`: how many allocations the match may make before memory
+  // runs out (negative: no limit).
+  BinaryRead(HandGrammar& grammar, sBNFTokenDef* root_rule, const Bytes& body, long allocations = -1) {
+    size_ = sUInt(kBodyHeaderBytes + body.v.size());
+    buffer_.reset(new sByte[size_]);
+    std::memcpy(buffer_.get(), "TORV0\x01\x01" "b\0\0\0\0\0\0\0\0", kBodyHeaderBytes);
+    if (!body.v.empty()) std::memcpy(buffer_.get() + kBodyHeaderBytes, body.v.data(), body.v.size());
+    body_buffer = buffer_.get();
+    body_buffer_size = size_;
+    read_position = kBodyHeaderBytes;
+    root_entry_ = sBNFSubtoken{root_rule, nullptr};
+    root_ = shape_node_create(nullptr);
+    root_->type = SHN_PARENT;
+    root_->bnf_entry = &root_entry_;
+    sShapeItemNode* cursor = root_;
+    vexlor_mem_fail_after(allocations);
+    matched = match_binary(&grammar.table, &root_entry_, &cursor, kNoBlockEnd);
+    vexlor_mem_fail_after(-1);
+    end_offset = read_position;
+    cursor_on_root = cursor == root_;
+  }
+  ~BinaryRead() {
+    shape_tree_free(root_);
+    body_buffer = nullptr;
+    body_buffer_size = 0;
+  }
+  std::string tree() const { return describe(root_->child); }
+  const sShapeItemNode* first() const { return root_->child; }
+
+  int matched = 0;
+  sUInt end_offset = 0;
+  bool cursor_on_root = false;
+
+ private:
+  std::unique_ptr<sByte[]> buffer_;
+  sUInt size_ = 0;
+  sBNFSubtoken root_entry_{};
+  sShapeItemNode* root_ = nullptr;
+};
+
+size_t count_lines(const vxtest::DebugCapture& capture, const std::string& line) {
+  size_t n = 0;
+  for (const auto& l : capture.lines()) n += l == line;
+  return n;
+}
+
+TEST(BinaryReader, ThirteenByteBlockReadsBackAsNameBracketsAndValue) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT)});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {item});
+  Bytes body;
+  body.u8(0x02).u8(0x00).u8(0x01).u8(0x00).u8(0x05).u8(0).u8(0).u8(0).u8(0).u8(0x05).u8(0).u8(0).u8(0);
+
+  BinaryRead read(g, file, body);
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Item ( u5 )}");
+  EXPECT_EQ(read.end_offset, 16u + 13u);
+  EXPECT_EQ(binary_reader_stack_depth(), 0u);
+  const sShapeItemNode* block = read.first();
+  EXPECT_EQ(block->bnf_entry->def, item);
+  EXPECT_EQ(block->child->bnf_entry, block->bnf_entry);       // token name: the block's own entry
+  EXPECT_EQ(block->child->next->bnf_entry, nullptr);          // "("
+  EXPECT_EQ(block->child->next->next->bnf_entry->def->type, sUInt(BNFT_UINT));
+  EXPECT_EQ(block->child->next->next->next->bnf_entry, nullptr);  // ")"
+}
+
+TEST(BinaryReader, FloatArrayTakesValuesUpToTheBlockEnd) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* item = g.block(u"Item", {g.def(BNFT_CON_ARRAY, u"", {g.value(BNFT_FLOAT)})});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {item, g.value(BNFT_BYTE)});
+  Bytes content;
+  content.f32(1.5f).f32(-2.0f).f32(0.25f);
+  Bytes body = Bytes::block(kItemId, content);
+  ASSERT_EQ(body.v.size(), 4u + 4u + 1u + 12u);
+  body.u8(0xAB);  // the byte after the block is not a float of the array
+
+  vxtest::DebugCapture capture;
+  BinaryRead read(g, file, body);
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Item ( {f1.5 f-2 f0.25} )} bab");
+  EXPECT_EQ(count_lines(capture, kPassedEndOfBlock), 1u);
+}
+
+TEST(BinaryReader, EmptyStringThenTheNextValueFromTheFollowingByte) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_STRING), g.value(BNFT_UINT), g.value(BNFT_STRING)});
+  Bytes content;
+  content.str(u"").u32(7).str(u"hi");
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Item ( '' u7 'hi' )}");
+  const sShapeItemNode* empty = read.first()->child->next->next;
+  ASSERT_NE(empty->text, nullptr);
+  EXPECT_EQ(empty->text[0], 0);
+}
+
+TEST(BinaryReader, EveryValueKindTakesItsSize) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_SINT), g.value(BNFT_DWORD), g.value(BNFT_BYTE),
+                                         g.value(BNFT_TOKEN), g.value(BNFT_UINT)});
+  Bytes content;
+  content.u32(sUInt(-3)).u32(0x2a).u8(0xff).u32(kOnId).u32(4000000000u);
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Item ( i-3 x2a bff t30007 u4000000000 )}");
+}
+
+TEST(BinaryReader, LiteralWithoutBinaryFormMatchesEverywhereWithoutBytes) {
+  HandTokens tokens{{u"Item", kItemId}, {u"on", kOnId}};
+  HandGrammar g;
+  // "off" names no token: it matches even where the block is used up.
+  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT), g.literal(u"off")});
+  Bytes content;
+  content.u32(9);
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item, g.literal(u"off")}), Bytes::block(kItemId, content));
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Item ( u9 off )} off");
+}
+
+TEST(BinaryReader, LiteralWithTokenMatchesItsIdAndRefusesAtTheBlockEnd) {
+  HandTokens tokens{{u"Item", kItemId}, {u"on", kOnId}};
+  HandGrammar g;
+  sBNFTokenDef* item = g.block(u"Item", {g.literal(u"ON"), g.value(BNFT_UINT)});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {item});
+  {
+    Bytes content;
+    content.u8(0x07).u8(0x00).u8(0x03).u8(0x00).u32(1);
+    BinaryRead read(g, file, Bytes::block(kItemId, content));
+    ASSERT_EQ(read.matched, 1);
+    EXPECT_EQ(read.tree(), "{Item ( ON u1 )}");
+  }
+  {
+    Bytes content;
+    content.u32(kOnId + 1).u32(1);
+    BinaryRead read(g, file, Bytes::block(kItemId, content));
+    EXPECT_EQ(read.matched, 0);
+  }
+  {
+    vxtest::DebugCapture capture;
+    BinaryRead read(g, file, Bytes::block(kItemId, Bytes{}).u32(kOnId).u32(1));
+    EXPECT_EQ(read.matched, 0);
+    EXPECT_EQ(count_lines(capture, kPassedEndOfBlock), 1u);
+  }
+}
+
+TEST(BinaryReader, RepeatedLiteralWithoutBinaryFormEndsInsteadOfLooping) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* repeat = g.def(BNFT_CON_REPEAT, u"", {g.literal(u"off")});
+  sBNFTokenDef* array = g.def(BNFT_CON_ARRAY, u"", {g.def(BNFT_CON_OPTIONAL, u"", {g.value(BNFT_UINT)})});
+  sBNFTokenDef* item = g.block(u"Item", {repeat, array});
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, Bytes{}));
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Item ( off )}");  // the empty array is dropped, so ")" stays in the block
+}
+
+TEST(BinaryReader, BlockNameBecomesLiteralNodeBetweenTokenNameAndBracket) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT)});
+  Bytes content;
+  content.u32(5);
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content, u"AB"));
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Item AB ( u5 )}");
+  const sShapeItemNode* name = read.first()->child->next;
+  EXPECT_EQ(name->type, sUInt(SHN_LITERAL));
+  EXPECT_EQ(name->bnf_entry, nullptr);
+}
+
+TEST(BinaryReader, UnconsumedBlockBytesAreReadByTheFollowingSibling) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT)});
+  Bytes content;
+  content.u32(5).u8(0x11).u8(0x22);
+  Bytes body = Bytes::block(kItemId, content);
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item, g.value(BNFT_BYTE)}), body);
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Item ( u5 )} b11");
+  EXPECT_EQ(read.end_offset, 16u + 9u + 4u + 1u);
+}
+
+// A recursive rule: Node = ( :uint [ Node ] ). Two sibling nodes must stay
+// siblings: the second lies behind the first one's end and is no child of
+// it, although its id would match there.
+TEST(BinaryReader, BlockBehindTheEnclosingBlockEndIsNotTakenAsItsChild) {
+  HandTokens tokens{{u"Node", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* node = g.block(u"Node");
+  g.set_subs(node, {g.value(BNFT_UINT), g.def(BNFT_CON_OPTIONAL, u"", {node})});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, u"", {node})});
+
+  Bytes one, two, inner, nested;
+  one.u32(1);
+  two.u32(2);
+  inner.u32(3);
+  nested.u32(4).add(Bytes::block(kItemId, inner));
+  Bytes body = Bytes::block(kItemId, one).add(Bytes::block(kItemId, two)).add(Bytes::block(kItemId, nested));
+  vxtest::DebugCapture capture;
+  BinaryRead read(g, file, body);
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Node ( u1 )} {Node ( u2 )} {Node ( u4 {Node ( u3 )} )}");
+  EXPECT_EQ(read.end_offset, 16u + body.v.size());
+  EXPECT_GE(count_lines(capture, kPassedEndOfBlock), 3u);
+}
+
+// Each body is cut or lies about a size; none may be read outside its
+// buffer (the buffer has exactly the body's size), none may match.
+TEST(BinaryReader, LyingSizesAndTruncatedDataDoNotMatch) {
+  HandTokens tokens{{u"Item", kItemId}, {u"Outer", kOnId}};
+  HandGrammar g;
+  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT)});
+  sBNFTokenDef* text_item = g.block(u"Item", {g.value(BNFT_STRING)});
+  sBNFTokenDef* outer = g.block(u"Outer", {item, g.value(BNFT_BYTE)});
+  Bytes u5;
+  u5.u32(5);
+  struct Case {
+    const char* what;
+    sBNFTokenDef* rule;
+    Bytes body;
+  };
+  const Case cases[] = {
+      {"empty body", item, Bytes{}},
+      {"id cut", item, Bytes{}.u8(0x02).u8(0x00)},
+      {"size cut", item, Bytes{}.u32(kItemId).u16(9)},
+      {"name length missing", item, Bytes{}.u32(kItemId).u32(0)},
+      {"size beyond the body", item, Bytes{}.u32(kItemId).u32(100).u8(0).u32(5)},
+      {"size wraps around", item, Bytes{}.u32(kItemId).u32(0xFFFFFFF8u).u8(0).u32(5)},
+      {"size zero", item, Bytes{}.u32(kItemId).u32(0).u8(0).u32(5)},
+      {"name length past the end", item, Bytes{}.u32(kItemId).u32(5).u8(200).u32(5)},
+      {"value cut", item, Bytes{}.u32(kItemId).u32(3).u8(0).u16(5)},
+      {"string length past the end", text_item, Bytes{}.u32(kItemId).u32(7).u8(0).u16(3).u16('a').u16('b')},
+      {"string length cut", text_item, Bytes{}.u32(kItemId).u32(2).u8(0).u8(1)},
+      {"inner block beyond the enclosing block", outer,
+       Bytes{}.u32(kOnId).u32(1 + 9 + 1).u8(0).u32(kItemId).u32(1 + 4 + 1).u8(0).u32(5).u8(7)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {c.rule}), c.body);
+    EXPECT_EQ(read.matched, 0);
+    EXPECT_EQ(read.tree(), "");
+    EXPECT_EQ(read.end_offset, 16u);
+    EXPECT_TRUE(read.cursor_on_root);
+    EXPECT_EQ(binary_reader_stack_depth(), 0u);
+  }
+}
+
+TEST(BinaryReader, TopLevelValuesStopAtTheBodyEnd) {
+  HandGrammar g;
+  struct Case {
+    sUInt kind;
+    size_t bytes;
+  };
+  for (const Case c : {Case{BNFT_UINT, 3}, Case{BNFT_FLOAT, 0}, Case{BNFT_BYTE, 0}, Case{BNFT_STRING, 1},
+                       Case{BNFT_TOKEN, 2}}) {
+    Bytes body;
+    for (size_t i = 0; i < c.bytes; ++i) body.u8(1);
+    BinaryRead read(g, g.value(c.kind), body);
+    EXPECT_EQ(read.matched, 0) << c.kind;
+  }
+}
+
+// Iterations of several elements: an iteration that fails part-way gives
+// back its bytes, so the element after the repetition reads them.
+TEST(BinaryReader, IterationFailingPartWayIsUndoneEntirely) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  for (sUInt kind : {BNFT_CON_REPEAT, BNFT_CON_ARRAY}) {
+    SCOPED_TRACE(kind);
+    sBNFTokenDef* pairs = g.def(kind, u"", {g.value(BNFT_UINT), g.value(BNFT_BYTE)});
+    sBNFTokenDef* item = g.block(u"Item", {pairs, g.value(BNFT_UINT)});
+    Bytes content;
+    content.u32(1).u8(2).u32(3);
+    BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
+    ASSERT_EQ(read.matched, 1);
+    EXPECT_EQ(read.tree(), kind == BNFT_CON_ARRAY ? "{Item ( {u1 b2} u3 )}" : "{Item ( u1 b2 u3 )}");
+  }
+}
+
+// FILE = { A | B } with a body that begins with a B block: the failed try
+// of A under the still childless root must leave nothing behind.
+TEST(BinaryReader, FailedAttemptUnderChildlessParentRemovesItsChildren) {
+  HandTokens tokens{{u"A", 0x10}, {u"B", 0x20}};
+  HandGrammar g;
+  sBNFTokenDef* a = g.block(u"A", {g.value(BNFT_UINT)});
+  sBNFTokenDef* b = g.block(u"B", {g.value(BNFT_BYTE)});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, u"", {g.def(BNFT_CON_CHOICE, u"", {a, b})})});
+  Bytes one, two;
+  one.u8(1);
+  two.u32(2);
+  BinaryRead read(g, file, Bytes::block(0x20, one).add(Bytes::block(0x10, two)));
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{B ( b1 )} {A ( u2 )}");
+}
+
+TEST(BinaryReader, OptionalPartThatFailsLeavesNothing) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* optional = g.def(BNFT_CON_OPTIONAL, u"", {g.value(BNFT_UINT), g.value(BNFT_UINT)});
+  sBNFTokenDef* item = g.block(u"Item", {optional, g.value(BNFT_DWORD)});
+  Bytes content;
+  content.u32(0xabc);
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "{Item ( xabc )}");
+}
+
+TEST(BinaryReader, ChoiceTakesTheFirstAlternativeThatMatches) {
+  HandGrammar g;
+  sBNFTokenDef* choice = g.def(BNFT_CON_CHOICE, u"", {g.value(BNFT_BYTE), g.value(BNFT_UINT)});
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {choice}), Bytes{}.u32(0x01020304));
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.tree(), "b4");
+  EXPECT_EQ(read.end_offset, 17u);
+}
+
+TEST(BinaryReader, EmptyConstructsFail) {
+  HandGrammar g;
+  for (sUInt kind : {BNFT_RULEDEF, BNFT_CON_GROUP, BNFT_CON_OPTIONAL, BNFT_CON_REPEAT, BNFT_CON_ARRAY,
+                     BNFT_CON_CHOICE}) {
+    BinaryRead read(g, g.def(kind), Bytes{}.u32(1));
+    EXPECT_EQ(read.matched, 0) << kind;
+    EXPECT_EQ(read.tree(), "");
+  }
+}
+
+TEST(BinaryReader, MissingDefinitionCursorOrKindIsReported) {
+  HandGrammar g;
+  vxtest::DebugCapture capture;
+  sBNFSubtoken empty{nullptr, nullptr};
+  sShapeItemNode* root = shape_node_create(nullptr);
+  sShapeItemNode* cursor = root;
+  EXPECT_EQ(match_binary(&g.table, &empty, &cursor, kNoBlockEnd), 0);
+  sShapeItemNode* none = nullptr;
+  sBNFSubtoken value{g.value(BNFT_UINT), nullptr};
+  EXPECT_EQ(match_binary(&g.table, &value, &none, kNoBlockEnd), 0);
+  EXPECT_EQ(match_binary(&g.table, &value, nullptr, kNoBlockEnd), 0);
+  sBNFSubtoken odd{g.def(15), nullptr};
+  EXPECT_EQ(match_binary(&g.table, &odd, &cursor, kNoBlockEnd), 0);
+  ASSERT_EQ(capture.lines().size(), 4u);
+  EXPECT_EQ(capture.lines()[0], "NULL sBNFTokenDef pointer [ShpFile 968]\n [File: ShpFile Line: 968]");
+  EXPECT_EQ(capture.lines()[1], "NULL previous item reference [ShpFile 974]\n [File: ShpFile Line: 974]");
+  EXPECT_EQ(capture.lines()[2], capture.lines()[1]);
+  EXPECT_EQ(capture.lines()[3], "Internal error [BNFParse 1343]\n [File: ShpFile Line: 1343]");
+  EXPECT_EQ(binary_reader_stack_depth(), 0u);
+  shape_tree_free(root);
+}
+
+// Node = ( [ Node ] :byte ): each nesting level costs two grammar levels.
+struct NestedBodies {
+  static Bytes nest(sUInt levels) {
+    Bytes inner;
+    inner.u8(0);
+    Bytes body = Bytes::block(kItemId, inner);
+    for (sUInt i = 1; i < levels; ++i) body = Bytes::block(kItemId, Bytes{body}.u8(0));
+    return body;
+  }
+};
+
+TEST(BinaryReader, DeepNestingWithinTheLimitIsRead) {
+  HandTokens tokens{{u"Node", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* node = g.block(u"Node");
+  g.set_subs(node, {g.def(BNFT_CON_OPTIONAL, u"", {node}), g.value(BNFT_BYTE)});
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {node}), NestedBodies::nest(kMaxMatchDepth / 2 - 10));
+  EXPECT_EQ(read.matched, 1);
+}
+
+TEST(BinaryReader, NestingBeyondTheLimitFailsTheWholeRead) {
+  HandTokens tokens{{u"Node", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* node = g.block(u"Node");
+  g.set_subs(node, {g.def(BNFT_CON_OPTIONAL, u"", {node}), g.value(BNFT_BYTE)});
+  // The outer rule would succeed with nothing if the failure deep inside
+  // were taken for a plain mismatch.
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_OPTIONAL, u"", {node})});
+  vxtest::DebugCapture capture;
+  BinaryRead read(g, file, NestedBodies::nest(kMaxMatchDepth));
+  EXPECT_EQ(read.matched, 0);
+  EXPECT_EQ(read.tree(), "");
+  EXPECT_EQ(read.end_offset, 16u);
+  EXPECT_EQ(binary_reader_stack_depth(), 0u);
+  EXPECT_EQ(count_lines(capture, "Binary data nested deeper than 2000 grammar levels [ShpFile 980]\n"
+                                 " [File: ShpFile Line: 980]"),
+            1u);
+}
+
+TEST(BinaryReader, ExhaustedMemoryFailsTheReadWithNothingLeftBehind) {
+  HandTokens tokens{{u"Item", kItemId}};
+  HandGrammar g;
+  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_STRING), g.value(BNFT_UINT)});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, u"", {g.def(BNFT_CON_OPTIONAL, u"", {item})})});
+  Bytes content;
+  content.str(u"abc").u32(1);
+  Bytes body = Bytes::block(kItemId, content, u"N").add(Bytes::block(kItemId, content));
+  bool succeeded = false;
+  for (long allowed = 0; allowed < 40 && !succeeded; ++allowed) {
+    BinaryRead read(g, file, body, allowed);
+    succeeded = read.matched == 1;
+    if (succeeded) {
+      EXPECT_EQ(read.tree(), "{Item N ( 'abc' u1 )} {Item ( 'abc' u1 )}");
+    } else {
+      EXPECT_EQ(read.tree(), "") << allowed;
+    }
+  }
+  EXPECT_TRUE(succeeded);
+}
+
+}  // namespace
