@@ -23,7 +23,9 @@ inline constexpr sUInt kNoBlockEnd = 0xFFFFFFFFu;
 
 // Grammar elements (rules, constructs, blocks, terminals) that may be in
 // progress inside each other. A block costs at least one level, usually
-// two or three (its rule, a repetition or choice, the nested block).
+// two or three (its rule, a repetition or choice, the nested block). A
+// level takes about 160 bytes of machine stack (x86-64, optimised), so the
+// limit stays far below the 1 MB that a Windows thread starts with.
 inline constexpr sUInt kMaxMatchDepth = 2000;
 
 // The body being read, held by read_token_file for one read.

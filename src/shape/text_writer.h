@@ -16,10 +16,11 @@ struct sShapeItemNode;
 
 // Depths from this one on get no indentation (and a report).
 inline constexpr sUInt kMaxIndentDepth = 1024;
-// Parents nested in each other that the writer follows; deeper trees are
-// refused rather than risking the machine stack. Trees read from a binary
-// body are never deeper than the reader's own limit, which is lower.
-inline constexpr sUInt kMaxTextNesting = 4096;
+// Parents nested in each other that the writer follows (about 130 bytes of
+// stack each); deeper trees are refused rather than risking the machine
+// stack. Trees read from a binary body never come near it: each nested
+// parent costs the reader at least one of its kMaxMatchDepth levels.
+inline constexpr sUInt kMaxTextNesting = 2048;
 // Longest item text written.
 inline constexpr sUInt kMaxItemUnits = 65536;
 

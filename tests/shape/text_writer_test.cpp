@@ -274,7 +274,7 @@ TEST(TextWriter, NestingBeyondTheLimitIsRefused) {
   MemoryStream out;
   EXPECT_EQ(write_text_parent(out.stream, root, 0), 0);
   EXPECT_EQ(capture.lines().back(),
-            "Shape item tree nested deeper than 4096 levels [ShpFile 2800]\n [File: ShpFile Line: 2800]");
+            "Shape item tree nested deeper than 2048 levels [ShpFile 2800]\n [File: ShpFile Line: 2800]");
 }
 
 TEST(TextWriter, ParentWithoutChildrenIsReportedAndSkipped) {
