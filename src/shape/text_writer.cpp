@@ -82,14 +82,20 @@ bool is_bracket_text(const char16_t* text, char16_t bracket) {
 // so they are never written as one word or one piece.
 bool is_comment_marker(char16_t first, char16_t second) { return first == u'/' && (second == u'/' || second == u'*'); }
 
-bool is_plain_word(const char16_t* text, sUInt length) {
-  if (length == 0 || length >= kPlainWordLimit) return false;
-  if (length == 2 && is_comment_marker(text[0], text[1])) return false;
-  for (sUInt i = 0; i < length; ++i) {
-    const char16_t c = text[i];
-    if (c < 0x80 && quote_table.forcing[c]) return false;
-  }
-  return true;
+// The text's length, and whether it may stand as a plain word: one pass,
+// since most items are short numbers.
+struct sTextShape {
+  sUInt length;
+  bool plain;
+};
+
+sTextShape shape_of(const char16_t* text) {
+  sUInt length = 0;
+  bool forcing = false;
+  for (char16_t c; (c = text[length]) != 0; ++length) forcing |= c < 0x80 && quote_table.forcing[c];
+  const bool plain = !forcing && length != 0 && length < kPlainWordLimit &&
+                     !(length == 2 && is_comment_marker(text[0], text[1]));
+  return {length, plain};
 }
 
 // Output collected in units and handed to the stream in large writes: the
@@ -276,12 +282,12 @@ bool write_item(sTextOutput& out, const sShapeItemNode* node, sUInt depth, bool 
     return fail_check(kLineSeparatorFailed, kSeparatorFailed);
   }
 
-  const sUInt length = wstr_len(text);
-  if (length > kMaxItemUnits) return false;
-  if (bare || is_plain_word(text, length)) {
-    return wrap(out, length + 1, depth, column) && out.put(text, length);
+  const sTextShape shape = shape_of(text);
+  if (shape.length > kMaxItemUnits) return false;
+  if (bare || shape.plain) {
+    return wrap(out, shape.length + 1, depth, column) && out.put(text, shape.length);
   }
-  return write_quoted(out, text, length, depth, column);
+  return write_quoted(out, text, shape.length, depth, column);
 }
 
 sUInt parent_kind(const sShapeItemNode* node) {
