@@ -1,10 +1,10 @@
 #include "shape/binary_reader.h"
 
 #include <cstdint>
+#include <bit>
 #include <cstring>
 
 #include "bnf/bnf_model.h"
-#include "common/memory.h"
 #include "common/report.h"
 #include "common/strings.h"
 #include "shape/shape_tree.h"
@@ -33,7 +33,6 @@ constexpr sUInt kLineNullCursor = 974;
 constexpr sUInt kLineTooDeep = 980;
 constexpr sUInt kLinePassedEndOfBlock = 1040;
 constexpr sUInt kLineTerminalNode = 1051;
-constexpr sUInt kLineTextNotCopied = 1058;
 constexpr sUInt kLineArrayNode = 1190;
 constexpr sUInt kLineBlockNode = 1238;
 constexpr sUInt kLineBlockNameNode = 1273;
@@ -96,65 +95,33 @@ void abort_read(const char16_t* message, sUInt line) {
   read_aborted = true;
 }
 
-// A copy of `count` little-endian UTF-16 units of the body (which need not
-// be aligned for char16_t).
-char16_t* copy_body_text(const sByte* units, sUInt count) {
-  auto* text = static_cast<char16_t*>(vexlor_mem_alloc_fixed((count + 1) * sizeof(char16_t)));
-  if (text == nullptr) return nullptr;
-  for (sUInt i = 0; i < count; ++i) text[i] = char16_t(load_u16(units + 2 * i));
-  text[count] = 0;
-  return text;
-}
-
-// The node a cursor designated before an attempt, and whether it was a
-// parent without children: nodes linked at such a cursor became its
-// children, and undoing the attempt must take them away too.
-struct sSavedCursor {
-  sShapeItemNode* node;
-  bool childless_parent;
-};
-
-sSavedCursor save_cursor(sShapeItemNode** cursor) {
-  sShapeItemNode* node = *cursor;
-  return {node, node->type == SHN_PARENT && node->child == nullptr};
-}
-
-void undo_links(sShapeItemNode** cursor, sSavedCursor saved) {
-  sShapeItemNode* node = saved.node;
-  if (saved.childless_parent) {
-    if (node->child != nullptr) {
-      shape_tree_free(node->child);
-      node->child = nullptr;
-    }
-  } else if (node->next != nullptr) {
-    shape_tree_prune(node, 0);
+// A node at the cursor whose text is `count` little-endian UTF-16 units of
+// the body, which need not be aligned for char16_t (the copy is bytewise);
+// none, with nothing linked, when memory runs out.
+sShapeItemNode* create_body_text_node(sShapeItemNode** cursor, sUInt line, const sByte* units, sUInt count) {
+  sShapeItemNode* node = shape_node_create_text(cursor, reinterpret_cast<const char16_t*>(units), count);
+  if (node == nullptr) {
+    abort_read(kNodeNotCreated, line);
+    return nullptr;
   }
-  *cursor = node;
+  if constexpr (std::endian::native == std::endian::big) {
+    for (sUInt i = 0; i < count; ++i) node->text[i] = char16_t(load_u16(units + 2 * i));
+  }
+  return node;
 }
 
-// A node at the cursor with its text; 0 (and nothing linked) when memory
-// runs out.
+sShapeItemNode* create_text_node(sShapeItemNode** cursor, sUInt line, const char16_t* text) {
+  if (text == nullptr) text = u"";
+  sShapeItemNode* node = shape_node_create_text(cursor, text, wstr_len(text));
+  if (node == nullptr) abort_read(kNodeNotCreated, line);
+  return node;
+}
+
 sShapeItemNode* create_node(sShapeItemNode** cursor, sUInt line) {
   sShapeItemNode* node = shape_node_create(cursor);
   if (node == nullptr) abort_read(kNodeNotCreated, line);
   return node;
 }
-
-sShapeItemNode* create_text_node(sShapeItemNode** cursor, sUInt line, char16_t* text) {
-  if (text == nullptr) {
-    abort_read(kNodeNotCreated, kLineTextNotCopied);
-    return nullptr;
-  }
-  sShapeItemNode* node = create_node(cursor, line);
-  if (node == nullptr) {
-    free_string(text);
-    return nullptr;
-  }
-  node->text = text;
-  return node;
-}
-
-char16_t* copy_text(const char16_t* text) { return alloc_string(text != nullptr ? text : u"", 0); }
 
 // Terminals: a grammar word (its token id, or nothing when it names no
 // token) or one value. The bound is tested only where the terminal starts,
@@ -174,7 +141,7 @@ int match_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeIte
       if (available < 4 || load_u32(body_buffer + position) != token->id) return 0;
       position += 4;
     }
-    sShapeItemNode* node = create_text_node(cursor, kLineTerminalNode, copy_text(def->text));
+    sShapeItemNode* node = create_text_node(cursor, kLineTerminalNode, def->text);
     if (node == nullptr) return 0;
     node->bnf_entry = entry;
     read_position = position;
@@ -191,7 +158,7 @@ int match_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeIte
     if (available < 2) return 0;
     const sUInt units = load_u16(bytes);
     if (available - 2 < 2 * units) return 0;
-    node = create_text_node(cursor, kLineTerminalNode, copy_body_text(bytes + 2, units));
+    node = create_body_text_node(cursor, kLineTerminalNode, bytes + 2, units);
     if (node == nullptr) return 0;
     position += 2 + 2 * units;
   } else if (kind == BNFT_BYTE) {
@@ -236,7 +203,7 @@ int match_block(sBNFTable* table, const sBNFSubtoken* entry, const sBNFTokenDef*
     if (bytes_left(position) < 4 || load_u32(body_buffer + position) != token->id) return 0;
     position += 4;
   }
-  sShapeItemNode* name = create_text_node(&local, kLineTerminalNode, copy_text(def->text));
+  sShapeItemNode* name = create_text_node(&local, kLineTerminalNode, def->text);
   if (name == nullptr) return 0;
   name->bnf_entry = entry;
 
@@ -250,17 +217,15 @@ int match_block(sBNFTable* table, const sBNFSubtoken* entry, const sBNFTokenDef*
   const sUInt name_units = body_buffer[position];
   if (bytes_left(position) - 1 < 2 * name_units) return 0;
   if (name_units != 0) {
-    if (create_text_node(&local, kLineBlockNameNode, copy_body_text(body_buffer + position + 1, name_units)) ==
-        nullptr)
-      return 0;
+    if (create_body_text_node(&local, kLineBlockNameNode, body_buffer + position + 1, name_units) == nullptr) return 0;
   }
   read_position = position + 1 + 2 * name_units;
 
-  if (create_text_node(&local, kLineOpenNode, copy_text(u"(")) == nullptr) return 0;
+  if (create_text_node(&local, kLineOpenNode, u"(") == nullptr) return 0;
   for (sUInt i = 0; i < def->subtoken_count; ++i) {
     if (!match_binary(table, &def->subtokens[i], &local, inner_end)) return 0;
   }
-  return create_text_node(&local, kLineCloseNode, copy_text(u")")) != nullptr;
+  return create_text_node(&local, kLineCloseNode, u")") != nullptr;
 }
 
 // Iterations of a repetition or array, each linked at `cursor`. An iteration
@@ -271,7 +236,7 @@ int match_iterations(sBNFTable* table, const sBNFTokenDef* def, sShapeItemNode**
   if (def->subtoken_count == 0) return 0;
   sUInt iterations = 0;
   for (;;) {
-    const sSavedCursor start = save_cursor(cursor);
+    const sShapeMark start = shape_tree_mark(*cursor);
     const sUInt start_position = read_position;
     bool complete = true;
     for (sUInt i = 0; i < def->subtoken_count; ++i) {
@@ -281,7 +246,7 @@ int match_iterations(sBNFTable* table, const sBNFTokenDef* def, sShapeItemNode**
       }
     }
     if (!complete) {
-      undo_links(cursor, start);
+      shape_tree_undo(cursor, start);
       read_position = start_position;
       break;
     }
@@ -305,10 +270,10 @@ int match_construct(sBNFTable* table, const sBNFSubtoken* entry, const sBNFToken
       return 1;
     case BNFT_CON_OPTIONAL: {
       if (def->subtoken_count == 0) return 0;
-      const sSavedCursor saved = save_cursor(cursor);
+      const sShapeMark saved = shape_tree_mark(*cursor);
       for (sUInt i = 0; i < def->subtoken_count; ++i) {
         if (!match_binary(table, &def->subtokens[i], cursor, block_end)) {
-          undo_links(cursor, saved);
+          shape_tree_undo(cursor, saved);
           read_position = saved_position;
           return !read_aborted;
         }
@@ -319,7 +284,7 @@ int match_construct(sBNFTable* table, const sBNFSubtoken* entry, const sBNFToken
       return match_iterations(table, def, cursor, block_end);
     case BNFT_CON_ARRAY: {
       if (def->subtoken_count == 0) return 0;
-      const sSavedCursor saved = save_cursor(cursor);
+      const sShapeMark saved = shape_tree_mark(*cursor);
       sShapeItemNode* parent = create_node(cursor, kLineArrayNode);
       if (parent == nullptr) return 0;
       parent->type = SHN_PARENT;
@@ -329,7 +294,7 @@ int match_construct(sBNFTable* table, const sBNFSubtoken* entry, const sBNFToken
       // Iterations that matched without a node leave the array empty. An
       // empty parent at the cursor would take whatever is linked next as
       // its child, so it is dropped; both writers skip it anyway.
-      if (parent->child == nullptr) undo_links(cursor, saved);
+      if (parent->child == nullptr) shape_tree_undo(cursor, saved);
       return 1;
     }
     case BNFT_CON_CHOICE:
@@ -368,7 +333,7 @@ int match_binary(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** c
   const sUInt saved_position = read_position;
   position_stack[position_stack_top++] = saved_position;
 
-  const sSavedCursor saved = save_cursor(cursor);
+  const sShapeMark saved = shape_tree_mark(*cursor);
   const bool terminal = bnf_is_terminal(def->type);
   int matched = 0;
   if (terminal) {
@@ -390,7 +355,7 @@ int match_binary(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** c
     --position_stack_top;
     return 1;
   }
-  if (!terminal) undo_links(cursor, saved);
+  if (!terminal) shape_tree_undo(cursor, saved);
   debug_trace(0, kTraceNotMatched, offset, memory, eob, u"", text);
   read_position = position_stack[--position_stack_top];
   return 0;

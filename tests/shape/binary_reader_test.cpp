@@ -5,15 +5,14 @@
 #include <memory>
 
 #include "common/memory.h"
-#include "shape/hand_grammar.h"
+#include "shape/body_bytes.h"
+#include "shape/shape_test_support.h"
 #include "support/test_support.h"
 
 namespace {
 
 using vxtest::Bytes;
 using vxtest::describe;
-using vxtest::HandGrammar;
-using vxtest::HandTokens;
 
 constexpr sUInt kItemId = 0x00010002;  // upper half 1, lower half 2
 constexpr sUInt kOnId = 0x00030007;
@@ -25,7 +24,7 @@ class BinaryRead {
  public:
   // `allocations`: how many allocations the match may make before memory
   // runs out (negative: no limit).
-  BinaryRead(HandGrammar& grammar, sBNFTokenDef* root_rule, const Bytes& body, long allocations = -1) {
+  BinaryRead(shapetest::Grammar& grammar, sBNFTokenDef* root_rule, const Bytes& body, long allocations = -1) {
     size_ = sUInt(kBodyHeaderBytes + body.v.size());
     buffer_.reset(new sByte[size_]);
     std::memcpy(buffer_.get(), "TORV0\x01\x01" "b\0\0\0\0\0\0\0\0", kBodyHeaderBytes);
@@ -39,7 +38,7 @@ class BinaryRead {
     root_->bnf_entry = &root_entry_;
     sShapeItemNode* cursor = root_;
     vexlor_mem_fail_after(allocations);
-    matched = match_binary(&grammar.table, &root_entry_, &cursor, kNoBlockEnd);
+    matched = match_binary(grammar.table(root_rule), &root_entry_, &cursor, kNoBlockEnd);
     vexlor_mem_fail_after(-1);
     end_offset = read_position;
     cursor_on_root = cursor == root_;
@@ -70,9 +69,9 @@ size_t count_lines(const vxtest::DebugCapture& capture, const std::string& line)
 }
 
 TEST(BinaryReader, ThirteenByteBlockReadsBackAsNameBracketsAndValue) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT)});
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_UINT)});
   sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {item});
   Bytes body;
   body.u8(0x02).u8(0x00).u8(0x01).u8(0x00).u8(0x05).u8(0).u8(0).u8(0).u8(0).u8(0x05).u8(0).u8(0).u8(0);
@@ -91,10 +90,10 @@ TEST(BinaryReader, ThirteenByteBlockReadsBackAsNameBracketsAndValue) {
 }
 
 TEST(BinaryReader, FloatArrayTakesValuesUpToTheBlockEnd) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* item = g.block(u"Item", {g.def(BNFT_CON_ARRAY, u"", {g.value(BNFT_FLOAT)})});
-  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {item, g.value(BNFT_BYTE)});
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_CON_ARRAY, nullptr, {g.def(BNFT_FLOAT)})});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {item, g.def(BNFT_BYTE)});
   Bytes content;
   content.f32(1.5f).f32(-2.0f).f32(0.25f);
   Bytes body = Bytes::block(kItemId, content);
@@ -109,9 +108,9 @@ TEST(BinaryReader, FloatArrayTakesValuesUpToTheBlockEnd) {
 }
 
 TEST(BinaryReader, EmptyStringThenTheNextValueFromTheFollowingByte) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_STRING), g.value(BNFT_UINT), g.value(BNFT_STRING)});
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_STRING), g.def(BNFT_UINT), g.def(BNFT_STRING)});
   Bytes content;
   content.str(u"").u32(7).str(u"hi");
   BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
@@ -123,10 +122,10 @@ TEST(BinaryReader, EmptyStringThenTheNextValueFromTheFollowingByte) {
 }
 
 TEST(BinaryReader, EveryValueKindTakesItsSize) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_SINT), g.value(BNFT_DWORD), g.value(BNFT_BYTE),
-                                         g.value(BNFT_TOKEN), g.value(BNFT_UINT)});
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_SINT), g.def(BNFT_DWORD), g.def(BNFT_BYTE),
+                                         g.def(BNFT_TOKEN), g.def(BNFT_UINT)});
   Bytes content;
   content.u32(sUInt(-3)).u32(0x2a).u8(0xff).u32(kOnId).u32(4000000000u);
   BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
@@ -135,21 +134,21 @@ TEST(BinaryReader, EveryValueKindTakesItsSize) {
 }
 
 TEST(BinaryReader, LiteralWithoutBinaryFormMatchesEverywhereWithoutBytes) {
-  HandTokens tokens{{u"Item", kItemId}, {u"on", kOnId}};
-  HandGrammar g;
+  shapetest::TokenTable tokens{{u"Item", kItemId}, {u"on", kOnId}};
+  shapetest::Grammar g;
   // "off" names no token: it matches even where the block is used up.
-  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT), g.literal(u"off")});
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_UINT), g.def(BNFT_LITERAL, u"off")});
   Bytes content;
   content.u32(9);
-  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item, g.literal(u"off")}), Bytes::block(kItemId, content));
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item, g.def(BNFT_LITERAL, u"off")}), Bytes::block(kItemId, content));
   ASSERT_EQ(read.matched, 1);
   EXPECT_EQ(read.tree(), "{Item ( u9 off )} off");
 }
 
 TEST(BinaryReader, LiteralWithTokenMatchesItsIdAndRefusesAtTheBlockEnd) {
-  HandTokens tokens{{u"Item", kItemId}, {u"on", kOnId}};
-  HandGrammar g;
-  sBNFTokenDef* item = g.block(u"Item", {g.literal(u"ON"), g.value(BNFT_UINT)});
+  shapetest::TokenTable tokens{{u"Item", kItemId}, {u"on", kOnId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_LITERAL, u"ON"), g.def(BNFT_UINT)});
   sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {item});
   {
     Bytes content;
@@ -173,20 +172,20 @@ TEST(BinaryReader, LiteralWithTokenMatchesItsIdAndRefusesAtTheBlockEnd) {
 }
 
 TEST(BinaryReader, RepeatedLiteralWithoutBinaryFormEndsInsteadOfLooping) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* repeat = g.def(BNFT_CON_REPEAT, u"", {g.literal(u"off")});
-  sBNFTokenDef* array = g.def(BNFT_CON_ARRAY, u"", {g.def(BNFT_CON_OPTIONAL, u"", {g.value(BNFT_UINT)})});
-  sBNFTokenDef* item = g.block(u"Item", {repeat, array});
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* repeat = g.def(BNFT_CON_REPEAT, nullptr, {g.def(BNFT_LITERAL, u"off")});
+  sBNFTokenDef* array = g.def(BNFT_CON_ARRAY, nullptr, {g.def(BNFT_CON_OPTIONAL, nullptr, {g.def(BNFT_UINT)})});
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {repeat, array});
   BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, Bytes{}));
   ASSERT_EQ(read.matched, 1);
   EXPECT_EQ(read.tree(), "{Item ( off )}");  // the empty array is dropped, so ")" stays in the block
 }
 
 TEST(BinaryReader, BlockNameBecomesLiteralNodeBetweenTokenNameAndBracket) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT)});
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_UINT)});
   Bytes content;
   content.u32(5);
   BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content, u"AB"));
@@ -198,13 +197,13 @@ TEST(BinaryReader, BlockNameBecomesLiteralNodeBetweenTokenNameAndBracket) {
 }
 
 TEST(BinaryReader, UnconsumedBlockBytesAreReadByTheFollowingSibling) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT)});
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_UINT)});
   Bytes content;
   content.u32(5).u8(0x11).u8(0x22);
   Bytes body = Bytes::block(kItemId, content);
-  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item, g.value(BNFT_BYTE)}), body);
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item, g.def(BNFT_BYTE)}), body);
   ASSERT_EQ(read.matched, 1);
   EXPECT_EQ(read.tree(), "{Item ( u5 )} b11");
   EXPECT_EQ(read.end_offset, 16u + 9u + 4u + 1u);
@@ -214,11 +213,11 @@ TEST(BinaryReader, UnconsumedBlockBytesAreReadByTheFollowingSibling) {
 // siblings: the second lies behind the first one's end and is no child of
 // it, although its id would match there.
 TEST(BinaryReader, BlockBehindTheEnclosingBlockEndIsNotTakenAsItsChild) {
-  HandTokens tokens{{u"Node", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* node = g.block(u"Node");
-  g.set_subs(node, {g.value(BNFT_UINT), g.def(BNFT_CON_OPTIONAL, u"", {node})});
-  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, u"", {node})});
+  shapetest::TokenTable tokens{{u"Node", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* node = g.def(BNFT_TOKENDEF, u"Node");
+  g.set_items(node, {g.def(BNFT_UINT), g.def(BNFT_CON_OPTIONAL, nullptr, {node})});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, nullptr, {node})});
 
   Bytes one, two, inner, nested;
   one.u32(1);
@@ -237,11 +236,11 @@ TEST(BinaryReader, BlockBehindTheEnclosingBlockEndIsNotTakenAsItsChild) {
 // Each body is cut or lies about a size; none may be read outside its
 // buffer (the buffer has exactly the body's size), none may match.
 TEST(BinaryReader, LyingSizesAndTruncatedDataDoNotMatch) {
-  HandTokens tokens{{u"Item", kItemId}, {u"Outer", kOnId}};
-  HandGrammar g;
-  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_UINT)});
-  sBNFTokenDef* text_item = g.block(u"Item", {g.value(BNFT_STRING)});
-  sBNFTokenDef* outer = g.block(u"Outer", {item, g.value(BNFT_BYTE)});
+  shapetest::TokenTable tokens{{u"Item", kItemId}, {u"Outer", kOnId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_UINT)});
+  sBNFTokenDef* text_item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_STRING)});
+  sBNFTokenDef* outer = g.def(BNFT_TOKENDEF, u"Outer", {item, g.def(BNFT_BYTE)});
   Bytes u5;
   u5.u32(5);
   struct Case {
@@ -276,7 +275,7 @@ TEST(BinaryReader, LyingSizesAndTruncatedDataDoNotMatch) {
 }
 
 TEST(BinaryReader, TopLevelValuesStopAtTheBodyEnd) {
-  HandGrammar g;
+  shapetest::Grammar g;
   struct Case {
     sUInt kind;
     size_t bytes;
@@ -285,7 +284,7 @@ TEST(BinaryReader, TopLevelValuesStopAtTheBodyEnd) {
                        Case{BNFT_TOKEN, 2}}) {
     Bytes body;
     for (size_t i = 0; i < c.bytes; ++i) body.u8(1);
-    BinaryRead read(g, g.value(c.kind), body);
+    BinaryRead read(g, g.def(c.kind), body);
     EXPECT_EQ(read.matched, 0) << c.kind;
   }
 }
@@ -293,12 +292,12 @@ TEST(BinaryReader, TopLevelValuesStopAtTheBodyEnd) {
 // Iterations of several elements: an iteration that fails part-way gives
 // back its bytes, so the element after the repetition reads them.
 TEST(BinaryReader, IterationFailingPartWayIsUndoneEntirely) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
   for (sUInt kind : {BNFT_CON_REPEAT, BNFT_CON_ARRAY}) {
     SCOPED_TRACE(kind);
-    sBNFTokenDef* pairs = g.def(kind, u"", {g.value(BNFT_UINT), g.value(BNFT_BYTE)});
-    sBNFTokenDef* item = g.block(u"Item", {pairs, g.value(BNFT_UINT)});
+    sBNFTokenDef* pairs = g.def(kind, nullptr, {g.def(BNFT_UINT), g.def(BNFT_BYTE)});
+    sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {pairs, g.def(BNFT_UINT)});
     Bytes content;
     content.u32(1).u8(2).u32(3);
     BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
@@ -310,11 +309,11 @@ TEST(BinaryReader, IterationFailingPartWayIsUndoneEntirely) {
 // FILE = { A | B } with a body that begins with a B block: the failed try
 // of A under the still childless root must leave nothing behind.
 TEST(BinaryReader, FailedAttemptUnderChildlessParentRemovesItsChildren) {
-  HandTokens tokens{{u"A", 0x10}, {u"B", 0x20}};
-  HandGrammar g;
-  sBNFTokenDef* a = g.block(u"A", {g.value(BNFT_UINT)});
-  sBNFTokenDef* b = g.block(u"B", {g.value(BNFT_BYTE)});
-  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, u"", {g.def(BNFT_CON_CHOICE, u"", {a, b})})});
+  shapetest::TokenTable tokens{{u"A", 0x10}, {u"B", 0x20}};
+  shapetest::Grammar g;
+  sBNFTokenDef* a = g.def(BNFT_TOKENDEF, u"A", {g.def(BNFT_UINT)});
+  sBNFTokenDef* b = g.def(BNFT_TOKENDEF, u"B", {g.def(BNFT_BYTE)});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, nullptr, {g.def(BNFT_CON_CHOICE, nullptr, {a, b})})});
   Bytes one, two;
   one.u8(1);
   two.u32(2);
@@ -324,10 +323,10 @@ TEST(BinaryReader, FailedAttemptUnderChildlessParentRemovesItsChildren) {
 }
 
 TEST(BinaryReader, OptionalPartThatFailsLeavesNothing) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* optional = g.def(BNFT_CON_OPTIONAL, u"", {g.value(BNFT_UINT), g.value(BNFT_UINT)});
-  sBNFTokenDef* item = g.block(u"Item", {optional, g.value(BNFT_DWORD)});
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* optional = g.def(BNFT_CON_OPTIONAL, nullptr, {g.def(BNFT_UINT), g.def(BNFT_UINT)});
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {optional, g.def(BNFT_DWORD)});
   Bytes content;
   content.u32(0xabc);
   BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
@@ -336,8 +335,8 @@ TEST(BinaryReader, OptionalPartThatFailsLeavesNothing) {
 }
 
 TEST(BinaryReader, ChoiceTakesTheFirstAlternativeThatMatches) {
-  HandGrammar g;
-  sBNFTokenDef* choice = g.def(BNFT_CON_CHOICE, u"", {g.value(BNFT_BYTE), g.value(BNFT_UINT)});
+  shapetest::Grammar g;
+  sBNFTokenDef* choice = g.def(BNFT_CON_CHOICE, nullptr, {g.def(BNFT_BYTE), g.def(BNFT_UINT)});
   BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {choice}), Bytes{}.u32(0x01020304));
   ASSERT_EQ(read.matched, 1);
   EXPECT_EQ(read.tree(), "b4");
@@ -345,7 +344,7 @@ TEST(BinaryReader, ChoiceTakesTheFirstAlternativeThatMatches) {
 }
 
 TEST(BinaryReader, EmptyConstructsFail) {
-  HandGrammar g;
+  shapetest::Grammar g;
   for (sUInt kind : {BNFT_RULEDEF, BNFT_CON_GROUP, BNFT_CON_OPTIONAL, BNFT_CON_REPEAT, BNFT_CON_ARRAY,
                      BNFT_CON_CHOICE}) {
     BinaryRead read(g, g.def(kind), Bytes{}.u32(1));
@@ -355,18 +354,18 @@ TEST(BinaryReader, EmptyConstructsFail) {
 }
 
 TEST(BinaryReader, MissingDefinitionCursorOrKindIsReported) {
-  HandGrammar g;
+  shapetest::Grammar g;
   vxtest::DebugCapture capture;
   sBNFSubtoken empty{nullptr, nullptr};
   sShapeItemNode* root = shape_node_create(nullptr);
   sShapeItemNode* cursor = root;
-  EXPECT_EQ(match_binary(&g.table, &empty, &cursor, kNoBlockEnd), 0);
+  EXPECT_EQ(match_binary(g.table(nullptr), &empty, &cursor, kNoBlockEnd), 0);
   sShapeItemNode* none = nullptr;
-  sBNFSubtoken value{g.value(BNFT_UINT), nullptr};
-  EXPECT_EQ(match_binary(&g.table, &value, &none, kNoBlockEnd), 0);
-  EXPECT_EQ(match_binary(&g.table, &value, nullptr, kNoBlockEnd), 0);
+  sBNFSubtoken value{g.def(BNFT_UINT), nullptr};
+  EXPECT_EQ(match_binary(g.table(nullptr), &value, &none, kNoBlockEnd), 0);
+  EXPECT_EQ(match_binary(g.table(nullptr), &value, nullptr, kNoBlockEnd), 0);
   sBNFSubtoken odd{g.def(15), nullptr};
-  EXPECT_EQ(match_binary(&g.table, &odd, &cursor, kNoBlockEnd), 0);
+  EXPECT_EQ(match_binary(g.table(nullptr), &odd, &cursor, kNoBlockEnd), 0);
   ASSERT_EQ(capture.lines().size(), 4u);
   EXPECT_EQ(capture.lines()[0], "NULL sBNFTokenDef pointer [ShpFile 968]\n [File: ShpFile Line: 968]");
   EXPECT_EQ(capture.lines()[1], "NULL previous item reference [ShpFile 974]\n [File: ShpFile Line: 974]");
@@ -388,22 +387,22 @@ struct NestedBodies {
 };
 
 TEST(BinaryReader, DeepNestingWithinTheLimitIsRead) {
-  HandTokens tokens{{u"Node", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* node = g.block(u"Node");
-  g.set_subs(node, {g.def(BNFT_CON_OPTIONAL, u"", {node}), g.value(BNFT_BYTE)});
+  shapetest::TokenTable tokens{{u"Node", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* node = g.def(BNFT_TOKENDEF, u"Node");
+  g.set_items(node, {g.def(BNFT_CON_OPTIONAL, nullptr, {node}), g.def(BNFT_BYTE)});
   BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {node}), NestedBodies::nest(kMaxMatchDepth / 2 - 10));
   EXPECT_EQ(read.matched, 1);
 }
 
 TEST(BinaryReader, NestingBeyondTheLimitFailsTheWholeRead) {
-  HandTokens tokens{{u"Node", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* node = g.block(u"Node");
-  g.set_subs(node, {g.def(BNFT_CON_OPTIONAL, u"", {node}), g.value(BNFT_BYTE)});
+  shapetest::TokenTable tokens{{u"Node", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* node = g.def(BNFT_TOKENDEF, u"Node");
+  g.set_items(node, {g.def(BNFT_CON_OPTIONAL, nullptr, {node}), g.def(BNFT_BYTE)});
   // The outer rule would succeed with nothing if the failure deep inside
   // were taken for a plain mismatch.
-  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_OPTIONAL, u"", {node})});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_OPTIONAL, nullptr, {node})});
   vxtest::DebugCapture capture;
   BinaryRead read(g, file, NestedBodies::nest(kMaxMatchDepth));
   EXPECT_EQ(read.matched, 0);
@@ -416,10 +415,10 @@ TEST(BinaryReader, NestingBeyondTheLimitFailsTheWholeRead) {
 }
 
 TEST(BinaryReader, ExhaustedMemoryFailsTheReadWithNothingLeftBehind) {
-  HandTokens tokens{{u"Item", kItemId}};
-  HandGrammar g;
-  sBNFTokenDef* item = g.block(u"Item", {g.value(BNFT_STRING), g.value(BNFT_UINT)});
-  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, u"", {g.def(BNFT_CON_OPTIONAL, u"", {item})})});
+  shapetest::TokenTable tokens{{u"Item", kItemId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_STRING), g.def(BNFT_UINT)});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, nullptr, {g.def(BNFT_CON_OPTIONAL, nullptr, {item})})});
   Bytes content;
   content.str(u"abc").u32(1);
   Bytes body = Bytes::block(kItemId, content, u"N").add(Bytes::block(kItemId, content));

@@ -3,17 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/report.h"
 #include "common/strings.h"
 #include "container/fioshare.h"
-#include "shape/hand_grammar.h"
+#include "shape/body_bytes.h"
+#include "shape/shape_test_support.h"
 #include "support/test_support.h"
 
 namespace {
 
-using vxtest::HandGrammar;
 
 // A write stream whose body is looked at before it is closed.
 class MemoryStream {
@@ -71,13 +73,13 @@ class TreeBuilder {
     if (item.kind == Item::kValue) {
       node->type = item.type;
       node->text = alloc_string(item.text.empty() ? u"" : item.text.c_str(), sUInt(item.text.size()));
-      node->bnf_entry = grammar_.entry(grammar_.value(item.type + BNFT_LITERAL));
+      node->bnf_entry = grammar_.entry(grammar_.def(item.type + BNFT_LITERAL));
       return;
     }
     node->type = SHN_PARENT;
     sShapeItemNode* cursor = node;
     if (item.kind == Item::kBlock) {
-      node->bnf_entry = grammar_.entry(grammar_.block(item.text));
+      node->bnf_entry = grammar_.entry(grammar_.def(BNFT_TOKENDEF, item.text.c_str()));
       leaf(&cursor, SHN_LITERAL, item.text, node->bnf_entry);
       if (!item.block_name.empty()) leaf(&cursor, SHN_LITERAL, item.block_name, nullptr);
       leaf(&cursor, SHN_LITERAL, u"(", nullptr);
@@ -88,7 +90,7 @@ class TreeBuilder {
     if (item.kind == Item::kBlock) leaf(&cursor, SHN_LITERAL, u")", nullptr);
   }
 
-  HandGrammar grammar_;
+  shapetest::Grammar grammar_;
   std::vector<sShapeItemNode*> roots_;
 };
 
@@ -168,7 +170,7 @@ TEST(TextWriter, PlainWordsQuotedStringsAndEscapes) {
       {SHN_STRING, repeat(u"x", 1023), u"\r\n" + repeat(u"x", 1023)},
       {SHN_STRING, repeat(u"x", 1024), quoted(repeat(u"x", 762)) + u"+\r\n\t" + quoted(repeat(u"x", 262))},
   };
-  HandGrammar g;
+  shapetest::Grammar g;
   for (const ItemCase& c : cases) {
     SCOPED_TRACE(vxtest::narrow(c.text));
     TreeBuilder trees;
@@ -295,7 +297,7 @@ TEST(TextWriter, ParentWithoutChildrenIsReportedAndSkipped) {
 }
 
 TEST(TextWriter, ParentOfAnotherKindFailsTheWrite) {
-  HandGrammar g;
+  shapetest::Grammar g;
   TreeBuilder trees;
   sShapeItemNode* parent = trees.root(block(u"B", {value(u"1")}));
   const sBNFSubtoken* rule = g.entry(g.def(BNFT_RULEDEF, u"FILE"));
@@ -318,6 +320,74 @@ TEST(TextWriter, ItemTextOverTheLimitFailsTheWrite) {
   MemoryStream out;
   column = 0;
   EXPECT_EQ(write_text_item(out.stream, trees.root(str(repeat(u"x", 65537))), 0, 0, 0, 1, &column, 0, 0), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The body of a token file as the container gives it back.
+std::u16string body_of(const std::string& path) {
+  sFioShareFile* in = fioshare_file_open(vxtest::u16(path).c_str(), FIO_READ, 0, 0);
+  if (in == nullptr) return u"<cannot open>";
+  std::u16string units;
+  for (sUInt i = 0; i + 1 < in->body_size; i += 2) units += char16_t(in->body[i] | (in->body[i + 1] << 8));
+  EXPECT_EQ(fioshare_is_unicode(in), 1u);
+  fioshare_file_close(in);
+  return units;
+}
+
+TEST(TextWriterFile, HeaderUnitsThenEveryTopLevelBlockThenALineEnd) {
+  vxtest::TempDir dir;
+  TreeBuilder trees;
+  sShapeItemNode* first = trees.root(block(u"A", {value(u"1")}));
+  first->next = trees.root(block(u"B", {str(u"x y")}));
+  sShapeFile file{};
+  std::memcpy(file.header, "TORV0\x05\x02" "b\x01\x02\x03\x04\x05\x06\x07\x08", kBodyHeaderBytes);
+  const std::u16string header{u'T', u'O', u'R', u'V', u'0', 5, 2, u't', 1, 2, 3, 4, 5, 6, 7, 8};
+  for (sUInt comp : {FIO_COMP_NONE, FIO_COMP_ZLIB}) {
+    const std::string path = dir.str(comp == FIO_COMP_NONE ? "plain.txt" : "packed.txt");
+    EXPECT_EQ(write_text_file(vxtest::u16(path).c_str(), &file, first, comp), 1);
+    EXPECT_EQ(body_of(path), header + u"\r\nA ( 1 )\r\nB ( \"x y\" )\r\n");
+  }
+  first->next = nullptr;  // the builder frees each root
+  // Uncompressed, the file is the byte-order mark, the UTF-16 container
+  // header and the body as it is.
+  const std::string bytes = vxtest::read_file(dir.path() / "plain.txt");
+  ASSERT_GE(bytes.size(), 34u);
+  EXPECT_EQ(bytes.substr(34), vxtest::utf16le(header + u"\r\nA ( 1 )\r\nB ( \"x y\" )\r\n"));
+}
+
+TEST(TextWriterFile, MissingArgumentsAndUnwritableOutputFail) {
+  vxtest::TempDir dir;
+  TreeBuilder trees;
+  sShapeItemNode* first = trees.root(block(u"A", {value(u"1")}));
+  sShapeFile file{};
+  const std::u16string path = vxtest::u16(dir.str("out.txt"));
+  EXPECT_EQ(write_text_file(nullptr, &file, first, FIO_COMP_NONE), 0);
+  EXPECT_EQ(write_text_file(path.c_str(), nullptr, first, FIO_COMP_NONE), 0);
+  EXPECT_EQ(write_text_file(path.c_str(), &file, nullptr, FIO_COMP_NONE), 0);
+  last_error_code = 0;
+  EXPECT_EQ(write_text_file(vxtest::u16(dir.str("no/such/dir/out.txt")).c_str(), &file, first, FIO_COMP_NONE), 0);
+  EXPECT_EQ(last_error_code, kErrorCannotWrite);
+}
+
+TEST(TextWriterFile, FailingNodeFailsTheWriteAfterWhatWasWritten) {
+  vxtest::TempDir dir;
+  shapetest::Grammar g;
+  TreeBuilder trees;
+  sShapeItemNode* first = trees.root(block(u"A", {value(u"1")}));
+  sShapeItemNode* bad = trees.root(block(u"B", {value(u"2")}));
+  const sBNFSubtoken* rule = g.entry(g.def(BNFT_RULEDEF, u"FILE"));
+  bad->bnf_entry = rule;
+  first->next = bad;
+  sShapeFile file{};
+  std::memcpy(file.header, "TORV0\x01\x01" "b\0\0\0\0\0\0\0\0", kBodyHeaderBytes);
+  const std::string path = dir.str("out.txt");
+  EXPECT_EQ(write_text_file(vxtest::u16(path).c_str(), &file, first, FIO_COMP_NONE), 0);
+  first->next = nullptr;
+  const std::u16string body = body_of(path);
+  EXPECT_EQ(body.substr(16), u"\r\nA ( 1 )\r\n\r\n");
 }
 
 }  // namespace

@@ -1,81 +1,16 @@
-// Grammars, token tables, binary bodies and trees built by hand for the
-// reader and writer tests, so that each test states its input in full.
+// Binary bodies built byte by byte and a compact picture of a tree, for the
+// binary reader and text writer tests.
 #pragma once
 
 #include <cstdio>
 #include <cstring>
-#include <deque>
-#include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "bnf/bnf_model.h"
 #include "common/types.h"
 #include "shape/shape_tree.h"
-#include "tables/stoken.h"
 
 namespace vxtest {
-
-// Definitions and entries with stable addresses; nothing is owned by the
-// table record, which only names the root.
-class HandGrammar {
- public:
-  HandGrammar() { std::memset(&table, 0, sizeof table); }
-  HandGrammar(const HandGrammar&) = delete;
-  HandGrammar& operator=(const HandGrammar&) = delete;
-
-  sBNFTokenDef* def(sUInt type, const std::u16string& text = u"", std::vector<sBNFTokenDef*> subs = {}) {
-    sBNFTokenDef& d = defs_.emplace_back();
-    std::memset(&d, 0, sizeof d);
-    d.type = type;
-    if (!text.empty()) d.text = texts_.emplace_back(text).data();
-    set_subs(&d, std::move(subs));
-    return &d;
-  }
-  sBNFTokenDef* literal(const std::u16string& text) { return def(BNFT_LITERAL, text); }
-  sBNFTokenDef* value(sUInt kind) { return def(kind); }
-  sBNFTokenDef* block(const std::u16string& name, std::vector<sBNFTokenDef*> subs = {}) {
-    return def(BNFT_TOKENDEF, name, std::move(subs));
-  }
-  // Sets (or replaces) the items of a rule; used to close recursive rules.
-  void set_subs(sBNFTokenDef* d, std::vector<sBNFTokenDef*> subs) {
-    auto& items = subs_.emplace_back();
-    for (sBNFTokenDef* s : subs) items.push_back(sBNFSubtoken{s, nullptr});
-    d->subtokens = items.empty() ? nullptr : items.data();
-    d->subtoken_count = static_cast<sUInt>(items.size());
-  }
-  const sBNFSubtoken* entry(sBNFTokenDef* d) {
-    entries_.push_back(sBNFSubtoken{d, nullptr});
-    return &entries_.back();
-  }
-
-  sBNFTable table;
-
- private:
-  std::deque<sBNFTokenDef> defs_;
-  std::deque<std::u16string> texts_;
-  std::deque<std::vector<sBNFSubtoken>> subs_;
-  std::deque<sBNFSubtoken> entries_;
-};
-
-// Installs a token definition table for the lifetime of the object.
-class HandTokens {
- public:
-  HandTokens(std::initializer_list<std::pair<std::u16string, sUInt>> tokens) {
-    for (const auto& t : tokens) names_.push_back(t.first);
-    for (size_t i = 0; i < names_.size(); ++i) entries_.push_back(sShapeTokenDef{names_[i].data(), tokens.begin()[i].second});
-    entries_.push_back(sShapeTokenDef{nullptr, 0});
-    saved_ = stoken_table;
-    stoken_table = entries_.data();
-  }
-  ~HandTokens() { stoken_table = saved_; }
-
- private:
-  std::deque<std::u16string> names_;
-  std::vector<sShapeTokenDef> entries_;
-  sShapeTokenDef* saved_;
-};
 
 // Little-endian bytes of a binary body.
 struct Bytes {
