@@ -34,6 +34,9 @@ struct sTokenRecord {
   sUInt length;  // units in tokenbuf
 };
 
+// The current token. Callers read it and may copy it; only the tokenizer
+// writes it (reading a token again after a restore relies on the record
+// still holding what the tokenizer left there).
 extern sTokenRecord token;
 // The line (text) or byte offset (binary) where a reader last was.
 extern sUInt error_position;

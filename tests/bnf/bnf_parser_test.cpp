@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -322,6 +323,35 @@ TEST_F(BnfParserTest, OutOfMemoryAnywhereFailsCleanly) {
     ASSERT_LT(k, 2000);
   }
   EXPECT_GT(failures, 20);
+}
+
+TEST_F(BnfParserTest, RandomGrammarsEndWithoutHarm) {
+  // Statements cut from the pieces of the grammar language in any order:
+  // every one must load or fail, and a loaded table must be whole.
+  const char16_t* pieces[] = {u"a",    u"B",   u":uint", u":x",   u":ARRAY", u":INDEX", u",l", u"(",   u")",
+                              u"[",    u"]",   u"{",     u"}",    u"|",      u".",      u"=",   u"==>", u"FILE",
+                              u"x",    u"EOF", u"1",     u"\"s\"", u":FILE", u"item",   u":item,l", u"l",
+                              u"/*",   u"*/",  u"\n",    u"\"q\"+", u"FILE_TYPE"};
+  std::mt19937 rng(7);
+  int loaded = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::u16string body = round % 2 ? u"FILE = " : u"x = ";
+    int n = 1 + static_cast<int>(rng() % 24);
+    for (int i = 0; i < n; ++i) body += std::u16string(pieces[rng() % std::size(pieces)]) + u" ";
+    if (round % 3 == 0) body += u". FILE = :x .";
+    sBNFTable* t = parse(body);
+    if (t == nullptr) continue;
+    ++loaded;
+    EXPECT_EQ(t->references, nullptr);
+    for (sBNFTokenDef* d = t->defs.head; d != nullptr; d = d->next) {
+      for (sUInt i = 0; i < d->subtoken_count; ++i) {
+        if (d->subtokens[i].def != nullptr) {
+          EXPECT_LE(d->subtokens[i].def->type, sUInt{BNFT_TOKEN});
+        }
+      }
+    }
+  }
+  EXPECT_GT(loaded, 10);
 }
 
 }  // namespace

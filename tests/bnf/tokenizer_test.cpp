@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -355,6 +356,45 @@ TEST_F(TokenizerTest, PushWithoutMemoryEndsTheReadingVisibly) {
   EXPECT_TRUE(get_next_token_text(u"a"));
   pop_token_state();
   EXPECT_TRUE(get_next_token_text(u"a"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TokenizerTest, RandomTextsKeepTheRecordWhole) {
+  const char16_t alphabet[] = {u'a', u'1', u'.', u'"', u'\\', u'\r', u'\n', u'/', u'*', u'+', u'(', u']', u'|',
+                               u' ', u'\t', 0,    u'n', 0x00e9, 0xfeff, u','};
+  std::mt19937 rng(3);
+  for (int round = 0; round < 300; ++round) {
+    std::u16string text;
+    int n = static_cast<int>(rng() % 200);
+    for (int i = 0; i < n; ++i) text += alphabet[rng() % std::size(alphabet)];
+    ASSERT_TRUE(open(text, round % 2 == 0));
+    sUInt last_line = 1;
+    int steps = 0;
+    for (;; ++steps) {
+      ASSERT_LT(steps, 1000);
+      int action = static_cast<int>(rng() % 4);
+      if (action == 0) push_token_state();
+      bool got = action == 1 ? preview_next_token(ST_DONTCARE) : get_next_token(ST_DONTCARE);
+      if (action == 0) {
+        if (rng() % 2) {
+          pop_token_state();
+        } else {
+          drop_token_state();
+        }
+      }
+      ASSERT_LE(token.length, kTokenMaxUnits);
+      ASSERT_EQ(token.tokenbuf[token.length], 0);
+      if (!got) break;
+      ASSERT_GE(token.type, sUInt{ST_WORD});
+      ASSERT_LE(token.type, sUInt{ST_BAR});
+      ASSERT_GE(token.line, last_line);
+      last_line = token.line;
+    }
+    tokenizer_close();
+  }
 }
 
 }  // namespace
