@@ -37,30 +37,41 @@ run() {
   (cd "$exe_dir" && "$exe" "$@")
   local status=$?
   echo
-  echo "(exit status $status)"
+  [ $status -eq 0 ] || echo "(exit status $status)"
   return $status
 }
 
+# Names relative to the program's directory keep the output short.
+rel=$(realpath --relative-to="$exe_dir" "$out" 2>/dev/null || echo "$out")
+mkdir -p "$out/text"
+
 failures=0
-for source in "$examples"/*; do
-  [ -f "$source" ] || continue
-  name=$(basename "$source")
+for example in "$examples"/*; do
+  [ -f "$example" ] || continue
+  name=$(basename "$example")
   base=${name%.*}
   ext=${name##*.}
   bext=$(binary_ext "$ext")
   echo "== $name"
-  rm -f "$out/$base.$bext" "$out/$name"
-  # Text to binary: compressed by default. The output spec names only a
-  # directory and an extension; the file takes the source's base name.
-  run "$source" "/o:$out/.$bext" || failures=$((failures + 1))
-  # Binary back to text: uncompressed by default.
-  run "$out/$base.$bext" "/o:$out/.$ext" || failures=$((failures + 1))
-  if cmp -s "$source" "$out/$name"; then
-    echo "$name: the text written back is identical to the example"
-  elif [ -f "$out/$name" ]; then
-    echo "$name: the text written back has the program's own layout (the example's comments and layout are not kept)"
+  cp "$example" "$out/$name"
+  rm -f "$out/$base.$bext" "$out/text/$name"
+  # Text to binary, compressed by default. The output spec names only a
+  # directory and an extension: the file takes the source's base name.
+  run "$rel/$name" "/o:$rel/.$bext" || failures=$((failures + 1))
+  # Binary back to text, uncompressed by default.
+  run "$rel/$base.$bext" "/o:$rel/text/.$ext" || failures=$((failures + 1))
+  if [ -f "$out/$base.$bext" ]; then
+    echo "$name: $(wc -c <"$example") bytes as text, $(wc -c <"$out/$base.$bext") bytes as compressed binary"
+  fi
+  if cmp -s "$example" "$out/text/$name"; then
+    echo "$name: written back byte for byte"
+  elif [ -f "$out/text/$name" ]; then
+    echo "$name: written back in the program's own layout (comments and layout are not kept)"
   fi
   echo
 done
+echo "== checking only (/k): nothing is written"
+run "$rel/robot.s" /k || failures=$((failures + 1))
+echo
 echo "Output in $out"
 [ "$failures" -eq 0 ]
