@@ -8,6 +8,11 @@ command -v make >/dev/null || need+=(make)
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 [ -d /usr/include/gtest ] || need+=(libgtest-dev)
 [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev)
+# The fuzz targets (fuzz/) need clang with libFuzzer; the leak check of the
+# end-to-end tests needs valgrind.
+command -v clang++ >/dev/null || need+=(clang)
+compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null || need+=(libclang-rt-14-dev)
+command -v valgrind >/dev/null || need+=(valgrind)
 if [ ${#need[@]} -gt 0 ]; then
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
   $SUDO apt-get update

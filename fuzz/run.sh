@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (clang, libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each for a bounded time.
+#
+#   fuzz/run.sh [-t SECONDS] [-b BUILD_DIR] [TARGET ...]
+#
+# Without targets every *_fuzz target runs, one after the other, on one core.
+# Each run starts from the seed corpus (written by fuzz_seeds from the
+# examples, the definitions and hand-made cases), the corpus that earlier
+# runs kept in fuzz/out/<target>/corpus, and fuzz/dict/<target>.dict when
+# there is one. The inputs of fuzz/regressions/<target>/ (reproducers of
+# past findings) are run once first. Any crash, leak, timeout or excess of
+# memory fails the script; the input that caused it is left in
+# fuzz/out/<target>/ (crash-*, leak-*, timeout-*, oom-*). The executions of
+# each run are appended to fuzz/out/stats.txt.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(dirname "$here")"
+seconds=30
+build="$root/build-fuzz"
+while getopts "t:b:" opt; do
+  case $opt in
+    t) seconds="$OPTARG" ;;
+    b) build="$(realpath -m "$OPTARG")" ;;
+    *) echo "usage: $0 [-t SECONDS] [-b BUILD_DIR] [TARGET ...]" >&2; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+
+cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER="${CXX:-clang++}" >/dev/null
+cmake --build "$build" -j"${FUZZ_BUILD_JOBS:-2}" >/dev/null
+
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for src in "$here"/*_fuzz.cpp; do targets+=("$(basename "$src" .cpp)"); done
+fi
+
+rm -rf "$build/seeds"
+"$build/fuzz_seeds" "$build/seeds" >/dev/null
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+out="$root/fuzz/out"
+mkdir -p "$out"
+failed=()
+for t in "${targets[@]}"; do
+  exe="$build/$t"
+  [ -x "$exe" ] || { echo "no such target: $t" >&2; exit 2; }
+  mkdir -p "$out/$t/corpus" "$build/seeds/$t"
+  if [ -d "$here/regressions/$t" ] && [ -n "$(ls -A "$here/regressions/$t")" ]; then
+    echo "== $t: regression inputs"
+    if ! "$exe" -runs=1 "$here/regressions/$t"/* >"$out/$t/regressions.log" 2>&1; then
+      tail -n 40 "$out/$t/regressions.log"
+      failed+=("$t (regression)")
+      continue
+    fi
+  fi
+  args=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -print_final_stats=1
+        -artifact_prefix="$out/$t/")
+  [ -f "$here/dict/$t.dict" ] && args+=(-dict="$here/dict/$t.dict")
+  echo "== $t: ${seconds}s"
+  if "$exe" "${args[@]}" ${FUZZ_ARGS:-} "$out/$t/corpus" "$build/seeds/$t" >"$out/$t/run.log" 2>&1; then
+    status=ok
+  else
+    status=FAILED
+    failed+=("$t")
+    grep -E "ERROR|SUMMARY|^==|Test unit written|artifact" "$out/$t/run.log" | head -n 40 || true
+  fi
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$t/run.log" | tail -n 1)
+  echo "   $status, ${execs:-?} executions"
+  echo "$(date -u +%FT%TZ) $t ${seconds}s ${execs:-?} executions $status" >>"$out/stats.txt"
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "fuzzing found problems in: ${failed[*]}" >&2
+  exit 1
+fi
+echo "fuzzing: ${#targets[@]} targets, no findings"

@@ -1,0 +1,131 @@
+// Writes the seed corpora of the fuzz targets, one directory per target,
+// from the shipped examples and definitions and from small hand-made cases
+// that reach every branch the targets start from (every compression mark in
+// both header forms, every value kind of the grammars).
+//
+//   fuzz_seeds <output directory>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "container/fioshare.h"
+#include "container/huffman.h"
+#include "fuzz_support.h"
+#include "seeds.h"
+
+namespace fs = std::filesystem;
+
+namespace vxfuzz {
+
+namespace {
+
+fs::path g_out;
+int g_count = 0;
+
+void make_dir(const std::string& target) { fs::create_directories(g_out / target); }
+
+}  // namespace
+
+void put_seed(const std::string& target, const std::string& name, std::string_view bytes) {
+  make_dir(target);
+  std::FILE* f = std::fopen((g_out / target / name).c_str(), "wb");
+  if (f == nullptr) die("cannot write seed " + name);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  ++g_count;
+}
+
+std::vector<std::pair<std::string, std::string>> source_files(const std::string& dir) {
+  std::vector<std::pair<std::string, std::string>> files;
+  const fs::path root = fs::path(VEXLOR_ROOT) / dir;
+  if (!fs::is_directory(root)) return files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files.emplace_back(entry.path().filename().string(), slurp(entry.path()));
+  }
+  return files;
+}
+
+namespace {
+
+// A container around `body` as the program writes it.
+std::string contain(std::string_view body, sUInt mark, int unicode) {
+  const std::u16string name = put_file("seed.tmp", "");
+  sFioShareFile* stream = fioshare_file_open(name.c_str(), FIO_WRITE, mark, unicode);
+  if (stream == nullptr) die("cannot open a write stream");
+  if (!body.empty() && fioshare_write(stream, body.data(), static_cast<sUInt>(body.size())) != body.size()) {
+    die("cannot write a body");
+  }
+  if (!fioshare_file_close(stream)) die("cannot close a write stream");
+  return read_file("seed.tmp");
+}
+
+std::string huff(std::string_view data) {
+  std::string out(data.size() + 1024, '\0');
+  sUInt n = 0;
+  if (!huff_encode(reinterpret_cast<const sByte*>(data.data()), static_cast<sUInt>(data.size()),
+                   reinterpret_cast<sByte*>(out.data()), static_cast<sUInt>(out.size()), &n)) {
+    die("cannot encode");
+  }
+  out.resize(n);
+  return out;
+}
+
+void container_seeds(const std::vector<std::string>& bodies) {
+  int i = 0;
+  for (const std::string& body : bodies) {
+    for (sUInt mark : {FIO_COMP_NONE, FIO_COMP_ZLIB, FIO_COMP_HUFF}) {
+      for (int unicode : {0, 1}) {
+        put_seed("container_open_fuzz", "body" + std::to_string(i) + "_" + static_cast<char>(mark) +
+                                            (unicode ? "_utf16" : "_8bit"),
+                 contain(body, mark, unicode));
+      }
+    }
+    put_seed("container_open_fuzz", "body" + std::to_string(i) + "_bare", body);
+    ++i;
+  }
+}
+
+void huffman_seeds(const std::vector<std::string>& bodies) {
+  int i = 0;
+  for (const std::string& body : bodies) {
+    const std::string data = body.substr(0, 0xFFFF);
+    std::string input;
+    input += static_cast<char>(data.size() & 0xFF);
+    input += static_cast<char>(data.size() >> 8);
+    input += huff(data);
+    put_seed("huffman_decode_fuzz", "data" + std::to_string(i), input);
+    put_seed("huffman_roundtrip_fuzz", "data" + std::to_string(i), data);
+    ++i;
+  }
+}
+
+}  // namespace
+
+}  // namespace vxfuzz
+
+int main(int argc, char** argv) {
+  using namespace vxfuzz;
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: fuzz_seeds <output directory>\n");
+    return 2;
+  }
+  g_out = fs::absolute(argv[1]);
+  fs::create_directories(g_out);
+
+  std::vector<std::string> bodies = {
+      "",
+      "TORV0r1b        ",
+      "TORV0s1t        ",
+      widen("TORV0s1t        \r\nShape s ( Info ( \"x\" 1 0 ) )\r\n"),
+      std::string(300, 'a'),
+      std::string("\x00\x01\x02\x03\xFF\xFE\x80\x7F", 8),
+  };
+  for (const auto& file : source_files("examples")) bodies.push_back(file.second);
+  container_seeds(bodies);
+  huffman_seeds(bodies);
+  reader_seeds();
+
+  std::printf("%d seeds in %s\n", g_count, g_out.c_str());
+  return 0;
+}
