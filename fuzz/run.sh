@@ -59,7 +59,7 @@ for t in "${targets[@]}"; do
         -artifact_prefix="$out/$t/")
   [ -f "$here/dict/$t.dict" ] && args+=(-dict="$here/dict/$t.dict")
   echo "== $t: ${seconds}s"
-  if "$exe" "${args[@]}" ${FUZZ_ARGS:-} "$out/$t/corpus" "$build/seeds/$t" >"$out/$t/run.log" 2>&1; then
+  if "$exe" "${args[@]}" ${FUZZ_ARGS:-} "$out/$t/corpus" "$build/seeds/$t" </dev/null >"$out/$t/run.log" 2>&1; then
     status=ok
   else
     status=FAILED

@@ -100,6 +100,23 @@ void huffman_seeds(const std::vector<std::string>& bodies) {
   }
 }
 
+void table_seeds() {
+  put_seed("sidn_load_fuzz", "enum", "enum {\n\tSIDN_CORE = 0x0001,\n\tSIDN_B = 1F, // note\n};\n");
+  put_seed("sidn_load_fuzz", "bad", "SIDN_A=1\nSIDN_C\n");
+  put_seed("config_load_fuzz", "plain", "COREIDS core.h\nAPPIDS app.h\nFILE_EXT *.s *.sb Shape files\r\n"
+                                        "FILE_EXT *.t \"\" text only\nFILE_EXT *.x\nCOREIDSX\n");
+  put_seed("stoken_load_fuzz", "ranges", "#define SIDSTR_PREFIX SID_DECLARE_STR_PREFIX(P_)\n"
+                                         "SID_DEFINE_FIRST_ID(SIDN_CORE)\nSIDDEF(SID_X, \"X\")\n"
+                                         "SIDDEF(SID_Y, \"Y\") // y\n#include \"app.h\"\n"
+                                         "SID_DEFINE_FIRST_ID(SIDN_WIDE)\nSIDDEF(SID_Z, \"\")\n");
+  put_seed("stoken_load_fuzz", "self", "SIDDEF(SID_X, \"X\")\n#include input.h\n");
+  for (const auto& [name, bytes] : source_files("defs")) {
+    if (name == "sidn.txt") put_seed("sidn_load_fuzz", name, bytes);
+    if (name.ends_with(".cfg")) put_seed("config_load_fuzz", name, bytes);
+    if (name.ends_with(".h")) put_seed("stoken_load_fuzz", name, bytes);
+  }
+}
+
 }  // namespace
 
 }  // namespace vxfuzz
@@ -124,6 +141,7 @@ int main(int argc, char** argv) {
   for (const auto& file : source_files("examples")) bodies.push_back(file.second);
   container_seeds(bodies);
   huffman_seeds(bodies);
+  table_seeds();
   reader_seeds();
 
   std::printf("%d seeds in %s\n", g_count, g_out.c_str());
