@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -73,11 +74,24 @@ std::vector<sBNFTable*> load_fixtures() {
   return tables;
 }
 
+std::vector<sBNFTable*> g_tables;
+
+void release_fixtures() {
+  for (sBNFTable* table : g_tables) destroy_bnf_table(table);
+  g_tables.clear();
+  tokutil_free_stoken_table();
+}
+
 }  // namespace
 
 const std::vector<sBNFTable*>& fixture_grammars() {
-  static const std::vector<sBNFTable*> tables = load_fixtures();
-  return tables;
+  static bool loaded = false;
+  if (!loaded) {
+    loaded = true;
+    g_tables = load_fixtures();
+    std::atexit(release_fixtures);
+  }
+  return g_tables;
 }
 
 std::string body_header(const sBNFTable* table, char form) {
