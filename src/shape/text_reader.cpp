@@ -50,10 +50,7 @@ bool accepts_digits(const char16_t* text, bool hexadecimal) {
   return true;
 }
 
-bool accepts_float(const char16_t* text) {
-  float ignored;
-  return scan_float_text(text, &ignored) != kScanNoMatch;
-}
+bool accepts_float(const char16_t* text) { return float_text_result(text) != kScanNoMatch; }
 
 // Whether the current token is accepted as a terminal of the given kind;
 // only its text counts, never its class.

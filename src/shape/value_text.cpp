@@ -152,7 +152,11 @@ int scan_hex_text(const char16_t* text, sUInt* out) {
   return result;
 }
 
-int scan_float_text(const char16_t* text, float* out) {
+namespace {
+
+// The "%e" conversion: finds what it takes and, when `out` is given,
+// converts it. Without `out` only the result is worked out.
+int scan_float(const char16_t* text, float* out) {
   const char16_t* p = skip_space(text);
   if (*p == 0) return kScanEndOfText;
   bool negative = false;
@@ -161,7 +165,7 @@ int scan_float_text(const char16_t* text, float* out) {
     ++p;
     if (*p == 0) return kScanNoMatch;
   }
-  float value;
+  float value = 0.0f;
   if (ascii_lower_is(*p, 'n')) {
     if (match_word(p, "nan") != 3) return kScanNoMatch;
     value = std::numeric_limits<float>::quiet_NaN();
@@ -175,6 +179,7 @@ int scan_float_text(const char16_t* text, float* out) {
     const char16_t* start = p;
     bool hexadecimal = false;
     bool got_digit = false, got_dot = false, got_e = false;
+    bool mantissa_digit = false;  // a digit before the exponent
     char exponent_char = 'e';
     if (*p == u'0') {
       ++p;
@@ -183,7 +188,7 @@ int scan_float_text(const char16_t* text, float* out) {
         exponent_char = 'p';
         ++p;
       } else {
-        got_digit = true;
+        got_digit = mantissa_digit = true;
       }
     }
     const char16_t* digits_start = hexadecimal ? p : start;
@@ -191,8 +196,9 @@ int scan_float_text(const char16_t* text, float* out) {
       char16_t c = *p;
       if (wc_is_digit(c)) {
         got_digit = true;
+        if (!got_e) mantissa_digit = true;
       } else if (!got_e && hexadecimal && wc_is_xdigit(c)) {
-        got_digit = true;
+        got_digit = mantissa_digit = true;
       } else if (got_e && ascii_lower_is(p[-1], exponent_char) && (c == u'-' || c == u'+')) {
         // sign of the exponent
       } else if (got_digit && !got_e && ascii_lower_is(c, exponent_char)) {
@@ -205,6 +211,10 @@ int scan_float_text(const char16_t* text, float* out) {
     }
     const std::size_t collected = static_cast<std::size_t>(p - start);
     if (collected == 0 || (hexadecimal && collected == 2)) return kScanNoMatch;
+    // A decimal number needs a digit before its exponent or it converts
+    // nothing; after "0x" the library converts at least the zero.
+    if (!hexadecimal && !mantissa_digit) return kScanNoMatch;
+    if (out == nullptr) return kScanConverted;
     const std::size_t length = static_cast<std::size_t>(p - digits_start);
     char small[128] = {};
     char* chars = small;
@@ -216,16 +226,23 @@ int scan_float_text(const char16_t* text, float* out) {
       char c = static_cast<char>(digits_start[i]);
       chars[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
     }
-    // A decimal number needs a digit before its exponent or it converts nothing.
-    bool converts = hexadecimal;
-    for (std::size_t i = 0; !converts && i < length && chars[i] != 'e'; ++i) converts = chars[i] != '.';
-    if (converts) value = convert_float(chars, length, hexadecimal);
+    value = convert_float(chars, length, hexadecimal);
     if (chars != small) std::free(chars);
-    if (!converts) return kScanNoMatch;
   }
-  *out = negative ? -value : value;
+  if (out != nullptr) *out = negative ? -value : value;
   return kScanConverted;
 }
+
+}  // namespace
+
+int scan_float_text(const char16_t* text, float* out) {
+  float value;
+  const int result = scan_float(text, &value);
+  if (result == kScanConverted) *out = value;
+  return result;
+}
+
+int float_text_result(const char16_t* text) { return scan_float(text, nullptr); }
 
 namespace {
 
@@ -283,8 +300,20 @@ sUInt format_dword_text(sUInt value, char16_t* out) { return put_hex(value, 8, o
 sUInt format_byte_text(sUInt value, char16_t* out) { return put_hex(value & 0xFF, 2, out); }
 
 sUInt format_float_text(float value, char16_t* out) {
-  // Widened to double as the "%g" of a float argument is.
-  for (int precision : {6, 7, 8}) {
+  // Widened to double as the "%g" of a float argument is. No precision
+  // below the float's shortest round-trip digit count can read back the
+  // same, so the search starts there (never below "%g"'s six).
+  int precision = 6;
+  if (std::isfinite(value) && value != 0.0f) {
+    char shortest[kValueTextUnits];
+    auto [end, error] = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::scientific);
+    if (error == std::errc()) {
+      int digits = 0;
+      for (const char* c = shortest; c != end && *c != 'e'; ++c) digits += (*c >= '0' && *c <= '9') ? 1 : 0;
+      if (digits > precision) precision = digits;
+    }
+  }
+  for (; precision < 9; ++precision) {
     sUInt length = put_general(static_cast<double>(value), precision, out);
     float back;
     if (scan_float_text(out, &back) == kScanConverted && same_float(back, value)) return length;

@@ -23,6 +23,8 @@ int scan_sint_text(const char16_t* text, sInt* out);   // "%d"
 int scan_uint_text(const char16_t* text, sUInt* out);  // "%u"
 int scan_hex_text(const char16_t* text, sUInt* out);   // "%x"
 int scan_float_text(const char16_t* text, float* out); // "%e" into a float
+// What scan_float_text would return, without converting.
+int float_text_result(const char16_t* text);
 
 // Formatting for the value texts. Each writes at most kValueTextUnits units
 // including the terminator and returns the length without it.
