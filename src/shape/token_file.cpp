@@ -1,0 +1,144 @@
+// Loading a token file: the body header, then the body through the reader
+// of its form, into a shape item tree.
+//
+// The body header, 16 bytes at the start of every body (in a UTF-16
+// container the low bytes of its first 16 units):
+//   0-3 "TORV"   4 format digit (at most "0")   5 file type   6 type version
+//   7 form: "t" text (UTF-16 tokens follow) or "b" binary   8-15 not read
+#include <cstdlib>
+#include <cstring>
+
+#include "bnf/tokenizer.h"
+#include "common/memory.h"
+#include "container/fioshare.h"
+#include "shape/binary_reader.h"
+#include "shape/shape_tree.h"
+#include "shape/text_reader.h"
+
+namespace {
+
+constexpr sUInt kFormByte = 7;
+constexpr sUInt kFormatByte = 4;
+constexpr sByte kHighestFormat = 0x30;
+
+// A path has an extension when a "." comes before any separator, scanning
+// back from its end.
+bool has_extension(const char16_t* path) {
+  const char16_t* end = path;
+  while (*end != 0) ++end;
+  while (end != path) {
+    const char16_t c = *--end;
+    if (c == u'.') return true;
+    if (c == u'\\' || c == u'/' || c == u':') return false;
+  }
+  return false;
+}
+
+// The text body starts right behind the header; the tokenizer owns the
+// stream from here on and closes it.
+bool match_text_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, sShapeItemNode** cursor) {
+  if (tokenizer_is_open()) {
+    fioshare_file_close(stream);
+    return false;
+  }
+  if (!tokenizer_open_stream(stream)) {
+    if (tokenizer_is_open()) {
+      tokenizer_close();
+    } else {
+      fioshare_file_close(stream);
+    }
+    return false;
+  }
+  // A tokenizer that ran out of memory for its saved states read an end of
+  // input that is not there: nothing it matched can be trusted.
+  const bool matched = match_text(table, &file->root_entry, cursor) != 0 && !tokenizer_state_lost();
+  tokenizer_close();
+  return matched;
+}
+
+// The binary reader works on the stream's body in place: the whole body,
+// header included, with the position behind the header.
+bool match_binary_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, sShapeItemNode** cursor) {
+  const sUInt size = fioshare_seek(stream, 0, 1);
+  bool matched = false;
+  if (size != kSeekFailed && fioshare_seek(stream, 0, 0) == 0) {
+    body_buffer = stream->body;
+    body_buffer_size = size;
+    read_position = kBodyHeaderBytes;
+    matched = match_binary(table, &file->root_entry, cursor, kNoBlockEnd) != 0;
+    error_position = read_position;
+  }
+  body_buffer = nullptr;
+  body_buffer_size = 0;
+  fioshare_file_close(stream);
+  return matched;
+}
+
+}  // namespace
+
+int read_body_header(sFioShareFile* stream, sByte* header) {
+  if (stream == nullptr || header == nullptr) return 0;
+  sByte bytes[kBodyHeaderBytes];
+  if (fioshare_is_unicode(stream)) {
+    sByte units[kBodyHeaderBytes * 2];
+    if (fioshare_read(stream, units, sizeof units) < sizeof units) return 0;
+    for (sUInt i = 0; i < kBodyHeaderBytes; ++i) bytes[i] = units[2 * i];
+  } else if (fioshare_read(stream, bytes, sizeof bytes) < sizeof bytes) {
+    return 0;
+  }
+  if (std::memcmp(bytes, "TORV", 4) != 0) return 0;
+  if (bytes[kFormByte] != 't' && bytes[kFormByte] != 'b') return 0;
+  if (bytes[kFormatByte] > kHighestFormat) return 0;
+  std::memcpy(header, bytes, sizeof bytes);
+  return 1;
+}
+
+int peek_token_file(const char16_t* path, sByte* header) {
+  sFioShareFile* stream = fioshare_file_open(path, FIO_READ, FIO_COMP_NONE, 0);
+  if (stream == nullptr) return 0;
+  const int ok = read_body_header(stream, header);
+  fioshare_file_close(stream);
+  return ok;
+}
+
+sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_mark) {
+  error_position = 0;
+  if (path == nullptr || table == nullptr || !has_extension(path)) return nullptr;
+  sFioShareFile* stream = fioshare_file_open(path, FIO_READ, FIO_COMP_NONE, 0);
+  if (stream == nullptr) return nullptr;
+  if (comp_mark != nullptr) *comp_mark = fioshare_get_comp(stream);
+
+  sByte header[kBodyHeaderBytes];
+  auto* file = static_cast<sShapeFile*>(vexlor_mem_alloc_fixed(sizeof(sShapeFile)));
+  sShapeItemNode* root = shape_node_create(nullptr);
+  if (!read_body_header(stream, header) || file == nullptr || root == nullptr) {
+    fioshare_file_close(stream);
+    std::free(file);
+    shape_tree_free(root);
+    return nullptr;
+  }
+  std::memset(file, 0, sizeof *file);
+  std::memcpy(file->header, header, sizeof header);
+  // Nodes matched by the root rule itself refer to this entry, so it lives
+  // in the loaded file.
+  file->root_entry.def = table->root_token;
+  file->root_entry.label = nullptr;
+  root->type = SHN_PARENT;
+  root->bnf_entry = &file->root_entry;
+  sShapeItemNode* cursor = root;
+
+  const bool matched = header[kFormByte] == 't' ? match_text_body(stream, table, file, &cursor)
+                                                : match_binary_body(stream, table, file, &cursor);
+  sShapeItemNode* first = root->child;
+  root->child = nullptr;
+  shape_tree_free(root);
+  if (!matched) debug_trace(0, u".s file didn't correspond to BNF definition\n");
+  // A token value that names no token definition fails the read here.
+  if (!matched || !shape_tree_normalise(first)) {
+    shape_tree_free(first);
+    std::free(file);
+    return nullptr;
+  }
+  file->first = first;
+  return file;
+}

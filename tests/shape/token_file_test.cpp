@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "bnf/bnf_parser.h"
+#include "bnf/tokenizer.h"
+#include "common/memory.h"
+#include "container/fioshare.h"
+#include "shape/binary_writer.h"
+#include "shape/shape_test_support.h"
+#include "shape/shape_tree.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The body of a token file held in a stream over memory.
+sFioShareFile* memory_stream(const std::string& bytes) {
+  return fioshare_open_memory(reinterpret_cast<const sByte*>(bytes.data()), static_cast<sUInt>(bytes.size()));
+}
+
+TEST(BodyHeaderTest, AcceptsTheMagicAFormatUpToZeroAndAForm) {
+  struct Case {
+    const char* header;
+    int result;
+  } cases[] = {
+      {"TORV0w1t........", 1}, {"TORV0w1b........", 1}, {"TORV w1t........", 1},  // a format below "0" passes
+      {"TORV1w1t........", 0}, {"TORV0w1x........", 0}, {"TORVOw1t........", 0},
+      {"TORX0w1t........", 0}, {"torv0w1t........", 0},
+  };
+  for (const auto& c : cases) {
+    // Padded: a stream shorter than a container header does not open.
+    sFioShareFile* stream = memory_stream(std::string(c.header) + std::string(32, ' '));
+    ASSERT_NE(stream, nullptr);
+    sByte header[kBodyHeaderBytes] = {};
+    EXPECT_EQ(read_body_header(stream, header), c.result) << c.header;
+    if (c.result == 1) {
+      EXPECT_EQ(std::memcmp(header, c.header, kBodyHeaderBytes), 0);
+    }
+    fioshare_file_close(stream);
+  }
+}
+
+TEST(BodyHeaderTest, UnicodeStreamTakesTheLowByteOfEachUnit) {
+  const std::string bytes = "\xFF\xFE" + vxtest::utf16le(u"KALDOA@@@@@@@@@@TORV0w1t@@@@@@@@x");
+  sFioShareFile* stream = memory_stream(bytes);
+  ASSERT_NE(stream, nullptr);
+  ASSERT_EQ(fioshare_is_unicode(stream), 1u);
+  sByte header[kBodyHeaderBytes];
+  EXPECT_EQ(read_body_header(stream, header), 1);
+  EXPECT_EQ(std::memcmp(header, "TORV0w1t@@@@@@@@", kBodyHeaderBytes), 0);
+  EXPECT_EQ(fioshare_tell(stream), 32u);
+  fioshare_file_close(stream);
+
+  // A body that ends inside the header is refused.
+  stream = memory_stream("\xFF\xFE" + vxtest::utf16le(u"KALDOA@@@@@@@@@@TORV0w1t@@@@@@@"));
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(read_body_header(stream, header), 0);
+  fioshare_file_close(stream);
+}
+
+class TokenFileTest : public ::testing::Test {
+ protected:
+  TokenFileTest() : tokens_{{u"Shape", 0x00010002u}, {u"Point", 0x00010003u}} {
+    dir_.chdir();
+    const std::u16string grammar =
+        u"FILE_TYPE = \"w\" .\nFILE_TYPE_VER = \"1\" .\n"
+        u"FILE = { :Shape } .\nShape ==> :uint :float :token [ :dword ] .\nEOF\n";
+    vxtest::write_file(dir_.str("test.bnf"), vxtest::utf16le(grammar));
+    table_ = parse_bnf_file(u"test.bnf");
+  }
+  ~TokenFileTest() override { destroy_bnf_table(table_); }
+
+  // A text token file as the text writer makes it: UTF-16 container header,
+  // body header as 16 units, then the text.
+  void write_text_file(const char16_t* name, const std::u16string& text, sUInt comp = FIO_COMP_NONE,
+                       const char16_t* header = u"TORV0w1t@@@@@@@@") {
+    sFioShareFile* stream = fioshare_file_open(name, FIO_WRITE, comp, 1);
+    ASSERT_NE(stream, nullptr);
+    const std::string body = vxtest::utf16le(header + text);
+    fioshare_write(stream, body.data(), static_cast<sUInt>(body.size()));
+    ASSERT_EQ(fioshare_file_close(stream), 1);
+  }
+
+  shapetest::TokenTable tokens_;
+  vxtest::TempDir dir_;
+  sBNFTable* table_ = nullptr;
+};
+
+TEST_F(TokenFileTest, PeekReadsOnlyTheBodyHeader) {
+  write_text_file(u"a.s", u"garbage that matches nothing");
+  sByte header[kBodyHeaderBytes];
+  EXPECT_EQ(peek_token_file(u"a.s", header), 1);
+  EXPECT_EQ(header[5], 'w');
+  EXPECT_EQ(header[7], 't');
+  EXPECT_EQ(peek_token_file(u"missing.s", header), 0);
+}
+
+TEST_F(TokenFileTest, TextFileBecomesANormalisedTree) {
+  for (sUInt comp : {FIO_COMP_NONE, FIO_COMP_ZLIB}) {
+    write_text_file(u"a.s", u"Shape ( 007 1.5 point )\r\nShape Named ( 3 2 Shape 1F )", comp);
+    sUInt mark = 0;
+    sShapeFile* file = read_token_file(u"a.s", table_, &mark);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(mark, comp);
+    EXPECT_EQ(std::memcmp(file->header, "TORV0w1t@@@@@@@@", kBodyHeaderBytes), 0);
+    const sShapeItemNode* block = file->first;
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->type, SHN_PARENT);
+    const sShapeItemNode* number = block->child->next->next;  // behind the name and "("
+    EXPECT_EQ(std::u16string(number->text), u"007");
+    EXPECT_EQ(number->value, 7u);
+    EXPECT_EQ(number->next->value, 0x3FC00000u);          // 1.5f
+    EXPECT_EQ(number->next->next->value, 0x00010003u);    // the token's id
+    const sShapeItemNode* second = block->next;
+    ASSERT_NE(second, nullptr);
+    const sShapeItemNode* dword = second->child->next->next->next->next->next->next;
+    EXPECT_EQ(dword->type, SHN_DWORD);
+    EXPECT_EQ(dword->value, 0x1Fu);
+    EXPECT_EQ(second->next, nullptr);
+    free_shape_file(file);
+  }
+}
+
+TEST_F(TokenFileTest, FailedReadsLeaveNothingAndTellWhere) {
+  struct Case {
+    const char16_t* name;
+    const char16_t* text;
+    sUInt error_position;
+  } cases[] = {
+      {u"a.s", u"Shape ( 1 1.5 Unknown )", 1},          // a token value naming no token definition
+      {u"b.s", u"Shape ( 1\n\n x Point )", 3},  // does not match: the line of the last token examined
+      {u"noext", u"Shape ( 1 1.5 Point )", 0},
+  };
+  for (const auto& c : cases) {
+    write_text_file(c.name, c.text);
+    sUInt mark = 0;
+    EXPECT_EQ(read_token_file(c.name, table_, &mark), nullptr);
+    EXPECT_EQ(error_position, c.error_position) << vxtest::narrow(c.text);
+    EXPECT_EQ(tokenizer_is_open(), 0);
+  }
+  error_position = 5;
+  EXPECT_EQ(read_token_file(u"missing.s", table_, nullptr), nullptr);
+  EXPECT_EQ(error_position, 0u);
+
+  write_text_file(u"bad.s", u"Shape ( 1 1.5 Point )", FIO_COMP_NONE, u"TORV1w1t@@@@@@@@");
+  EXPECT_EQ(read_token_file(u"bad.s", table_, nullptr), nullptr);
+}
+
+TEST_F(TokenFileTest, TextReadRefusedWhileTheTokenizerIsBusy) {
+  write_text_file(u"a.s", u"Shape ( 1 1.5 Point )");
+  write_text_file(u"other.s", u"Shape ( 1 1.5 Point )");
+  ASSERT_EQ(tokenizer_open_file(u"other.s"), 1);
+  EXPECT_EQ(read_token_file(u"a.s", table_, nullptr), nullptr);
+  tokenizer_close();
+  sShapeFile* file = read_token_file(u"a.s", table_, nullptr);
+  EXPECT_NE(file, nullptr);
+  free_shape_file(file);
+}
+
+TEST_F(TokenFileTest, ExhaustedMemoryFailsTheReadWithoutLeaks) {
+  write_text_file(u"a.s", u"Shape ( 1 1.5 Point ) Shape ( 2 2.5 Shape 10 )");
+  // Every allocation of the read in turn fails once; the read then fails
+  // or succeeds whole, and never leaves a tree or a stream behind.
+  bool succeeded = false;
+  for (long n = 0; n < 400 && !succeeded; ++n) {
+    vexlor_mem_fail_after(n);
+    sShapeFile* file = read_token_file(u"a.s", table_, nullptr);
+    vexlor_mem_fail_after(-1);
+    EXPECT_EQ(tokenizer_is_open(), 0);
+    if (file != nullptr) {
+      EXPECT_NE(file->first->next, nullptr) << "a read that succeeds has the whole file";
+      succeeded = true;
+    }
+    free_shape_file(file);
+  }
+  EXPECT_TRUE(succeeded);
+}
+
+}  // namespace
