@@ -122,6 +122,45 @@ TEST_F(TokenFileTest, TextFileBecomesANormalisedTree) {
   }
 }
 
+TEST_F(TokenFileTest, TextReadWrittenAsBinaryReadsBackTheSameValues) {
+  write_text_file(u"a.s", u"Shape Named ( 007 1.5 point 1F ) Shape ( 4294967295 -0.1 Shape )");
+  sShapeFile* text = read_token_file(u"a.s", table_, nullptr);
+  ASSERT_NE(text, nullptr);
+  ASSERT_EQ(write_binary_file(u"a.bin", table_, text, text->first, FIO_COMP_ZLIB), 1);
+  sUInt mark = 0;
+  sShapeFile* binary = read_token_file(u"a.bin", table_, &mark);
+  ASSERT_NE(binary, nullptr);
+  EXPECT_EQ(mark, static_cast<sUInt>(FIO_COMP_ZLIB));
+  EXPECT_EQ(binary->header[7], 'b');
+  EXPECT_EQ(error_position, 16u + 35u + 21u);  // behind the last byte: header and two blocks
+  const sShapeItemNode* a = text->first;
+  const sShapeItemNode* b = binary->first;
+  for (; a != nullptr && b != nullptr; a = a->next, b = b->next) {
+    const sShapeItemNode* x = a->child;
+    const sShapeItemNode* y = b->child;
+    for (; x != nullptr && y != nullptr; x = x->next, y = y->next) {
+      if (x->type >= SHN_SINT) {
+        EXPECT_EQ(x->type, y->type);
+        EXPECT_EQ(x->value, y->value);
+      } else {
+        EXPECT_EQ(std::u16string(x->text), std::u16string(y->text));
+      }
+    }
+    EXPECT_EQ(x, nullptr);
+    EXPECT_EQ(y, nullptr);
+  }
+  EXPECT_EQ(a, nullptr);
+  EXPECT_EQ(b, nullptr);
+  // Texts made from binary values.
+  const sShapeItemNode* values = binary->first->child->next->next->next;
+  EXPECT_EQ(std::u16string(values->text), u"7");
+  EXPECT_EQ(std::u16string(values->next->next->text), u"Point");
+  EXPECT_EQ(std::u16string(values->next->next->next->text), u"0000001f");
+  EXPECT_EQ(std::u16string(binary->first->next->child->next->next->next->text), u"-0.1");
+  free_shape_file(text);
+  free_shape_file(binary);
+}
+
 TEST_F(TokenFileTest, FailedReadsLeaveNothingAndTellWhere) {
   struct Case {
     const char16_t* name;
