@@ -210,6 +210,7 @@ bool match_entry(TextMatch& m, const sBNFSubtoken* entry, sShapeItemNode** curso
   if (m.aborted) return false;
   if (bnf_is_terminal(def->type)) return match_terminal(m, def->type, def->text, entry, cursor);
   if (m.depth >= kMaxMatchDepth) {
+    report_at(kModuleShpFile, 1462, u"Text nested deeper than %u grammar levels [ShpFile %d]\n", kMaxMatchDepth, 1462);
     m.aborted = true;
     return false;
   }

@@ -222,7 +222,9 @@ TEST_F(TextReaderTest, NestingBeyondTheLimitFailsInsteadOfOverflowing) {
   const std::string three = read(nested(3));
   EXPECT_EQ(three, "{Deep ( {Deep ( {Deep ( )} )} )}");
   EXPECT_NE(read(nested(500)), "FAIL");
+  vxtest::DebugCapture debug;
   EXPECT_EQ(read(nested(100000)), "FAIL");
+  EXPECT_NE(debug.joined().find("Text nested deeper than 2000 grammar levels [ShpFile 1462]"), std::string::npos);
 }
 
 TEST_F(TextReaderTest, EntriesWithoutDefinitionOrCursorAreReportedAndFail) {

@@ -161,6 +161,30 @@ TEST_F(TokenFileTest, TextReadWrittenAsBinaryReadsBackTheSameValues) {
   free_shape_file(binary);
 }
 
+TEST_F(TokenFileTest, StringsAtTheTokenLimitSurviveBinary) {
+  destroy_bnf_table(table_);
+  vxtest::write_file(dir_.str("long.bnf"), vxtest::utf16le(u"FILE_TYPE = \"w\" .\nFILE_TYPE_VER = \"1\" .\n"
+                                                           u"FILE = { :Shape } .\nShape ==> :string .\nEOF\n"));
+  table_ = parse_bnf_file(u"long.bnf");
+  ASSERT_NE(table_, nullptr);
+  const std::u16string longest(65535, u'q');
+  const std::u16string half(32767, u'q');
+  write_text_file(u"a.s", u"Shape ( \"" + longest + u"\" ) Shape ( \"" + half + u"\"+ \"q" + half + u"\" )");
+  sShapeFile* text = read_token_file(u"a.s", table_, nullptr);
+  ASSERT_NE(text, nullptr);
+  // A joined string may reach the limit too.
+  ASSERT_NE(text->first->next, nullptr);
+  EXPECT_EQ(std::u16string(text->first->next->child->next->next->text), longest);
+  ASSERT_EQ(write_binary_file(u"a.bin", table_, text, text->first, FIO_COMP_NONE), 1);
+  sShapeFile* binary = read_token_file(u"a.bin", table_, nullptr);
+  ASSERT_NE(binary, nullptr);
+  EXPECT_EQ(std::u16string(binary->first->child->next->next->text), longest);
+  ASSERT_NE(binary->first->next, nullptr);
+  EXPECT_EQ(std::u16string(binary->first->next->child->next->next->text), longest);
+  free_shape_file(text);
+  free_shape_file(binary);
+}
+
 TEST_F(TokenFileTest, FailedReadsLeaveNothingAndTellWhere) {
   struct Case {
     const char16_t* name;
