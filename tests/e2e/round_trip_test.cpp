@@ -57,7 +57,9 @@ TEST(RoundTrip, ExamplesConvertBothWays) {
     EXPECT_EQ(r.out, "\nConverting out/" + base + "." + e.binary_ext + " to text file out/" + e.name + " ...\n");
     ASSERT_EQ(r.status, 0);
     std::string text = box.get("out/" + e.name);
-    if (e.own_layout) EXPECT_EQ(text, box.get(e.name));
+    if (e.own_layout) {
+      EXPECT_EQ(text, box.get(e.name));
+    }
 
     // From the program's layout on, both forms are fixed points.
     ASSERT_EQ(box.run({"out/" + e.name, "/o:out/again." + e.binary_ext}).status, 0);

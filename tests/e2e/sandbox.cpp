@@ -33,7 +33,7 @@ void Sandbox::box_defs(const fs::path& dir) {
   write_file(dir / "core.h", "SID_DEFINE_FIRST_ID(SIDN_TEST)\nSIDDEF(ID_BOX, \"Box\")\n");
   write_file(dir / "app.h", "SID_DEFINE_FIRST_ID(SIDN_APP)\nSIDDEF(ID_PAIR, \"Pair\")\n");
   write_file(dir / "box.bnf", grammar("FILE_TYPE = \"b\" .\nFILE_TYPE_VER = \"1\" .\n"
-                                      "FILE = { :Box } .\nBox ==> :uint [ :string ] .\nEOF\n"));
+                                      "FILE = { :Box } .\nBox ==> :uint [ name :string ] .\nEOF\n"));
 }
 
 std::string grammar(const std::string& text) { return utf16le(u16(text), true); }

@@ -36,7 +36,8 @@ class Sandbox {
   // The definition set of the repository (defs/) into `dir`.
   static void shipped_defs(const std::filesystem::path& dir);
   // A small definition set: token Box (id 0x00010001) and grammar box.bnf
-  // for file type "b" version "1": FILE = { :Box } . Box ==> :uint [ :string ] .
+  // for file type "b" version "1": FILE = { :Box } . Box ==> :uint [ name :string ] .
+  // The word name has no token id.
   static void box_defs(const std::filesystem::path& dir);
 
  private:
