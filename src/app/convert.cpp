@@ -1,13 +1,10 @@
 #include "app/convert.h"
 
-#include <cstring>
-
 #include "app/app_state.h"
 #include "app/paths.h"
 #include "bnf/bnf_registry.h"
 #include "bnf/tokenizer.h"
 #include "common/report.h"
-#include "common/strings.h"
 #include "container/fioshare.h"
 #include "shape/binary_writer.h"
 #include "shape/shape_tree.h"
@@ -26,7 +23,10 @@ constexpr const char16_t* kLiteralsWithoutBinary =
     u"Not all literals in BNF definition file have binary forms defined";
 constexpr const char16_t* kWriteError = u"Error while writing file %s\n%s";
 
-// Body header byte 7: the form of the body.
+// Body header bytes: the file type and version select the grammar, the form
+// byte tells text ("t") from binary ("b").
+constexpr sUInt kBodyTypeByte = 5;
+constexpr sUInt kBodyVersionByte = 6;
 constexpr sUInt kBodyFormByte = 7;
 constexpr sByte kBinaryForm = 'b';
 
@@ -35,7 +35,7 @@ constexpr sByte kBinaryForm = 'b';
 int load_token_file(const char16_t* name) {
   sByte header[kBodyHeaderBytes];
   if (!peek_token_file(name, header)) return 0;
-  sBNFTable* table = find_bnf_table(header[5], header[6]);
+  sBNFTable* table = find_bnf_table(header[kBodyTypeByte], header[kBodyVersionByte]);
   if (table == nullptr) {
     print_error(kNoGrammar);
     return 0;
