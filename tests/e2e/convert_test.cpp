@@ -289,4 +289,21 @@ TEST(Failures, WriterThatCannotEncodeTheTree) {
   EXPECT_EQ(box.get("long.bin"), vxtest::kPlainHeader);
 }
 
+TEST(Failures, NonAsciiNamesAreRefusedWithAMessageBox) {
+  if (vxtest::under_runner()) GTEST_SKIP() << "Windows shows a real message box";
+  BoxSandbox box;
+  const std::string box_text = "Vexlor Unicode: Non-ASCII characters in filenames not currently supported\n";
+  // The console shows the low byte of each character: U+00E9 as the byte E9.
+  auto r = box.run({"caf\xC3\xA9.t", "/k"});
+  EXPECT_EQ(r.out, "Failed to load file caf\xE9.t\n");
+  EXPECT_EQ(r.err, box_text);
+  EXPECT_EQ(r.status, 1);
+  r = box.run({"box.t", "/o:caf\xC3\xA9.bin"});
+  EXPECT_EQ(r.out,
+            "\nConverting box.t to compressed binary file caf\xE9.bin ...\n"
+            "Could not write to file caf\xE9.bin");
+  EXPECT_EQ(r.err, box_text);
+  EXPECT_EQ(r.status, 1);
+}
+
 }  // namespace
