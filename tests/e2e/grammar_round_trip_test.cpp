@@ -31,6 +31,8 @@ void corner_defs(const std::filesystem::path& dir) {
                                             "FILE = { :Note } .\nNote ==> :string .\nEOF\n"));
   vxtest::write_file(dir / "m.bnf", grammar("FILE_TYPE = \"m\" . FILE_TYPE_VER = \"1\" .\n"
                                             "FILE = { :Num } .\nNum ==> :sint :uint :dword :byte :float [ :token ] .\nEOF\n"));
+  vxtest::write_file(dir / "a.bnf", grammar("FILE_TYPE = \"a\" . FILE_TYPE_VER = \"1\" .\n"
+                                            "FILE = :ARRAY ( :Node ) .\nNode ==> :uint [ { :Node } ] .\nEOF\n"));
   vxtest::write_file(dir / "i.bnf",
                      grammar("FILE_TYPE = \"i\" . FILE_TYPE_VER = \"1\" .\n"
                              "FILE = { :Item } .\n"
@@ -79,6 +81,17 @@ TEST(GrammarRoundTrip, TextKeepsWhatTheSourceSaid) {
   ASSERT_EQ(box.run({"one.b", "/o:two.t"}).status, 0);
   // Numbers written back from binary take the program's own spelling.
   EXPECT_EQ(box.get("two.t"), vxtest::text_token_file("m1", "\r\nNum ( 7 1 ffffffff ff 0.1 )\r\n"));
+}
+
+TEST(GrammarRoundTrip, AFileThatIsOneArrayIsWrittenFromItsFirstBlock) {
+  // The root array has no text of its own: writing starts at its first block,
+  // so the blocks stand at the top level of the text.
+  Sandbox box;
+  corner_defs(box.work());
+  box.put("src.t", vxtest::text_token_file("a1", "\r\nNode ( 1 ) Node ( 2 Node ( 3 ) )\r\n"));
+  ASSERT_EQ(box.run({"src.t", "/u", "/o:one.b"}).status, 0);
+  ASSERT_EQ(box.run({"one.b", "/o:two.t"}).status, 0);
+  EXPECT_EQ(box.get("two.t"), vxtest::text_token_file("a1", "\r\nNode ( 1 )\r\nNode ( 2\r\n\tNode ( 3 )\r\n)\r\n"));
 }
 
 }  // namespace
