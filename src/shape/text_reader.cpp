@@ -23,8 +23,8 @@ constexpr sUInt kMaxMatchDepth = 2000;
 
 constexpr const char16_t* kSubConstruct = u"(sub-construct)";
 
+// The state of one top-level match.
 struct TextMatch {
-  sBNFTable* table;
   sUInt depth = 0;
   // Tokens consumed so far; an iteration that leaves it unchanged consumed
   // nothing and ends its repetition.
@@ -238,7 +238,9 @@ bool match_entry(TextMatch& m, const sBNFSubtoken* entry, sShapeItemNode** curso
 
 }  // namespace
 
-int match_text(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** cursor) {
-  TextMatch m{table};
+// The grammar graph is reached through the entries; the table itself is not
+// needed to walk it.
+int match_text(sBNFTable* /*table*/, const sBNFSubtoken* entry, sShapeItemNode** cursor) {
+  TextMatch m;
   return match_entry(m, entry, cursor) ? 1 : 0;
 }
