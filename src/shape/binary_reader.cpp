@@ -95,6 +95,16 @@ void abort_read(const char16_t* message, sUInt line) {
   read_aborted = true;
 }
 
+// Texts end at their first zero unit, and no text form can hold one: a
+// string or block name with a zero unit would lose its rest without notice
+// on its way to text, so it does not match.
+bool holds_zero_unit(const sByte* units, sUInt count) {
+  for (sUInt i = 0; i < count; ++i) {
+    if ((units[2 * i] | units[2 * i + 1]) == 0) return true;
+  }
+  return false;
+}
+
 // A node at the cursor whose text is `count` little-endian UTF-16 units of
 // the body, which need not be aligned for char16_t (the copy is bytewise);
 // none, with nothing linked, when memory runs out.
@@ -157,7 +167,7 @@ int match_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeIte
   if (kind == BNFT_STRING) {
     if (available < 2) return 0;
     const sUInt units = load_u16(bytes);
-    if (available - 2 < 2 * units) return 0;
+    if (available - 2 < 2 * units || holds_zero_unit(bytes + 2, units)) return 0;
     node = create_body_text_node(cursor, kLineTerminalNode, bytes + 2, units);
     if (node == nullptr) return 0;
     position += 2 + 2 * units;
@@ -215,7 +225,7 @@ int match_block(sBNFTable* table, const sBNFSubtoken* entry, const sBNFTokenDef*
 
   if (bytes_left(position) < 1) return 0;
   const sUInt name_units = body_buffer[position];
-  if (bytes_left(position) - 1 < 2 * name_units) return 0;
+  if (bytes_left(position) - 1 < 2 * name_units || holds_zero_unit(body_buffer + position + 1, name_units)) return 0;
   if (name_units != 0) {
     if (create_body_text_node(&local, kLineBlockNameNode, body_buffer + position + 1, name_units) == nullptr) return 0;
   }

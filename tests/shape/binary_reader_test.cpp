@@ -260,6 +260,9 @@ TEST(BinaryReader, LyingSizesAndTruncatedDataDoNotMatch) {
       {"value cut", item, Bytes{}.u32(kItemId).u32(3).u8(0).u16(5)},
       {"string length past the end", text_item, Bytes{}.u32(kItemId).u32(7).u8(0).u16(3).u16('a').u16('b')},
       {"string length cut", text_item, Bytes{}.u32(kItemId).u32(2).u8(0).u8(1)},
+      // No text form can hold a zero unit; taking it would lose the rest.
+      {"string with a zero unit", text_item, Bytes{}.u32(kItemId).u32(7).u8(0).u16(2).u16('a').u16(0)},
+      {"block name with a zero unit", item, Bytes{}.u32(kItemId).u32(9).u8(2).u16(0).u16('b').u32(5)},
       {"inner block beyond the enclosing block", outer,
        Bytes{}.u32(kOnId).u32(1 + 9 + 1).u8(0).u32(kItemId).u32(1 + 4 + 1).u8(0).u32(5).u8(7)},
   };
