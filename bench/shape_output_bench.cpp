@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "bnf/bnf_model.h"
@@ -148,5 +150,39 @@ void BM_TextWriter(benchmark::State& state) {
       benchmark::Counter(double(kBlocks) * kValuesPerBlock, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_TextWriter)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// The whole binary -> text direction through files: open and read the
+// binary token file, normalise, write and close the text file.
+void BM_BinaryToTextFile(benchmark::State& state) {
+  Tokens tokens;
+  Grammar g;
+  const std::vector<sByte> body = make_body();
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path dir = fs::temp_directory_path(error) / "vexlor-shape-output-bench";
+  fs::create_directories(dir, error);
+  const std::string bin_path = (dir / "in.bin").string();
+  const std::string text_path = (dir / "out.txt").string();
+  const std::u16string bin(bin_path.begin(), bin_path.end());
+  const std::u16string text(text_path.begin(), text_path.end());
+  sFioShareFile* out = fioshare_file_open(bin.c_str(), FIO_WRITE, FIO_COMP_NONE, 0);
+  fioshare_write(out, body.data(), sUInt(body.size()));
+  fioshare_file_close(out);
+  for (auto _ : state) {
+    sUInt mark = 0;
+    sShapeFile* file = read_token_file(bin.c_str(), &g.table, &mark);
+    if (file == nullptr || !write_text_file(text.c_str(), file, file->first, mark)) state.SkipWithError("failed");
+    free_shape_file(file);
+  }
+  fs::remove_all(dir, error);
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(body.size()));
+  state.counters["values/s"] =
+      benchmark::Counter(double(kBlocks) * kValuesPerBlock, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_BinaryToTextFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
