@@ -105,6 +105,13 @@ bool write_content_node(sFioShareFile* stream, sBNFTable* table, sShapeItemNode*
   }
 }
 
+// The "(" node of a block: a literal without grammar entry. A block name has
+// no entry either, but is a string node when read from a text body.
+bool is_open_bracket(const sShapeItemNode* node) {
+  return node != nullptr && node->type == SHN_LITERAL && node->bnf_entry == nullptr &&
+         wstr_equal(text_or_empty(node), u"(");
+}
+
 // Id, size placeholder and name of a block; returns the node its content
 // starts with through `content`, and where the size goes through `size_at`.
 bool write_block_start(sFioShareFile* stream, sShapeItemNode* parent, sShapeItemNode** content, sUInt* size_at) {
@@ -121,9 +128,9 @@ bool write_block_start(sFioShareFile* stream, sShapeItemNode* parent, sShapeItem
   *size_at = fioshare_tell(stream);
   debug_trace(0, u"Bin data: block size dummy write: offset %d\n", *size_at);
   if (!put_u32(stream, kSizePlaceholder)) return false;
-  // The node after the token name is the "(" unless the block has a name. A
-  // name read from a text body is a string node even when its text is "(".
-  const bool named = next->type == SHN_STRING || !wstr_equal(text_or_empty(next), u"(");
+  // The node after the token name is the "(" unless the block has a name,
+  // which may itself read "(": then the bracket follows it.
+  const bool named = !is_open_bracket(next) || is_open_bracket(next->next);
   if (!named) {
     if (!put_u8(stream, 0)) return false;
   } else {

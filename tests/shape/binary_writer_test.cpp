@@ -114,6 +114,17 @@ TEST_F(BinaryWriterTest, BlockNameFollowsTheSizeField) {
             (Bytes{0x02, 0x00, 0x01, 0x00, 0x09, 0x00, 0x00, 0x00, 0x04, 'M', 0x00, 'a', 0x00, 'i', 0x00, 'n', 0x00}));
 }
 
+TEST_F(BinaryWriterTest, BlockNamedLikeTheBracketKeepsItsName) {
+  for (sUInt name_type : {SHN_STRING, SHN_LITERAL}) {  // as read from text, as read from binary
+    TreeBuilder tree;
+    sShapeItemNode* content;
+    sShapeItemNode* block = tree.open_block(tree.top(), grammar_.entry(shape_), &content, u"(");
+    block->child->next->type = name_type;
+    tree.close_block(&content);
+    EXPECT_EQ(write_parents(tree.first()), (Bytes{0x02, 0x00, 0x01, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01, '(', 0x00}));
+  }
+}
+
 TEST_F(BinaryWriterTest, EmptyBlockIsNineBytes) {
   sShapeItemNode* content;
   tree_.open_block(tree_.top(), grammar_.entry(shape_), &content);
