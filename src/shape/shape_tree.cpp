@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/memory.h"
+#include "common/report.h"
 #include "common/strings.h"
 #include "shape/value_text.h"
 #include "tables/stoken.h"
@@ -160,11 +161,17 @@ bool normalise_node(sShapeItemNode* node) {
     // of the file can hold it.
     if (node->text != nullptr) {
       const sShapeTokenDef* def = tokutil_find_stoken_by_name(node->text);
-      if (def == nullptr) return false;
+      if (def == nullptr) {
+        report_at(kModuleShpFile, 1790, u"Token value %s names no token definition [ShpFile %d]\n", node->text, 1790);
+        return false;
+      }
       node->value = def->id;
     } else {
       const sShapeTokenDef* def = tokutil_find_stoken_by_id(node->value);
-      if (def == nullptr) return false;
+      if (def == nullptr) {
+        report_at(kModuleShpFile, 1796, u"Token value %08x is no token id [ShpFile %d]\n", node->value, 1796);
+        return false;
+      }
       node->text = alloc_string(def->name, 0);
     }
     return node->text != nullptr;

@@ -8,6 +8,7 @@
 #include "common/memory.h"
 #include "common/strings.h"
 #include "shape/shape_test_support.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -204,6 +205,7 @@ TEST(ShapeTreeTest, TokenValuesGetTheirNameOrIdFromTheTokenTable) {
 
 TEST(ShapeTreeTest, TokenValueNamingNoTokenFailsNormalisation) {
   shapetest::TokenTable tokens{{u"Shape", 0x00010002u}};
+  vxtest::DebugCapture debug;
   for (bool with_text : {true, false}) {
     sShapeItemNode* root = make_parent(nullptr);
     sShapeItemNode* cursor = root;
@@ -211,6 +213,8 @@ TEST(ShapeTreeTest, TokenValueNamingNoTokenFailsNormalisation) {
     EXPECT_EQ(shape_tree_normalise(root), 0);
     shape_tree_free(root);
   }
+  EXPECT_NE(debug.joined().find("Token value Unknown names no token definition [ShpFile 1790]"), std::string::npos);
+  EXPECT_NE(debug.joined().find("Token value 00990001 is no token id [ShpFile 1796]"), std::string::npos);
 }
 
 TEST(ShapeTreeTest, FormatValueGivesTheTextFormOfNumbersOnly) {
