@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "container/fioshare.h"
 #include "e2e/sandbox.h"
 
 namespace {
@@ -304,6 +305,36 @@ TEST(Failures, NonAsciiNamesAreRefusedWithAMessageBox) {
             "Could not write to file caf\xE9.bin");
   EXPECT_EQ(r.err, box_text);
   EXPECT_EQ(r.status, 1);
+}
+
+// The program writes marks "@" and "F" only, but reads mark "B" too.
+void write_huffman_file(const fs::path& path, const std::string& body, bool unicode) {
+  std::u16string name = vxtest::u16(path.string());
+  sFioShareFile* stream = fioshare_file_open(name.c_str(), FIO_WRITE, FIO_COMP_HUFF, unicode ? 1 : 0);
+  ASSERT_NE(stream, nullptr);
+  ASSERT_EQ(fioshare_write(stream, body.data(), static_cast<sUInt>(body.size())), body.size());
+  ASSERT_EQ(fioshare_file_close(stream), 1);
+}
+
+TEST(Convert, SourcesCompressedWithMarkB) {
+  BoxSandbox box;
+  write_huffman_file(box.work() / "huff.bin", kBoxBody, false);
+  write_huffman_file(box.work() / "huff.t", kBoxText.substr(34), true);
+  ASSERT_EQ(box.get("huff.bin").substr(0, 8), "KALDOA@B");
+  auto r = box.run({"huff.bin", "/o:out.t"});
+  EXPECT_EQ(r.out, "\nConverting huff.bin to text file out.t ...\n");
+  EXPECT_EQ(box.get("out.t"), kBoxText);
+  r = box.run({"huff.t", "/u", "/o:out.bin"});
+  EXPECT_EQ(r.out, "\nConverting huff.t to binary file out.bin ...\n");
+  EXPECT_EQ(box.get("out.bin"), kBoxBinary);
+}
+
+TEST(Convert, CompressedTextReadsBack) {
+  BoxSandbox box;
+  ASSERT_EQ(box.run({"box.bin", "/c", "/o:packed.t"}).status, 0);
+  auto r = box.run({"packed.t", "/u", "/o:again.bin"});
+  EXPECT_EQ(r.out, "\nConverting packed.t to binary file again.bin ...\n");
+  EXPECT_EQ(box.get("again.bin"), kBoxBinary);
 }
 
 }  // namespace
