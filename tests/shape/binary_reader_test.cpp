@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 
 #include "common/memory.h"
 #include "shape/body_bytes.h"
@@ -436,6 +437,58 @@ TEST(BinaryReader, ExhaustedMemoryFailsTheReadWithNothingLeftBehind) {
     }
   }
   EXPECT_TRUE(succeeded);
+}
+
+}  // namespace
+
+namespace {
+
+// Bodies with random bytes changed, cut short or lengthened: every read
+// either matches or fails with the position back behind the header, and
+// none reads outside its buffer (checked by the sanitizer builds).
+TEST(BinaryReader, MangledBodiesMatchOrFailCleanly) {
+  shapetest::TokenTable tokens{{u"Item", kItemId}, {u"Node", kOnId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* node = g.def(BNFT_TOKENDEF, u"Node");
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item",
+                             {g.def(BNFT_STRING), g.def(BNFT_CON_OPTIONAL, nullptr, {node}),
+                              g.def(BNFT_CON_ARRAY, nullptr, {g.def(BNFT_FLOAT), g.def(BNFT_BYTE)})});
+  g.set_items(node, {g.def(BNFT_CON_REPEAT, nullptr, {g.def(BNFT_CON_CHOICE, nullptr, {node, g.def(BNFT_UINT)})})});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {g.def(BNFT_CON_REPEAT, nullptr, {item})});
+
+  Bytes inner, outer, content;
+  inner.u32(7).u32(8);
+  outer.add(Bytes::block(kOnId, inner)).u32(9);
+  content.str(u"name").add(Bytes::block(kOnId, outer)).f32(1.5f).u8(1).f32(2.5f).u8(2);
+  Bytes valid = Bytes::block(kItemId, content, u"AB").add(Bytes::block(kItemId, Bytes{}.str(u"").f32(0).u8(0)));
+  {
+    BinaryRead read(g, file, valid);
+    ASSERT_EQ(read.matched, 1);
+    EXPECT_EQ(read.tree(), "{Item AB ( 'name' {Node ( {Node ( u7 u8 )} u9 )} {f1.5 b1 f2.5 b2} )} {Item ( '' {f0 b0} )}");
+  }
+  std::mt19937 rng(7);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes body = valid;
+    const int changes = 1 + int(rng() % 4);
+    for (int c = 0; c < changes; ++c) {
+      const size_t at = rng() % body.v.size();
+      switch (rng() % 4) {
+        case 0: body.v[at] = sByte(rng()); break;
+        case 1: body.v[at] ^= sByte(1u << (rng() % 8)); break;
+        case 2: body.v.resize(at); break;
+        default: body.v.insert(body.v.begin() + long(at), sByte(rng())); break;
+      }
+      if (body.v.empty()) break;
+    }
+    BinaryRead read(g, file, body);
+    EXPECT_EQ(binary_reader_stack_depth(), 0u);
+    if (!read.matched) {
+      EXPECT_EQ(read.end_offset, 16u);
+      EXPECT_EQ(read.tree(), "");
+    } else {
+      EXPECT_LE(read.end_offset, 16u + body.v.size());
+    }
+  }
 }
 
 }  // namespace
