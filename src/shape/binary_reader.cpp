@@ -1,7 +1,7 @@
 #include "shape/binary_reader.h"
 
-#include <cstdint>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "bnf/bnf_model.h"
