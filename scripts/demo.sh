@@ -55,7 +55,7 @@ for example in "$examples"/*; do
   echo "== $name"
   cp "$example" "$out/$name"
   rm -f "$out/$base.$bext" "$out/text/$name"
-  # Text to binary, compressed by default. The output spec names only a
+  # Text to binary, compressed by default. The output name gives only a
   # directory and an extension: the file takes the source's base name.
   run "$rel/$name" "/o:$rel/.$bext" || failures=$((failures + 1))
   # Binary back to text, uncompressed by default.

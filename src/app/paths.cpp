@@ -59,7 +59,7 @@ int make_output_name(char16_t* out, sUInt capacity, const char16_t* base) {
     insert_at = static_cast<sUInt>(dot - out);
   }
   // Anything but a directory separator before the insertion point is a file
-  // part (a drive colon included): the spec names its file and stays.
+  // part (a drive colon included): the name has its file part and stays.
   if (insert_at > 0 && !is_dir_separator(out[insert_at - 1])) return 1;
   sUInt ext_length = wstr_len(extension);
   sUInt base_length = wstr_len(base);

@@ -18,7 +18,7 @@ const char16_t* path_base_name(const char16_t* path);
 
 inline constexpr sUInt kMaxExtensionUnits = 127;
 
-// Completes the output spec [path][file]<extension> in place: a missing file
+// Completes the output name [path][file]<extension> in place: a missing file
 // part becomes `base`. Fails when base is empty or null, the extension is
 // longer than kMaxExtensionUnits or the result would not fit in `capacity`
 // units (terminator included).

@@ -66,7 +66,7 @@ TEST(Paths, BaseNameIsTheLastComponentWithoutExtension) {
 
 TEST(OutputName, CompletesAMissingFilePartWithTheBaseName) {
   struct Case {
-    std::u16string spec, result;
+    std::u16string given, result;
   } cases[] = {
       {u"out.dat", u"out.dat"},
       {u".bin", u"shape.bin"},
@@ -81,11 +81,11 @@ TEST(OutputName, CompletesAMissingFilePartWithTheBaseName) {
   };
   for (const auto& c : cases) {
     char16_t out[kPathCapacity];
-    ASSERT_LT(c.spec.size(), kPathCapacity);
-    std::copy(c.spec.begin(), c.spec.end(), out);
-    out[c.spec.size()] = 0;
-    ASSERT_EQ(make_output_name(out, kPathCapacity, u"shape"), 1) << vxtest::narrow(c.spec);
-    EXPECT_EQ(std::u16string(out), c.result) << vxtest::narrow(c.spec);
+    ASSERT_LT(c.given.size(), kPathCapacity);
+    std::copy(c.given.begin(), c.given.end(), out);
+    out[c.given.size()] = 0;
+    ASSERT_EQ(make_output_name(out, kPathCapacity, u"shape"), 1) << vxtest::narrow(c.given);
+    EXPECT_EQ(std::u16string(out), c.result) << vxtest::narrow(c.given);
   }
 }
 
@@ -108,16 +108,16 @@ TEST(OutputName, RefusesWhatCannotBeCompleted) {
 
 TEST(OutputName, RefusesAnExtensionLongerThan127Units) {
   for (sUInt ext_units : {127u, 128u}) {
-    std::u16string spec(ext_units, u'x');
-    spec[0] = u'.';
+    std::u16string given(ext_units, u'x');
+    given[0] = u'.';
     char16_t out[kPathCapacity];
-    std::copy(spec.begin(), spec.end(), out);
-    out[spec.size()] = 0;
+    std::copy(given.begin(), given.end(), out);
+    out[given.size()] = 0;
     int ok = make_output_name(out, kPathCapacity, u"a");
     EXPECT_EQ(ok, ext_units <= kMaxExtensionUnits ? 1 : 0) << ext_units;
     if (ok) {
       EXPECT_EQ(out[0], u'a');
-      EXPECT_EQ(std::u16string(out + 1), spec);
+      EXPECT_EQ(std::u16string(out + 1), given);
     }
   }
 }

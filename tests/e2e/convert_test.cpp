@@ -133,7 +133,7 @@ TEST(Convert, SourcesWithoutContainerHeader) {
   EXPECT_EQ(box.get("from_text.bin"), kBoxBinary);
 }
 
-TEST(OutputNaming, CompletesTheSpecFromTheSourceBaseName) {
+TEST(OutputNaming, CompletesTheOutputNameFromTheSourceBaseName) {
   if (vxtest::under_runner()) GTEST_SKIP() << "shows a POSIX path";
   BoxSandbox box;
   fs::create_directory(box.work() / "sub");
@@ -141,7 +141,7 @@ TEST(OutputNaming, CompletesTheSpecFromTheSourceBaseName) {
   box.put("src/box.t", kBoxText);
   const std::string abs = fs::canonical(box.work()).string();
   struct Case {
-    std::string source, spec, shown, written;
+    std::string source, option, shown, written;
   } cases[] = {
       {"box.t", "/o:named.bin", "named.bin", "named.bin"},
       {"box.t", "/o:.bin", "box.bin", "box.bin"},
@@ -151,14 +151,14 @@ TEST(OutputNaming, CompletesTheSpecFromTheSourceBaseName) {
       {abs + "/src/box.t", "/o:" + abs + "/sub/.b4", abs + "/sub/box.b4", "sub/box.b4"},
   };
   for (const auto& c : cases) {
-    auto r = box.run({c.source, "/u", c.spec});
-    EXPECT_EQ(r.out, "\nConverting " + c.source + " to binary file " + c.shown + " ...\n") << c.spec;
-    EXPECT_EQ(r.status, 0) << c.spec;
-    EXPECT_EQ(box.get(c.written), kBoxBinary) << c.spec;
+    auto r = box.run({c.source, "/u", c.option});
+    EXPECT_EQ(r.out, "\nConverting " + c.source + " to binary file " + c.shown + " ...\n") << c.option;
+    EXPECT_EQ(r.status, 0) << c.option;
+    EXPECT_EQ(box.get(c.written), kBoxBinary) << c.option;
   }
 }
 
-TEST(OutputNaming, ADirectorySpecWithoutExtensionWarnsAndWrites) {
+TEST(OutputNaming, ADirectoryNameWithTrailingSeparatorWarnsAndWrites) {
   BoxSandbox box;
   fs::create_directory(box.work() / "sub");
   auto r = box.run({"box.t", "/u", "/o:sub/"});
