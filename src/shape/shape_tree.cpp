@@ -1,5 +1,6 @@
 #include "shape/shape_tree.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,7 +19,7 @@ namespace {
 char16_t* own_text(sShapeItemNode* node) { return reinterpret_cast<char16_t*>(node + 1); }
 
 sShapeItemNode* allocate_node(sUInt text_units) {
-  const std::size_t size = sizeof(sShapeItemNode) + (std::size_t{text_units} + 1) * sizeof(char16_t);
+  const std::uint64_t size = sizeof(sShapeItemNode) + (std::uint64_t{text_units} + 1) * sizeof(char16_t);
   if (size > 0xFFFFFFFFu) return nullptr;
   auto* node = static_cast<sShapeItemNode*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(size)));
   if (node == nullptr) return nullptr;
