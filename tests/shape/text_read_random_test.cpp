@@ -18,14 +18,15 @@ namespace {
 
 // Every value and block name of a tree in order, with its type, as text.
 // A block name is a string node when read from text and a literal when read
-// from binary; both have no grammar entry.
+// from binary; both have no grammar entry. An empty name is no name in
+// binary.
 void collect_values(const sShapeItemNode* node, std::vector<std::u16string>& out) {
   for (; node != nullptr; node = node->next) {
     if (node->type == SHN_PARENT) {
       collect_values(node->child, out);
     } else if (node->bnf_entry == nullptr) {
       const std::u16string text = node->text;
-      if (text != u"(" && text != u")") out.push_back(u"N" + text);
+      if (!text.empty() && text != u"(" && text != u")") out.push_back(u"N" + text);
     } else if (node->type >= SHN_STRING && node->type <= SHN_TOKEN) {
       std::u16string item(1, static_cast<char16_t>(u'0' + node->type));
       if (node->type == SHN_STRING) {
