@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 
 #include "support/test_support.h"
@@ -36,6 +37,16 @@ std::string vexlor_exe() {
 
 bool under_runner() { return !env("VEXLOR_E2E_RUNNER").empty(); }
 
+bool windows_build() { return env("VEXLOR_E2E_RUNNER").find("wine") != std::string::npos; }
+
+std::string wine_path(const std::filesystem::path& path) {
+  std::string text = "Z:" + path.string();
+  for (char& c : text) {
+    if (c == '/') c = '\\';
+  }
+  return text;
+}
+
 RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem::path& cwd, const std::string& exe_in) {
   std::string exe = exe_in.empty() ? vexlor_exe() : exe_in;
   std::string runner = env("VEXLOR_E2E_RUNNER");
@@ -65,6 +76,81 @@ RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem
   result.out = read_file(out_path);
   result.err = read_file(err_path);
   if (!runner.empty()) result.out = crlf_to_lf(result.out);
+  return result;
+}
+
+namespace {
+
+// Undoes the escaping of wine's debug strings: \n \r \t \" \\ \xNN \NNN.
+std::string unescape_wine(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 >= text.size()) {
+      out += text[i];
+      continue;
+    }
+    char c = text[++i];
+    switch (c) {
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      case 't': out += '\t'; break;
+      case 'x': {
+        int v = 0, n = 0;
+        while (n < 2 && i + 1 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
+          char h = text[++i];
+          v = v * 16 + (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (std::tolower(h) - 'a' + 10));
+          ++n;
+        }
+        out += static_cast<char>(v);
+        break;
+      }
+      default:
+        if (c >= '0' && c <= '7') {
+          int v = c - '0', n = 1;
+          while (n < 3 && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '7') {
+            v = v * 8 + (text[++i] - '0');
+            ++n;
+          }
+          out += static_cast<char>(v);
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+TracedResult run_vexlor_traced(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                               const std::string& exe) {
+  TracedResult result;
+  if (windows_build()) {
+    std::string saved = env("WINEDEBUG");
+    ::setenv("WINEDEBUG", "-all,+debugstr", 1);
+    result.run = run_vexlor(args, cwd, exe);
+    ::setenv("WINEDEBUG", saved.c_str(), 1);
+    const std::string marker = ":debugstr:OutputDebugStringA \"";
+    size_t pos = 0;
+    while ((pos = result.run.err.find(marker, pos)) != std::string::npos) {
+      size_t start = pos + marker.size();
+      size_t end = result.run.err.find("\"\n", start);
+      if (end == std::string::npos) break;
+      result.debug += unescape_wine(result.run.err.substr(start, end - start)) + "\n";
+      pos = end;
+    }
+    return result;
+  }
+  const std::string strace = "/usr/bin/strace";
+  if (under_runner() || !std::filesystem::exists(strace)) {
+    result.skipped = true;
+    return result;
+  }
+  std::vector<std::string> traced{"-qq", "-e", "trace=none", exe};
+  traced.insert(traced.end(), args.begin(), args.end());
+  result.run = run_vexlor(traced, cwd, strace);
+  if (result.run.err.find("ptrace") != std::string::npos) result.skipped = true;
+  result.debug = result.run.err;
   return result;
 }
 

@@ -19,8 +19,25 @@ struct RunResult {
 
 // The executable under test.
 std::string vexlor_exe();
-// True when the executable is the Windows build run through a runner.
+// True when the executable runs through a runner (wine, valgrind, ...).
 bool under_runner();
+// True when the executable is the Windows build (run through wine).
+bool windows_build();
+// `path` as the Windows build sees it under wine: "Z:" and backslashes.
+std::string wine_path(const std::filesystem::path& path);
+
+// Runs `exe` with the debug channel visible: natively under strace (each
+// report line then ends in "\n" on standard error), under wine with
+// WINEDEBUG=+debugstr (the OutputDebugStringA strings are taken out of wine's
+// trace and given the same form). `debug` receives the report lines, each
+// followed by "\n"; `skipped` is set when no tracer is available here.
+struct TracedResult {
+  RunResult run;
+  std::string debug;
+  bool skipped = false;
+};
+TracedResult run_vexlor_traced(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                               const std::string& exe);
 
 // Runs `exe` (default: vexlor_exe()) with `args` in working directory `cwd`.
 RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem::path& cwd,

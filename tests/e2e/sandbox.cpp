@@ -17,7 +17,10 @@ Sandbox::Sandbox() {
   fs::permissions(exe_, fs::perms::owner_all, fs::perm_options::add);
 }
 
-std::string Sandbox::prog_text() const { return fs::canonical(prog()).string() + "/"; }
+std::string Sandbox::prog_text() const {
+  if (windows_build()) return wine_path(fs::canonical(prog())) + "\\";
+  return fs::canonical(prog()).string() + "/";
+}
 
 RunResult Sandbox::run(const std::vector<std::string>& args) const { return run_vexlor(args, work(), exe_); }
 

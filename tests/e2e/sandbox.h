@@ -21,8 +21,8 @@ class Sandbox {
 
   const std::filesystem::path& work() const { return work_.path(); }
   const std::filesystem::path& prog() const { return prog_.path(); }
-  // The program directory as the POSIX build sees it: resolved, with its
-  // "/". (Tests that show it skip themselves under a runner.)
+  // The program directory as the program sees it: resolved, with its
+  // trailing separator (the Windows form under wine).
   std::string prog_text() const;
 
   // Runs the copy with `args` in the working directory.
