@@ -24,4 +24,4 @@ bench:
 	./bench/run.sh
 
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-bench

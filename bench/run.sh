@@ -1,0 +1,254 @@
+#!/usr/bin/env bash
+# End-to-end benchmark of the vexlor program on generated shape documents.
+#
+#   bench/run.sh            (or: make bench)
+#
+# Builds a Release tree with the benchmarks (BENCH_BUILD, default
+# build-bench), generates documents of about 1, 10 and 100 MB of UTF-16 text,
+# and times the real program on each path: the median of RUNS runs after one
+# warm-up, wall time per run, peak resident memory from /usr/bin/time. In the
+# same run it times zlib's compress and uncompress of the same binary body
+# (bench/zlib_ref), the start-up with the shipped definitions, and a grammar
+# that backtracks at every value. Prints the table and writes it to
+# bench/results.md.
+#
+# Settings (environment):
+#   BENCH_SIZES   document sizes in MB        default "1 10 100"
+#   RUNS          timed runs per measurement  default 5
+#   RUNS_LARGE    timed runs for documents of 50 MB and more   default RUNS
+#   BENCH_BUILD   build directory             default build-bench
+#   BENCH_OUT     results file                default bench/results.md
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+sizes=${BENCH_SIZES:-1 10 100}
+runs=${RUNS:-5}
+runs_large=${RUNS_LARGE:-$runs}
+build=${BENCH_BUILD:-$root/build-bench}
+out_file=${BENCH_OUT:-$here/results.md}
+jobs=${JOBS:-2}
+
+if [ ! -x /usr/bin/time ]; then
+  echo "bench: /usr/bin/time is missing (run scripts/install-deps.sh)" >&2
+  exit 2
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLOR_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j"$jobs" --target vexlor gen_model zlib_ref >/dev/null
+
+exe=$build/vexlor
+gen=$build/bench/gen_model
+zref=$build/bench/zlib_ref
+work=$build/benchwork
+mkdir -p "$work"
+# The program finds Vexlor.cfg and the token definitions in its working
+# directory; the backtracking grammar joins the shipped ones there.
+cp "$root"/defs/* "$work"/
+{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/backtrack.bnf"; } >"$work/backtrack.bnf"
+cd "$work"
+
+# --- helpers -----------------------------------------------------------------
+
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print 0; else print v[int((NR + 1) / 2)] }'; }
+
+# measure <runs> <command...>: one warm-up, then the timed runs. Sets
+# $med_s (median wall seconds) and $peak_kb (largest peak RSS of the runs).
+measure() {
+  local n=$1
+  shift
+  local times=() peak=0 i start end kb
+  for ((i = 0; i <= n; i++)); do
+    start=$EPOCHREALTIME
+    if ! /usr/bin/time -f %M -o "$work/time.out" "$@" >"$work/cmd.out" 2>&1; then
+      echo "bench: failed: $*" >&2
+      cat "$work/cmd.out" >&2
+      exit 1
+    fi
+    end=$EPOCHREALTIME
+    kb=$(tail -n 1 "$work/time.out")
+    [ "$i" -eq 0 ] && continue
+    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')")
+    [ "$kb" -gt "$peak" ] && peak=$kb
+  done
+  med_s=$(printf '%s\n' "${times[@]}" | median)
+  peak_kb=$peak
+}
+
+size_of() { stat -c %s "$1"; }
+mb() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1e6 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+mvps() { awk -v v="$1" -v s="$2" 'BEGIN { printf "%.1f", (s > 0 ? v / s / 1e6 : 0) }'; }
+
+# Generated documents are kept between runs; a newer generator remakes them.
+generate() { # name size [--backtrack]
+  local name=$1 size=$2
+  shift 2
+  if [ ! -f "$name" ] || [ ! -f "$name.values" ] || [ "$gen" -nt "$name" ]; then
+    "$gen" "$name" "$size" 1 "$@" >"$name.values"
+  fi
+  cat "$name.values"
+}
+
+rows=()
+add_row() { # document path seconds values peak_kb source_bytes output_bytes
+  local mem_ratio
+  mem_ratio=$(ratio "$(($5 * 1024))" "$(($6 + $7))")
+  rows+=("| $1 | $2 | $(printf '%.3f' "$3") | $(mvps "$4" "$3") | $(awk -v k="$5" 'BEGIN { printf "%.0f", k / 1024 }') | $mem_ratio |")
+  echo "  $2: $(printf '%.3f' "$3") s, $(mvps "$4" "$3") M values/s, peak $(awk -v k="$5" 'BEGIN { printf "%.0f", k / 1024 }') MB (x$mem_ratio of source + output)" >&2
+}
+
+declare -A result
+max_mem_ratio=0
+note_mem() { # peak_kb source output
+  local r
+  r=$(ratio "$(($1 * 1024))" "$(($2 + $3))")
+  max_mem_ratio=$(awk -v a="$r" -v b="$max_mem_ratio" 'BEGIN { print (a > b ? a : b) }')
+}
+
+# --- start-up ------------------------------------------------------------------
+
+# The usage text with the shipped definitions, from the program's directory.
+startup_times=()
+for ((i = 0; i <= 20; i++)); do
+  start=$EPOCHREALTIME
+  (cd "$build" && ./vexlor >/dev/null 2>&1) || true
+  end=$EPOCHREALTIME
+  [ "$i" -eq 0 ] && continue
+  startup_times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')")
+done
+startup_ms=$(printf '%s\n' "${startup_times[@]}" | median | awk '{ printf "%.2f", $1 * 1000 }')
+# The same empty subshell and cd alone, taken off the figure.
+shell_times=()
+for ((i = 0; i <= 20; i++)); do
+  start=$EPOCHREALTIME
+  (cd "$build" && true)
+  end=$EPOCHREALTIME
+  [ "$i" -eq 0 ] && continue
+  shell_times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')")
+done
+shell_ms=$(printf '%s\n' "${shell_times[@]}" | median | awk '{ printf "%.2f", $1 * 1000 }')
+startup_net_ms=$(awk -v a="$startup_ms" -v b="$shell_ms" 'BEGIN { printf "%.2f", a - b }')
+echo "start-up (usage printed): ${startup_net_ms} ms" >&2
+
+# --- documents -----------------------------------------------------------------
+
+declare -A mvs
+largest=""
+for size in $sizes; do
+  n=$runs
+  [ "$size" -ge 50 ] && n=$runs_large
+  max_mem_ratio=0  # the targets hold for the largest document
+  doc=model$size.s
+  values=$(generate "$doc" "$size")
+  src=$(size_of "$doc")
+  echo "model $size MB: $(mb "$src") MB text, $values values, $n runs" >&2
+  label="model $size MB"
+
+  measure "$n" "$exe" "$doc" /u /o:model$size.sb
+  t_u=$med_s
+  bin=$(size_of model$size.sb)
+  add_row "$label" "text → binary /u" "$t_u" "$values" "$peak_kb" "$src" "$bin"
+  note_mem "$peak_kb" "$src" "$bin"
+
+  measure "$n" "$exe" "$doc" /o:model$size.zsb
+  t_z=$med_s
+  zbin=$(size_of model$size.zsb)
+  add_row "$label" "text → binary (zlib)" "$t_z" "$values" "$peak_kb" "$src" "$zbin"
+  note_mem "$peak_kb" "$src" "$zbin"
+
+  measure "$n" "$exe" "$doc" /k
+  t_k=$med_s
+  add_row "$label" "/k check of text" "$t_k" "$values" "$peak_kb" "$src" 0
+  note_mem "$peak_kb" "$src" 0
+
+  measure "$n" "$exe" model$size.sb /o:model${size}_b.s
+  t_b=$med_s
+  txt=$(size_of model${size}_b.s)
+  add_row "$label" "binary → text" "$t_b" "$values" "$peak_kb" "$bin" "$txt"
+  note_mem "$peak_kb" "$bin" "$txt"
+
+  # A compressed binary source needs a different name: the output name
+  # takes the source's base name only when the file part is missing.
+  measure "$n" "$exe" model$size.zsb /o:model${size}_f.s
+  t_f=$med_s
+  add_row "$label" "binary \"F\" → text" "$t_f" "$values" "$peak_kb" "$zbin" "$(size_of model${size}_f.s)"
+  note_mem "$peak_kb" "$zbin" "$(size_of model${size}_f.s)"
+
+  read -r body packed t_c t_d < <("$zref" model$size.sb "$n")
+  rows+=("| $label | zlib compress of the body alone | $(printf '%.3f' "$t_c") | | | |")
+  rows+=("| $label | zlib uncompress of the body alone | $(printf '%.3f' "$t_d") | | | |")
+  echo "  zlib: compress $t_c s, uncompress $t_d s ($body -> $packed bytes; vexlor wrote $zbin)" >&2
+
+  bt=backtrack$size.s
+  bt_values=$(generate "$bt" "$size" --backtrack)
+  bt_src=$(size_of "$bt")
+  measure "$n" "$exe" "$bt" /u /o:backtrack$size.sb
+  t_bt=$med_s
+  add_row "backtrack $size MB" "text → binary /u, backtracking at every value" "$t_bt" "$bt_values" "$peak_kb" \
+    "$bt_src" "$(size_of backtrack$size.sb)"
+  note_mem "$peak_kb" "$bt_src" "$(size_of backtrack$size.sb)"
+
+  mvs[$size,u]=$(mvps "$values" "$t_u")
+  mvs[$size,z]=$(mvps "$values" "$t_z")
+  mvs[$size,k]=$(mvps "$values" "$t_k")
+  mvs[$size,b]=$(mvps "$values" "$t_b")
+  mvs[$size,f]=$(mvps "$values" "$t_f")
+  mvs[$size,bt]=$(mvps "$bt_values" "$t_bt")
+  result[$size]="$t_u $t_z $t_k $t_b $t_f $t_c $t_d $values"
+  largest=$size
+done
+
+# --- targets on the largest document -----------------------------------------------
+
+read -r t_u t_z t_k t_b t_f t_c t_d values <<<"${result[$largest]}"
+verdict() { awk -v ok="$1" 'BEGIN { print (ok ? "met" : "**missed**") }'; }
+targets=()
+v=$(mvps "$values" "$t_u")
+targets+=("| text → binary /u | ≥ 15 M values/s | $v M values/s | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 15) }')") |")
+r=$(ratio "$t_z" "$t_c")
+targets+=("| text → binary, default (zlib) | ≤ 1.25 × zlib compress | $r × ($(printf '%.3f' "$t_z") s vs $(printf '%.3f' "$t_c") s) | $(verdict "$(awk -v r="$r" 'BEGIN { print (r <= 1.25) }')") |")
+v=$(mvps "$values" "$t_k")
+targets+=("| /k check of text | ≥ 20 M values/s | $v M values/s | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 20) }')") |")
+v=$(mvps "$values" "$t_b")
+targets+=("| binary → text | ≥ 12 M values/s | $v M values/s | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 12) }')") |")
+r=$(awk -v f="$t_f" -v b="$t_b" -v d="$t_d" 'BEGIN { printf "%.2f", (d > 0 ? (f - b) / d : 0) }')
+targets+=("| binary \"F\" → text | ≤ binary → text + 1.2 × zlib uncompress | $(printf '%.3f' "$t_f") s = binary → text + $r × uncompress | $(verdict "$(awk -v r="$r" 'BEGIN { print (r <= 1.2) }')") |")
+targets+=("| peak memory, every path | ≤ 2 × (source + output) | $max_mem_ratio × at most | $(verdict "$(awk -v r="$max_mem_ratio" 'BEGIN { print (r <= 2) }')") |")
+targets+=("| start-up, usage printed | ≤ 5 ms | $startup_net_ms ms | $(verdict "$(awk -v v="$startup_net_ms" 'BEGIN { print (v <= 5) }')") |")
+# Values per second may not fall as documents grow: every path's rates stay
+# within 20 % of each other across the sizes.
+worst=0
+for p in u z k b f bt; do
+  spread=$(for size in $sizes; do echo "${mvs[$size,$p]}"; done |
+    awk 'NR == 1 { lo = hi = $1 } { if ($1 < lo) lo = $1; if ($1 > hi) hi = $1 } END { printf "%.2f", (lo > 0 ? hi / lo - 1 : 0) }')
+  worst=$(awk -v a="$spread" -v b="$worst" 'BEGIN { print (a > b ? a : b) }')
+done
+worst_pct=$(awk -v w="$worst" 'BEGIN { printf "%.0f", w * 100 }')
+targets+=("| rate across sizes ($(echo $sizes | sed 's/ /, /g') MB), every path incl. backtracking | within 20 % | largest spread $worst_pct % | $(verdict "$(awk -v w="$worst" 'BEGIN { print (w <= 0.2) }')") |")
+
+{
+  echo "# Benchmark results"
+  echo
+  echo "Produced by \`make bench\` (bench/run.sh) on $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores,"
+  echo "$(uname -sr). Each figure is the median of $runs runs after one warm-up"
+  [ "$runs_large" != "$runs" ] && echo "($runs_large runs for documents of 50 MB and more)"
+  echo "of the real \`vexlor\` process, wall time; peak memory is the largest resident set of those runs."
+  echo "The zlib rows time compress()/uncompress() of the same binary body inside one process, without file I/O."
+  echo
+  echo "## Targets on the ${largest} MB document"
+  echo
+  echo "| Path | Target | Measured | |"
+  echo "|---|---|---|---|"
+  printf '%s\n' "${targets[@]}"
+  echo
+  echo "## All measurements"
+  echo
+  echo "| Document | Path | Seconds | M values/s | Peak MB | Peak / (source + output) |"
+  echo "|---|---|---|---|---|---|"
+  printf '%s\n' "${rows[@]}"
+  echo
+  echo "Start-up with the shipped definitions, usage printed: $startup_net_ms ms (process start and exit included)."
+} >"$out_file.tmp"
+mv "$out_file.tmp" "$out_file"
+cat "$out_file"

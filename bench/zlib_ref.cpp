@@ -1,0 +1,81 @@
+// The zlib reference of the end-to-end benchmark: compress() at the default
+// level and uncompress() of the body of an uncompressed binary token file,
+// timed in this process alone (no file I/O in the timed part). This is the
+// floor the compressed paths of the converter are compared with.
+//
+//   zlib_ref <file.sb written with /u> [runs]
+//
+// Prints: body bytes, compressed bytes, median compress seconds, median
+// uncompress seconds.
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kContainerHeaderBytes = 16;
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: zlib_ref <file.sb> [runs]\n");
+    return 2;
+  }
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  std::FILE* f = std::fopen(argv[1], "rb");
+  if (f == nullptr) {
+    std::perror(argv[1]);
+    return 1;
+  }
+  std::vector<unsigned char> file;
+  unsigned char chunk[1 << 16];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, f)) != 0;) file.insert(file.end(), chunk, chunk + got);
+  std::fclose(f);
+  if (file.size() <= kContainerHeaderBytes) {
+    std::fprintf(stderr, "zlib_ref: %s holds no body\n", argv[1]);
+    return 1;
+  }
+  const unsigned char* body = file.data() + kContainerHeaderBytes;
+  const uLong body_size = static_cast<uLong>(file.size() - kContainerHeaderBytes);
+
+  std::vector<unsigned char> packed(compressBound(body_size));
+  std::vector<unsigned char> unpacked(body_size);
+  uLongf packed_size = 0;
+  std::vector<double> compress_times, uncompress_times;
+  // One warm-up run of each, then the timed ones.
+  for (int run = -1; run < runs; ++run) {
+    packed_size = static_cast<uLongf>(packed.size());
+    auto start = std::chrono::steady_clock::now();
+    if (compress(packed.data(), &packed_size, body, body_size) != Z_OK) {
+      std::fprintf(stderr, "zlib_ref: compress failed\n");
+      return 1;
+    }
+    if (run >= 0) compress_times.push_back(seconds_since(start));
+  }
+  for (int run = -1; run < runs; ++run) {
+    uLongf size = body_size;
+    auto start = std::chrono::steady_clock::now();
+    if (uncompress(unpacked.data(), &size, packed.data(), packed_size) != Z_OK || size != body_size) {
+      std::fprintf(stderr, "zlib_ref: uncompress failed\n");
+      return 1;
+    }
+    if (run >= 0) uncompress_times.push_back(seconds_since(start));
+  }
+  std::printf("%lu %lu %.4f %.4f\n", static_cast<unsigned long>(body_size), static_cast<unsigned long>(packed_size),
+              median(compress_times), median(uncompress_times));
+  return 0;
+}
