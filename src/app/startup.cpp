@@ -72,7 +72,11 @@ int app_startup() {
     return 0;
   }
 
-  if (!tokutil_load_stoken_table(coreids_file, appids_file)) {
+  // Token definition files are named relative to the working directory; when
+  // the configuration came from the program directory, names missing from
+  // the working directory are looked for beside it as well.
+  const bool config_beside_program = !wstr_equal(config_path, kConfigName);
+  if (!tokutil_load_stoken_table_from(coreids_file, appids_file, config_beside_program ? program_dir : nullptr)) {
     print_error(kTokenDefsFailed, coreids_file, appids_file, u"");
     tokutil_free_config();
     tokutil_free_sidn_table();

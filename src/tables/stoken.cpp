@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/file_names.h"
+#include "common/format.h"
 #include "common/line_scan.h"
 #include "common/memory.h"
 #include "common/report.h"
@@ -59,7 +60,27 @@ struct PassState {
   sUInt* id_count;
   sUInt files_read;
   sUInt lines_read;
+  const char16_t* fallback_dir;  // null or empty: the working directory only
 };
+
+bool is_relative_name(const char16_t* name) {
+  if (name[0] == u'/' || name[0] == u'\\') return false;
+  return !(name[0] != 0 && name[1] == u':');  // a drive letter
+}
+
+// Opens `fname` as written; a relative name that is not there is tried in
+// the fallback directory too.
+std::FILE* open_definition(const PassState& pass, const char16_t* fname) {
+  std::FILE* f = open_file_utf16(fname, "r");
+  if (f != nullptr || pass.fallback_dir == nullptr || pass.fallback_dir[0] == 0 || !is_relative_name(fname)) {
+    return f;
+  }
+  char16_t joined[2 * kPathCapacity];
+  if (format_text_n(joined, 2 * kPathCapacity, u"%s%s", pass.fallback_dir, fname) >= 2 * kPathCapacity) {
+    return nullptr;
+  }
+  return open_file_utf16(joined, "r");
+}
 
 // The word after a keyword must be opened by "(".
 bool open_paren(char16_t** lstr, sUInt line) {
@@ -148,7 +169,7 @@ int read_file(PassState& pass, const char16_t* fname, sUInt depth) {
                      "++files_read <= kMaxFilesPerPass")) {
     return 0;
   }
-  FilePtr f(open_file_utf16(fname, "r"));
+  FilePtr f(open_definition(pass, fname));
   if (!VX_CHECK_FILE(kModuleTokUtil, kLineOpen, f != nullptr, "(f = fopen (fname, \"r\")) != 0")) return 0;
 
   char16_t line[kLineCapacity];
@@ -243,12 +264,18 @@ bool index_usable() { return stoken_table != nullptr && token_index.table == sto
 }  // namespace
 
 int load_table_pass(const char16_t* fname, sShapeTokenDef** entry, sUInt* kaldo_id, char16_t* prefix_str,
-                    sUInt* id_count, sUInt depth, const sShapeTokenDef* entry_end) {
-  PassState pass{entry, entry_end, kaldo_id, prefix_str, id_count, 0, 0};
+                    sUInt* id_count, sUInt depth, const sShapeTokenDef* entry_end,
+                    const char16_t* fallback_dir) {
+  PassState pass{entry, entry_end, kaldo_id, prefix_str, id_count, 0, 0, fallback_dir};
   return read_file(pass, fname, depth);
 }
 
 int tokutil_load_stoken_table(const char16_t* core_file, const char16_t* app_file) {
+  return tokutil_load_stoken_table_from(core_file, app_file, nullptr);
+}
+
+int tokutil_load_stoken_table_from(const char16_t* core_file, const char16_t* app_file,
+                                   const char16_t* fallback_dir) {
   if (stoken_table != nullptr || core_file == nullptr || core_file[0] == 0) return 0;
   const char16_t* files[2] = {core_file, (app_file != nullptr && app_file[0] != 0) ? app_file : nullptr};
 
@@ -276,7 +303,7 @@ int tokutil_load_stoken_table(const char16_t* core_file, const char16_t* app_fil
     for (const char16_t* fname : files) {
       if (fname == nullptr) continue;
       int ok = load_table_pass(fname, load_pass == 0u ? nullptr : &table, &kaldo_id, prefix_str,
-                               load_pass == 0u ? &id_count : nullptr, 0u, table_end);
+                               load_pass == 0u ? &id_count : nullptr, 0u, table_end, fallback_dir);
       set_report_definition_file(nullptr);
       if (!VX_CHECK(kModuleTokUtil, kLinePass, ok,
                     "load_table_pass (fname, (load_pass == 0u ? NULL : &table), &kaldo_id, prefix_str, "

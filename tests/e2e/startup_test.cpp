@@ -98,8 +98,11 @@ TEST(StartUp, ConfigurationBesideTheProgramWhenNoneInTheCurrentDirectory) {
   Sandbox::box_defs(box.work());
   std::filesystem::rename(box.work() / "Vexlor.cfg", box.prog() / "Vexlor.cfg");
   EXPECT_TRUE(printed_usage(box.run({})));
-  // The names it holds are still opened in the current directory.
+  // The names it holds are opened in the current directory first, and a
+  // name missing there is looked for beside the configuration.
   std::filesystem::rename(box.work() / "core.h", box.prog() / "core.h");
+  EXPECT_TRUE(printed_usage(box.run({})));
+  std::filesystem::remove(box.prog() / "core.h");
   auto r = box.run({});
   EXPECT_EQ(r.out, "Failed to load Kaldo token definition files:\ncore.h\napp.h\n\n");
 }
@@ -113,6 +116,19 @@ TEST(StartUp, SidnFileIsLookedForIndependentlyOfTheConfiguration) {
   // Beside the program when the current directory has none.
   std::filesystem::rename(box.work() / "sidn.txt", box.prog() / "sidn.txt");
   EXPECT_TRUE(printed_usage(box.run({})));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StartUp, DefinitionsBesideTheProgramServeAnyWorkingDirectory) {
+  Sandbox box;
+  Sandbox::shipped_defs(box.prog());
+  box.put("robot.s", vxtest::read_file(vxtest::source_root() / "examples" / "robot.s"));
+  auto r = box.run({"robot.s", "/k"});
+  EXPECT_EQ(r.out, "\nConverting robot.s to compressed binary file  ...\n");
+  EXPECT_EQ(r.status, 0);
 }
 
 }  // namespace

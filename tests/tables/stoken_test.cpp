@@ -389,3 +389,31 @@ TEST_F(StokenTest, EveryAllocationFailureReleasesTheTable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StokenTest, FallbackDirectorySuppliesOnlyWhatTheWorkingDirectoryLacks) {
+  vxtest::TempDir beside;
+  vxtest::write_file(beside.path() / "core.h",
+                     "SID_DEFINE_FIRST_ID(SIDN_CORE)\nSIDDEF(A, \"Far\")\n#include \"inc.h\"\n");
+  vxtest::write_file(beside.path() / "inc.h", "SIDDEF(B, \"FarInc\")\n");
+  vxtest::write_file(beside.path() / "app.h", "SID_DEFINE_FIRST_ID(SIDN_APP)\nSIDDEF(C, \"FarApp\")\n");
+  // The working directory's own app.h wins over the one beside.
+  write("app.h", "SID_DEFINE_FIRST_ID(SIDN_APP)\nSIDDEF(C, \"NearApp\")\n");
+  const std::u16string fallback = u16(beside.str());
+  ASSERT_EQ(tokutil_load_stoken_table_from(u"core.h", u"app.h", fallback.c_str()), 1);
+  EXPECT_EQ(entries(), (Entries{{"Far", 0x00020001}, {"FarInc", 0x00020002}, {"NearApp", 0x00030001}}));
+}
+
+TEST_F(StokenTest, WithoutFallbackMissingFilesStillFail) {
+  vxtest::TempDir beside;
+  vxtest::write_file(beside.path() / "core.h", "SIDDEF(A, \"Far\")\n");
+  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
+  // An absolute name is never redirected.
+  const std::u16string fallback = u16(beside.str());
+  const std::u16string absolute = u16(dir_.str("nothere.h"));
+  EXPECT_EQ(tokutil_load_stoken_table_from(absolute.c_str(), nullptr, fallback.c_str()), 0);
+  EXPECT_EQ(stoken_table, nullptr);
+}
+
+}  // namespace
