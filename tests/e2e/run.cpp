@@ -28,6 +28,20 @@ std::string crlf_to_lf(const std::string& text) {
   return out;
 }
 
+// The runner's words: the program and its own options, separated by blanks
+// (for example "valgrind --error-exitcode=99 --leak-check=full -q").
+std::vector<std::string> runner_words(const std::string& runner) {
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (i < runner.size()) {
+    while (i < runner.size() && (runner[i] == ' ' || runner[i] == '\t')) ++i;
+    size_t start = i;
+    while (i < runner.size() && runner[i] != ' ' && runner[i] != '\t') ++i;
+    if (i > start) words.push_back(runner.substr(start, i - start));
+  }
+  return words;
+}
+
 }  // namespace
 
 std::string vexlor_exe() {
@@ -50,6 +64,7 @@ std::string wine_path(const std::filesystem::path& path) {
 RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem::path& cwd, const std::string& exe_in) {
   std::string exe = exe_in.empty() ? vexlor_exe() : exe_in;
   std::string runner = env("VEXLOR_E2E_RUNNER");
+  const std::vector<std::string> runner_argv = runner_words(runner);
   TempDir capture;
   std::string out_path = capture.str("stdout"), err_path = capture.str("stderr");
   pid_t pid = fork();
@@ -62,7 +77,7 @@ RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem
     int in = ::open("/dev/null", O_RDONLY);
     ::dup2(in, 0);
     std::vector<char*> argv;
-    if (!runner.empty()) argv.push_back(const_cast<char*>(runner.c_str()));
+    for (const auto& word : runner_argv) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(const_cast<char*>(exe.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

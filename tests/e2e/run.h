@@ -1,8 +1,10 @@
 // Runs the real vexlor executable as a child process.
 //
 // VEXLOR_E2E_EXE overrides the executable, VEXLOR_E2E_RUNNER names a program
-// that runs it (for example "wine" for the Windows build). Under a runner the
-// console's CR LF line ends are turned back into LF, and nothing else changes.
+// that runs it, with its own options after it, separated by blanks (for
+// example "wine" for the Windows build, or "valgrind --error-exitcode=99 -q"
+// to check for leaks and invalid reads). Under a runner the console's CR LF
+// line ends are turned back into LF, and nothing else changes.
 #pragma once
 
 #include <filesystem>

@@ -1,0 +1,2 @@
+// link 1 of an include chain
+#include "chain2.h"

@@ -1,0 +1,2 @@
+// link 2 of an include chain
+#include "chain3.h"

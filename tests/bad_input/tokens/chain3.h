@@ -1,0 +1,2 @@
+// link 3 of an include chain
+#include "chain4.h"

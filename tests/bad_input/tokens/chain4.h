@@ -1,0 +1,2 @@
+// link 4 of an include chain
+#include "chain5.h"

@@ -1,0 +1,2 @@
+// link 5 of an include chain
+#include "chain6.h"

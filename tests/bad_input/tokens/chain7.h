@@ -1,0 +1,2 @@
+// link 7 of an include chain
+#include "chain8.h"
