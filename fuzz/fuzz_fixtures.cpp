@@ -38,7 +38,7 @@ constexpr const char* kRecursiveTokens =
     "SIDDEF(FZ_PLAIN, \"Plain\")\n";
 
 std::vector<sBNFTable*> load_fixtures() {
-  work_dir();
+  InWorkDir here;  // the configuration names its files relative to it
   const fs::path defs = fs::path(VEXLOR_ROOT) / "defs";
   std::string sidn, includes;
   std::vector<std::string> grammars;

@@ -42,18 +42,25 @@ const std::string& work_dir() {
     if (::mkdtemp(pattern.data()) == nullptr) die("no work directory");
     g_work_dir = pattern;
     std::atexit(remove_work_dir);
-    fs::current_path(g_work_dir);
   }
   return g_work_dir;
 }
 
+std::u16string work_path(const std::string& name) { return u16(work_dir() + "/" + name); }
+
 std::u16string put_file(const std::string& name, std::string_view bytes) {
-  work_dir();
-  std::FILE* f = std::fopen(name.c_str(), "wb");
-  if (f == nullptr) die("cannot write " + name);
+  const std::string path = work_dir() + "/" + name;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) die("cannot write " + path);
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) die("short write");
   std::fclose(f);
-  return u16(name);
+  return u16(path);
+}
+
+InWorkDir::InWorkDir() : previous_(fs::current_path()) { fs::current_path(work_dir()); }
+InWorkDir::~InWorkDir() {
+  std::error_code ec;
+  fs::current_path(previous_, ec);
 }
 
 std::string read_file(const std::string& name) { return slurp(fs::path(work_dir()) / name); }

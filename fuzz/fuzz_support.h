@@ -15,13 +15,29 @@ struct sBNFTable;
 
 namespace vxfuzz {
 
-// A directory of this process alone (in /dev/shm when there is one), made
-// the working directory at first use and removed at exit.
+// A directory of this process alone (in /dev/shm when there is one),
+// removed at exit. The working directory stays as it was, so that the
+// inputs named on a target's command line are found.
 const std::string& work_dir();
 
-// Writes `bytes` to `name` in the work directory; returns the name as UTF-16.
+// The full path of `name` in the work directory, as UTF-16.
+std::u16string work_path(const std::string& name);
+// Writes `bytes` to `name` in the work directory; returns its full path.
 std::u16string put_file(const std::string& name, std::string_view bytes);
 std::string read_file(const std::string& name);
+
+// Makes the work directory the working directory while alive, for loaders
+// that open the names they read relative to it (token definition includes).
+class InWorkDir {
+ public:
+  InWorkDir();
+  ~InWorkDir();
+  InWorkDir(const InWorkDir&) = delete;
+  InWorkDir& operator=(const InWorkDir&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
 
 // ASCII text as UTF-16 units.
 std::u16string u16(std::string_view ascii);

@@ -50,7 +50,7 @@ namespace {
 
 // A container around `body` as the program writes it.
 std::string contain(std::string_view body, sUInt mark, int unicode) {
-  const std::u16string name = put_file("seed.tmp", "");
+  const std::u16string name = work_path("seed.tmp");
   sFioShareFile* stream = fioshare_file_open(name.c_str(), FIO_WRITE, mark, unicode);
   if (stream == nullptr) die("cannot open a write stream");
   if (!body.empty() && fioshare_write(stream, body.data(), static_cast<sUInt>(body.size())) != body.size()) {
@@ -110,6 +110,9 @@ void table_seeds() {
                                          "SIDDEF(SID_Y, \"Y\") // y\n#include \"app.h\"\n"
                                          "SID_DEFINE_FIRST_ID(SIDN_WIDE)\nSIDDEF(SID_Z, \"\")\n");
   put_seed("stoken_load_fuzz", "self", "SIDDEF(SID_X, \"X\")\n#include input.h\n");
+  for (const auto& [name, bytes] : source_files("tests/bad_input/cfg")) put_seed("config_load_fuzz", name, bytes);
+  for (const auto& [name, bytes] : source_files("tests/bad_input/sidn")) put_seed("sidn_load_fuzz", name, bytes);
+  for (const auto& [name, bytes] : source_files("tests/bad_input/tokens")) put_seed("stoken_load_fuzz", name, bytes);
   for (const auto& [name, bytes] : source_files("defs")) {
     if (name == "sidn.txt") put_seed("sidn_load_fuzz", name, bytes);
     if (name.ends_with(".cfg")) put_seed("config_load_fuzz", name, bytes);
@@ -140,6 +143,9 @@ int main(int argc, char** argv) {
   };
   for (const auto& file : source_files("examples")) bodies.push_back(file.second);
   container_seeds(bodies);
+  for (const char* dir : {"tests/bad_input/container", "tests/bad_input/binary", "tests/bad_input/text"}) {
+    for (const auto& [name, bytes] : source_files(dir)) put_seed("container_open_fuzz", name, bytes);
+  }
   huffman_seeds(bodies);
   table_seeds();
   reader_seeds();

@@ -2,8 +2,13 @@
 // fixed grammars.
 #include <string>
 
+#include "bnf/bnf_model.h"
+#include "container/fioshare.h"
 #include "fuzz_support.h"
+#include "reader_fuzz.h"
 #include "seeds.h"
+#include "shape/binary_writer.h"
+#include "shape/shape_tree.h"
 
 namespace vxfuzz {
 
@@ -13,17 +18,15 @@ void grammar_seeds() {
   for (const auto& [name, bytes] : source_files("defs")) {
     if (name.ends_with(".bnf")) put_seed("grammar_parse_fuzz", name, bytes);
   }
-  fixture_grammars();
+  for (const auto& [name, bytes] : source_files("tests/bad_input/grammar")) put_seed("grammar_parse_fuzz", name, bytes);
   put_seed("grammar_parse_fuzz", "recursive.bnf", read_file("recursive.bnf"));
   const char* const hand_made[] = {
       "FILE_TYPE = 0x41 . FILE_TYPE_VER = 65 . FILE = .",
       "FILE_TYPE = \"w\" .\nFILE_TYPE_VER = \"1\" .\nFILE = a b | c d .\nEOF\n",
-      "FILE_TYPE = \"w\" . FILE_TYPE_VER = \"1\" . FILE = ( a ) | b . EOF",
       "FILE_TYPE = \"w\" . FILE_TYPE_VER = \"1\" . FILE = :ARRAY ( :uint :float ) ,v :INDEX ( v ) ,i . EOF",
       "FILE_TYPE = \"w\" . FILE_TYPE_VER = \"1\" . FILE = :Thing . thing = [ x ] { :uint } ( \"s\"+ \"t\" ) . EOF",
       "FILE_TYPE = \"w\" . FILE_TYPE_VER = \"1\" . FILE = { :Node } . Node ==> :Node | :Leaf . Leaf ==> :string .",
       "FILE_TYPE = \"w\" . FILE_TYPE_VER = \"1\" . A = x B = y . FILE = /* c /* d */ */ :A // e\n . EOF",
-      "FILE_TYPE = \"w\" . FILE_TYPE_VER = \"1\" . FILE = ( | x ) . EOF",
       "FILE_TYPE = \"w\" . FILE_TYPE_VER = \"1\" . FILE = ((((((((((( x ))))))))))) . EOF",
   };
   int i = 0;
@@ -32,8 +35,76 @@ void grammar_seeds() {
   }
 }
 
+// The selector byte of the grammar for the file type and version of a body
+// header, or -1.
+int selector_for(const std::string& body_header_bytes) {
+  const auto& tables = fixture_grammars();
+  for (size_t i = 0; i < tables.size(); ++i) {
+    if (tables[i]->file_type == static_cast<sByte>(body_header_bytes[5]) &&
+        tables[i]->file_type_ver == static_cast<sByte>(body_header_bytes[6])) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+// A text file in the UTF-16 header form: the seed is its selector and the
+// units behind the body header. Its binary form seeds the binary targets.
+void seed_from_text_file(const std::string& name, const std::string& bytes) {
+  if (bytes.size() < 66 || bytes.compare(0, 2, "\xFF\xFE") != 0) return;
+  std::string header;
+  for (size_t i = 0; i < 16; ++i) header += bytes[34 + 2 * i];
+  const int selector = selector_for(header);
+  if (selector < 0) return;
+  put_seed("text_read_fuzz", name, std::string(1, static_cast<char>(selector)) + bytes.substr(66));
+
+  sBNFTable* table = fixture_grammars()[selector];
+  sShapeFile* file = read_token_file(put_file("seed.s", bytes).c_str(), table, nullptr);
+  if (file == nullptr) return;
+  if (write_binary_file(work_path("seed.sb").c_str(), table, file, start_node(file), FIO_COMP_NONE)) {
+    const std::string binary = read_file("seed.sb");
+    if (binary.size() >= 32) {
+      const std::string seed = std::string(1, static_cast<char>(selector)) + binary.substr(32);
+      put_seed("binary_read_fuzz", name, seed);
+      put_seed("roundtrip_fuzz", name, seed);
+    }
+  }
+  free_shape_file(file);
+}
+
+// A binary file with the plain header: its selector and body.
+void seed_from_binary_file(const std::string& name, const std::string& bytes) {
+  if (bytes.size() < 32 || bytes.compare(0, 5, "KALDO") != 0 || bytes[7] != '@') return;
+  const int selector = selector_for(bytes.substr(16, 16));
+  if (selector < 0) return;
+  const std::string seed = std::string(1, static_cast<char>(selector)) + bytes.substr(32);
+  put_seed("binary_read_fuzz", name, seed);
+  put_seed("roundtrip_fuzz", name, seed);
+}
+
+void token_file_seeds() {
+  for (const auto& [name, bytes] : source_files("examples")) seed_from_text_file(name, bytes);
+  for (const auto& [name, bytes] : source_files("tests/bad_input/text")) seed_from_text_file(name, bytes);
+  for (const auto& [name, bytes] : source_files("tests/bad_input/binary")) seed_from_binary_file(name, bytes);
+  // The recursive grammar of the fixed set: every construct and value kind.
+  const char* const recursive[] = {
+      "Node ( Node ( on -5 off 1f 2 note \"a b\" ) Leaf ( \"x\" 1.5 ) 1 2.5 3 4 kind Plain kind )",
+      "Node named ( Node ( Node ( Leaf ( \"\" ) ) ) ) Node ( note \"\\t\\\"\\\\\" )",
+      "Node ( 7 0.1 INDEX 8 1e30 ) Node ( off ffffffff ff on 2147483647 )",
+  };
+  int i = 0;
+  for (const char* text : recursive) {
+    std::string file = "\xFF\xFE" + widen("KALDOA@@@@@@@@@@TORV0r1t        \r\n") + widen(text);
+    seed_from_text_file("recursive" + std::to_string(i++), file);
+  }
+}
+
 }  // namespace
 
-void reader_seeds() { grammar_seeds(); }
+void reader_seeds() {
+  fixture_grammars();
+  grammar_seeds();
+  token_file_seeds();
+}
 
 }  // namespace vxfuzz

@@ -11,13 +11,14 @@
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   vxfuzz::put_file("sidn.txt", "enum {\n\tSIDN_CORE = 0x0001,\n\tSIDN_SHAPE = 0x0002,\n\tSIDN_WIDE = 0x12345,\n};\n");
   vxfuzz::put_file("app.h", "SID_DEFINE_FIRST_ID(SIDN_SHAPE)\nSIDDEF(SID_A, \"A\")\n#include \"input.h\"\n");
-  if (!tokutil_load_sidn_table(u"sidn.txt")) vxfuzz::die("SIDN table does not load");
+  if (!tokutil_load_sidn_table(vxfuzz::work_path("sidn.txt").c_str())) vxfuzz::die("SIDN table does not load");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::u16string path = vxfuzz::put_file("input.h", vxfuzz::bytes_of(data, size));
-  const int loaded = tokutil_load_stoken_table(path.c_str(), (size & 1) ? u"app.h" : nullptr);
+  vxfuzz::put_file("input.h", vxfuzz::bytes_of(data, size));
+  vxfuzz::InWorkDir here;  // includes are opened relative to it
+  const int loaded = tokutil_load_stoken_table(u"input.h", (size & 1) ? u"app.h" : nullptr);
   if (loaded != (stoken_table != nullptr)) std::abort();
   if (loaded) {
     // Every entry is found by its name and by its id (the first such entry).

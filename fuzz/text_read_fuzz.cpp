@@ -1,0 +1,36 @@
+// Arbitrary UTF-16 text as the body of a text token file, read against the
+// fixed grammars (the shipped ones and a recursive one). Whatever reads is
+// written in both forms, so the writers see every tree the reader can make.
+#include <cstdint>
+#include <cstdlib>
+
+#include "bnf/tokenizer.h"
+#include "container/fioshare.h"
+#include "reader_fuzz.h"
+#include "shape/binary_writer.h"
+#include "shape/text_writer.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  vxfuzz::fixture_grammars();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  sBNFTable* table = vxfuzz::pick_grammar(data[0]);
+  const std::u16string path =
+      vxfuzz::put_file("input.s", vxfuzz::text_token_file(table, vxfuzz::bytes_of(data + 1, size - 1)));
+  sUInt comp = 0;
+  sShapeFile* file = read_token_file(path.c_str(), table, &comp);
+  if (tokenizer_is_open()) std::abort();
+  if (file == nullptr) return 0;
+  if (comp != FIO_COMP_NONE) std::abort();
+  sShapeItemNode* first = vxfuzz::start_node(file);
+  if (first != nullptr) {
+    static const std::u16string binary = vxfuzz::work_path("out.sb"), text = vxfuzz::work_path("out.s");
+    write_binary_file(binary.c_str(), table, file, first, FIO_COMP_NONE);
+    write_text_file(text.c_str(), file, first, FIO_COMP_NONE);
+  }
+  free_shape_file(file);
+  return 0;
+}
