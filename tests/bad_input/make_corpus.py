@@ -696,6 +696,14 @@ grammar_case("bad_only_comments.bnf", "Nothing but comments: no statement, no ro
 grammar_case("bad_eof_first.bnf", "EOF before any statement ends the file at once (line 2).",
              "// test grammar\nEOF\nFILE_TYPE = \"z\" .\nFILE_TYPE_VER = \"1\" .\nFILE = x .\n", 2)
 
+grammar_case("bad_nested_300.bnf",
+             "Groups nested 300 deep pass the limit of 256 nested constructs: the grammar fails to "
+             "load instead of exhausting the stack. Every token is on line 4.",
+             HEAD + "FILE = " + "( " * 300 + "x " + ") " * 300 + ".\n", 4)
+n = "good_nested_200.bnf"
+put(K, n, grammar(HEAD + "FILE = " + "[ " * 100 + "{ " * 100 + "x " + "} " * 100 + "] " * 100 + ".\n"))
+case("grammar/good_nested_200", "Constructs nested 200 deep are within the limit: the grammar loads.",
+     [(REL + "/grammar/" + n, n), CUBE], ["cube.s", "/k"], 0, checked_text("cube.s"))
 n = "good_after_eof.bnf"
 put(K, n, grammar(HEAD + "FILE = x .\nEOF\nthis ) is | not [ read\n"))
 case("grammar/good_after_eof", "Text after EOF is never read: the grammar loads without a message.",
