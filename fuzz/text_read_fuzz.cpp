@@ -1,7 +1,11 @@
 // Arbitrary UTF-16 text as the body of a text token file, read against the
 // fixed grammars (the shipped ones and a recursive one). Whatever reads is
 // written in both forms, so the writers see every tree the reader can make.
+//
+// The text form is canonical: the text written for a tree that was read
+// from text must read back, and writing that again must give the same bytes.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "bnf/tokenizer.h"
@@ -9,6 +13,15 @@
 #include "reader_fuzz.h"
 #include "shape/binary_writer.h"
 #include "shape/text_writer.h"
+
+namespace {
+
+[[noreturn]] void fail(const char* why) {
+  std::fprintf(stderr, "text read: %s\n", why);
+  std::abort();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   vxfuzz::fixture_grammars();
@@ -27,9 +40,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (comp != FIO_COMP_NONE) std::abort();
   sShapeItemNode* first = vxfuzz::start_node(file);
   if (first != nullptr) {
-    static const std::u16string binary = vxfuzz::work_path("out.sb"), text = vxfuzz::work_path("out.s");
+    static const std::u16string binary = vxfuzz::work_path("out.sb"), text = vxfuzz::work_path("out.s"),
+                                again_text = vxfuzz::work_path("again.s");
     write_binary_file(binary.c_str(), table, file, first, FIO_COMP_NONE);
-    write_text_file(text.c_str(), file, first, FIO_COMP_NONE);
+    if (!write_text_file(text.c_str(), file, first, FIO_COMP_NONE)) fail("a tree read from text does not write");
+    sShapeFile* again = read_token_file(text.c_str(), table, nullptr);
+    if (again == nullptr) fail("the text written does not read back");
+    sShapeItemNode* again_first = vxfuzz::start_node(again);
+    if (again_first == nullptr || !write_text_file(again_text.c_str(), again, again_first, FIO_COMP_NONE)) {
+      fail("the text read back does not write");
+    }
+    free_shape_file(again);
+    if (vxfuzz::read_file("out.s") != vxfuzz::read_file("again.s")) fail("the text form changed on a second pass");
   }
   free_shape_file(file);
   return 0;
