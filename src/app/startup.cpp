@@ -38,14 +38,6 @@ void find_definition_file(const char16_t* name, const char16_t* program_dir, cha
   }
 }
 
-void destroy_bnf_registry() {
-  if (bnf_table_list == nullptr) return;
-  for (sListNode* node = bnf_table_list->next; node != bnf_table_list; node = node->next) {
-    destroy_bnf_table(static_cast<sBNFTable*>(node->data));
-  }
-  list_destroy(bnf_table_list);
-  bnf_table_list = nullptr;
-}
 
 }  // namespace
 
@@ -95,7 +87,7 @@ int app_startup() {
     tokutil_free_config();
     tokutil_free_stoken_table();
     print_error(kNoGrammars);
-    destroy_bnf_registry();
+    free_bnf_table_list();
     return 0;
   }
   return 1;
@@ -108,7 +100,7 @@ int app_shutdown() {
   }
   app_state.current_bnf = nullptr;
   tokutil_free_stoken_table();
-  destroy_bnf_registry();
+  free_bnf_table_list();
   tokutil_free_config();
   return 1;
 }
