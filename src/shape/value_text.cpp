@@ -1,5 +1,6 @@
 #include "shape/value_text.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -252,18 +253,47 @@ sUInt put_ascii(const char* text, sUInt length, char16_t* out) {
   return length;
 }
 
+struct sDigitPairs {
+  char16_t units[200];
+  constexpr sDigitPairs() : units() {
+    for (int i = 0; i < 100; ++i) {
+      units[2 * i] = static_cast<char16_t>(u'0' + i / 10);
+      units[2 * i + 1] = static_cast<char16_t>(u'0' + i % 10);
+    }
+  }
+};
+constexpr sDigitPairs kDigitPairs;
+
+void put_pair(char16_t* at, std::uint32_t pair) { std::memcpy(at, kDigitPairs.units + 2 * pair, 2 * sizeof(char16_t)); }
+
+// The decimal digits of `value` and a terminator; the number of digits.
+sUInt put_decimal(std::uint32_t value, char16_t* out) {
+  sUInt length = 1;
+  for (std::uint32_t bound = 10; length < 10 && value >= bound; bound *= 10) ++length;
+  char16_t* p = out + length;
+  *p = 0;
+  while (value >= 100) {
+    p -= 2;
+    put_pair(p, value % 100);
+    value /= 100;
+  }
+  if (value >= 10) {
+    put_pair(p - 2, value);
+  } else {
+    p[-1] = static_cast<char16_t>(u'0' + value);
+  }
+  return length;
+}
+
+// Exactly `digits` hex digits: the value must fit in them.
 sUInt put_hex(sUInt value, int digits, char16_t* out) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  char text[8];
-  int length = 0;
-  do {
-    text[length++] = kHex[value & 15];
+  static constexpr char16_t kHex[] = u"0123456789abcdef";
+  for (int i = digits - 1; i >= 0; --i) {
+    out[i] = kHex[value & 15];
     value >>= 4;
-  } while (value != 0);
-  while (length < digits) text[length++] = '0';
-  for (int i = 0; i < length; ++i) out[i] = static_cast<char16_t>(text[length - 1 - i]);
-  out[length] = 0;
-  return static_cast<sUInt>(length);
+  }
+  out[digits] = 0;
+  return static_cast<sUInt>(digits);
 }
 
 sUInt put_general(double value, int precision, char16_t* out) {
@@ -284,22 +314,18 @@ bool same_float(float a, float b) {
 }  // namespace
 
 sUInt format_sint_text(sInt value, char16_t* out) {
-  char text[16];
-  auto [end, error] = std::to_chars(text, text + sizeof text, value);
-  return put_ascii(text, static_cast<sUInt>(end - text), out);
+  if (value >= 0) return put_decimal(static_cast<std::uint32_t>(value), out);
+  out[0] = u'-';
+  return 1 + put_decimal(0u - static_cast<std::uint32_t>(value), out + 1);
 }
 
-sUInt format_uint_text(sUInt value, char16_t* out) {
-  char text[16];
-  auto [end, error] = std::to_chars(text, text + sizeof text, value);
-  return put_ascii(text, static_cast<sUInt>(end - text), out);
-}
+sUInt format_uint_text(sUInt value, char16_t* out) { return put_decimal(value, out); }
 
 sUInt format_dword_text(sUInt value, char16_t* out) { return put_hex(value, 8, out); }
 
 sUInt format_byte_text(sUInt value, char16_t* out) { return put_hex(value & 0xFF, 2, out); }
 
-sUInt format_float_text(float value, char16_t* out) {
+sUInt format_float_text_by_search(float value, char16_t* out) {
   // Widened to double as the "%g" of a float argument is. No precision
   // below the float's shortest round-trip digit count can read back the
   // same, so the search starts there (never below "%g"'s six).
@@ -319,4 +345,176 @@ sUInt format_float_text(float value, char16_t* out) {
     if (scan_float_text(out, &back) == kScanConverted && same_float(back, value)) return length;
   }
   return put_general(static_cast<double>(value), 9, out);
+}
+
+namespace {
+
+constexpr int kLowestPower = -40;
+constexpr double kPowersOfTen[] = {
+    1e-40, 1e-39, 1e-38, 1e-37, 1e-36, 1e-35, 1e-34, 1e-33, 1e-32, 1e-31,
+    1e-30, 1e-29, 1e-28, 1e-27, 1e-26, 1e-25, 1e-24, 1e-23, 1e-22, 1e-21,
+    1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11,
+    1e-10, 1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1,
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
+    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19,
+    1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29,
+    1e30, 1e31, 1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38, 1e39,
+    1e40, 1e41, 1e42, 1e43, 1e44, 1e45, 1e46, 1e47, 1e48, 1e49,
+    1e50, 1e51, 1e52, 1e53, 1e54, 1e55, 1e56, 1e57, 1e58, 1e59,
+    1e60};
+constexpr double kDigitPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+
+double power_of_ten(int k) { return kPowersOfTen[k - kLowestPower]; }
+
+// Powers of ten up to 1e22 are exact doubles: scaling down by one of them
+// divides, so that an exact quotient comes out exact.
+constexpr int kExactPowers = 22;
+
+double scaled(double x, int k) {
+  if (k < 0 && k >= -kExactPowers) return x / power_of_ten(-k);
+  return x * power_of_ten(k);
+}
+
+// Whether `y` is exactly x * 10^k.
+bool scaled_exactly(double x, int k, double y) {
+  if (k >= 0 && k <= kExactPowers) return std::fma(x, power_of_ten(k), -y) == 0.0;
+  if (k < 0 && k >= -kExactPowers) return std::fma(y, power_of_ten(-k), -x) == 0.0;
+  return false;
+}
+
+// Units moved in one fixed-size copy: never fewer than a piece needs, and
+// every destination has room for the excess (a value text buffer holds
+// kValueTextUnits units; a float text with the excess of its last copy
+// takes at most 27).
+constexpr int kCopyUnits = 16;
+
+void copy_units(char16_t* to, const char16_t* from) { std::memcpy(to, from, kCopyUnits * sizeof(char16_t)); }
+
+// The "%g" text with `precision` significant digits `digits` (a whole
+// number of exactly that many digits) and decimal exponent `exponent`.
+sUInt put_g_digits(bool negative, std::uint32_t digits, int precision, int exponent, char16_t* out) {
+  // The exponent chooses the form by the precision asked for; the digits
+  // shown are those left once trailing zeros go.
+  const bool scientific = exponent < -4 || exponent >= precision;
+  int count = precision;
+  while (count > 1 && digits % 10 == 0) {
+    digits /= 10;
+    --count;
+  }
+  // The digits right-aligned in front of slack for the fixed-size copies.
+  char16_t text[12 + kCopyUnits];
+  char16_t* d = text + 12;
+  for (int i = 0; i < kCopyUnits; ++i) d[i] = u'0';
+  while (digits >= 100) {
+    d -= 2;
+    put_pair(d, digits % 100);
+    digits /= 100;
+  }
+  if (digits >= 10) {
+    d -= 2;
+    put_pair(d, digits);
+  } else {
+    *--d = static_cast<char16_t>(u'0' + digits);
+  }
+
+  char16_t* p = out;
+  if (negative) *p++ = u'-';
+  if (scientific) {
+    *p++ = d[0];
+    if (count > 1) {
+      *p++ = u'.';
+      copy_units(p, d + 1);
+      p += count - 1;
+    }
+    *p++ = u'e';
+    *p++ = exponent < 0 ? u'-' : u'+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude >= 100) *p++ = static_cast<char16_t>(u'0' + magnitude / 100);
+    put_pair(p, magnitude % 100);
+    p += 2;
+  } else if (exponent >= 0) {
+    // Whole digits are fewer than the precision, so at most nine; so are
+    // the digits that follow them, or the zeros.
+    const int whole_digits = exponent + 1;
+    copy_units(p, d);
+    if (count <= whole_digits) {
+      p += whole_digits;  // the slack behind the digits holds the zeros
+    } else {
+      p += whole_digits;
+      *p++ = u'.';
+      copy_units(p, d + whole_digits);
+      p += count - whole_digits;
+    }
+  } else {
+    *p++ = u'0';
+    *p++ = u'.';
+    for (int i = -1; i > exponent; --i) *p++ = u'0';
+    copy_units(p, d);
+    p += count;
+  }
+  *p = 0;
+  return static_cast<sUInt>(p - out);
+}
+
+}  // namespace
+
+sUInt format_float_text(float value, char16_t* out) {
+  // The text is the first of "%.6g" ... "%.9g" that reads back as the same
+  // float. Reading back is correct rounding, so a text reads back exactly
+  // when its decimal value lies in the float's rounding interval; both the
+  // rounding to p digits and that test are done here in double arithmetic,
+  // whose error (a few parts in 1e16 of numbers below 1e9) is far below
+  // the margin kept to every boundary. Only values that come within that
+  // margin of a decision, or whose rounding carries into a new decade,
+  // take the search that formats and scans each candidate.
+  sUInt bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const bool negative = (bits >> 31) != 0;
+  const sUInt biased = (bits >> 23) & 0xFF;
+  const sUInt mantissa = bits & 0x7FFFFF;
+  if (biased == 0xFF) return format_float_text_by_search(value, out);
+  if (biased == 0 && mantissa == 0) return put_ascii(negative ? "-0" : "0", negative ? 2 : 1, out);
+
+  // Binary exponent of the leading bit and the spacing of floats there.
+  int binary_exponent;
+  int ulp_exponent;
+  if (biased != 0) {
+    binary_exponent = static_cast<int>(biased) - 127;
+    ulp_exponent = binary_exponent - 23;
+  } else {
+    binary_exponent = -149 + (31 - std::countl_zero(mantissa));
+    ulp_exponent = -149;
+  }
+  // Below a power of two the next float down is half as far (not so at the
+  // smallest normal, whose neighbour below is the largest subnormal).
+  const bool narrow_below = biased > 1 && mantissa == 0;
+  const double x = std::fabs(static_cast<double>(value));
+
+  // Decimal exponent: floor(binary_exponent * log10(2)) is it or one less.
+  int exponent = (binary_exponent * 78913) >> 18;
+  if (scaled(x, 5 - exponent) >= 1e6) ++exponent;
+
+  constexpr double kMargin = 1e-6;
+  const double ulp = std::bit_cast<double>(static_cast<std::uint64_t>(ulp_exponent + 1023) << 52);
+  for (int precision = 6; precision <= 9; ++precision) {
+    const int scale = precision - 1 - exponent;
+    const double y = scaled(x, scale);
+    const double whole = static_cast<double>(static_cast<std::int64_t>(y));  // y is positive
+    const double fraction = y - whole;
+    double rounded = fraction > 0.5 ? whole + 1 : whole;
+    if (std::fabs(fraction - 0.5) < kMargin) {
+      // An exact tie rounds to the even neighbour as the formatting does;
+      // a near one cannot be told from a tie here.
+      if (fraction != 0.5 || !scaled_exactly(x, scale, y)) break;
+      if (std::fmod(whole, 2.0) != 0) rounded = whole + 1;
+    }
+    if (rounded < kDigitPowers[precision - 1] || rounded >= kDigitPowers[precision]) break;
+    const double half_up = 0.5 * ulp * power_of_ten(scale);
+    const double half_down = narrow_below ? 0.5 * half_up : half_up;
+    const double distance = rounded - y;
+    const double room = distance >= 0 ? half_up - distance : half_down + distance;
+    if (std::fabs(room) < kMargin) break;
+    if (room > 0) return put_g_digits(negative, static_cast<std::uint32_t>(rounded), precision, exponent, out);
+  }
+  return format_float_text_by_search(value, out);
 }

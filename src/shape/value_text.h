@@ -36,3 +36,6 @@ sUInt format_byte_text(sUInt value, char16_t* out);   // "%02x" of the low 8 bit
 // "%g" when that text scans back to the same float, else the fewest of
 // "%.7g", "%.8g", "%.9g" that does; a float never changes in a round trip.
 sUInt format_float_text(float value, char16_t* out);
+// The same text found the plain way: each candidate formatted and scanned
+// back. format_float_text must agree with it for every float.
+sUInt format_float_text_by_search(float value, char16_t* out);

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -149,6 +152,30 @@ TEST(ValueTextTest, NumbersFormatAsPrintfWould) {
   EXPECT_EQ(std::u16string(text), u"ff");
 }
 
+TEST(ValueTextTest, IntegersFormatAsToCharsAtEveryLength) {
+  std::vector<std::int64_t> values = {0, INT32_MIN, INT32_MAX, UINT32_MAX};
+  for (std::int64_t power = 1; power <= 10000000000; power *= 10) {
+    for (std::int64_t near : {power - 1, power, power + 1, -power + 1, -power, -power - 1}) values.push_back(near);
+  }
+  for (std::int64_t v = -100000; v < 100000; v += 7) values.push_back(v * 21481);
+  for (std::int64_t v : values) {
+    char expected[24];
+    char16_t text[kValueTextUnits];
+    if (v >= INT32_MIN && v <= INT32_MAX) {
+      auto end = std::to_chars(expected, expected + sizeof expected, static_cast<std::int32_t>(v)).ptr;
+      const sUInt length = format_sint_text(static_cast<sInt>(v), text);
+      EXPECT_EQ(std::u16string(text), u(std::string(expected, end).c_str())) << v;
+      EXPECT_EQ(length, sUInt(end - expected));
+    }
+    if (v >= 0 && v <= UINT32_MAX) {
+      auto end = std::to_chars(expected, expected + sizeof expected, static_cast<std::uint32_t>(v)).ptr;
+      const sUInt length = format_uint_text(static_cast<sUInt>(v), text);
+      EXPECT_EQ(std::u16string(text), u(std::string(expected, end).c_str())) << v;
+      EXPECT_EQ(length, sUInt(end - expected));
+    }
+  }
+}
+
 // "%g" where it keeps the value, more digits only where "%g" would change it.
 TEST(ValueTextTest, FloatTextKeepsTheValue) {
   struct Case {
@@ -189,6 +216,52 @@ TEST(ValueTextTest, EveryFloatSurvivesFormatAndScan) {
       sUInt back_bits;
       std::memcpy(&back_bits, &back, 4);
       ASSERT_EQ(back_bits, pattern) << std::string(text, text + std::char_traits<char16_t>::length(text));
+    }
+  }
+}
+
+// The quick float texts against the plain search, where the arithmetic is
+// closest to its limits: around powers of two (a narrower gap below), around
+// powers of ten (where the exponent changes), subnormals, exact halves at
+// six to nine digits, the largest floats, and a spread of everything else.
+TEST(ValueTextTest, QuickFloatTextsMatchTheSearch) {
+  std::vector<sUInt> patterns;
+  for (sUInt bits = 0; bits < 0x7F800000u; bits += 0x00000F3Du) patterns.push_back(bits);
+  for (sUInt exponent = 0; exponent < 255; ++exponent) {
+    for (sUInt near = 0; near < 40; ++near) {
+      patterns.push_back((exponent << 23) + near);
+      if (exponent != 0) patterns.push_back((exponent << 23) - 1 - near);
+    }
+  }
+  for (double power = 1e-45; power < 3.5e38; power *= 10) {
+    float f = static_cast<float>(power);
+    sUInt bits;
+    std::memcpy(&bits, &f, 4);
+    for (sUInt near = 0; near < 200; ++near) patterns.push_back(bits - 100 + near);
+  }
+  for (sUInt bits = 1; bits < 0x00100000u; bits += 0x0000007Fu) patterns.push_back(bits);
+  for (sUInt bits = 0x7F7FFFFFu; bits > 0x7F7F0000u; --bits) patterns.push_back(bits);
+  // Halves and quarters: exact ties when their digits run one past the precision.
+  for (int i = 0; i < 200000; ++i) {
+    float f = static_cast<float>(i) * 0.25f + 10000.0f;
+    sUInt bits;
+    std::memcpy(&bits, &f, 4);
+    patterns.push_back(bits);
+    f = static_cast<float>(i) * 0.37f - 100.0f;
+    std::memcpy(&bits, &f, 4);
+    patterns.push_back(bits);
+  }
+  for (sUInt bits : {0x7F800000u, 0x7FC00000u, 0x7FA00001u}) patterns.push_back(bits);
+  for (sUInt pattern : patterns) {
+    for (sUInt sign : {0u, 0x80000000u}) {
+      float value;
+      const sUInt bits = pattern | sign;
+      std::memcpy(&value, &bits, 4);
+      char16_t quick[kValueTextUnits];
+      char16_t searched[kValueTextUnits];
+      format_float_text(value, quick);
+      format_float_text_by_search(value, searched);
+      ASSERT_EQ(std::u16string(quick), std::u16string(searched)) << std::hex << bits;
     }
   }
 }
