@@ -36,6 +36,7 @@ constexpr sUInt kTabWidth = 4;
 constexpr sUInt kPlainWordLimit = 1024;
 constexpr sUInt kPieceWidthBase = 1016;
 constexpr sUInt kPieceWidthFloor = 256;
+constexpr sUInt kQuickWordUnits = 64;
 
 // The indentation text: 1024 TABs, ended at the depth last asked for.
 struct sIndentText {
@@ -126,6 +127,13 @@ class sTextOutput {
   }
 
   bool newline() { return put(u"\r\n", 2); }
+
+  // Room for `units` more units (at most kUnits) behind tail(), which
+  // commit() then keeps: a piece can be written in place and dropped
+  // again at no cost.
+  bool reserve(sUInt units) { return kUnits - used_ >= units || flush(); }
+  char16_t* tail() { return buffer_ + used_; }
+  void commit(sUInt units) { used_ += units; }
 
   bool indent(sUInt depth) {
     const char16_t* text = spaces(depth);
@@ -280,6 +288,25 @@ bool write_item(sTextOutput& out, const sShapeItemNode* node, sUInt depth, bool 
     column += kTabWidth * depth;
   } else if (!out.put(u' ')) {
     return fail_check(kLineSeparatorFailed, kSeparatorFailed);
+  }
+
+  // Most items are short plain words that fit the line: each is copied
+  // into the output while it is measured and kept unless it needs quotes,
+  // a line break, or turns out longer than the copy.
+  if (out.reserve(kQuickWordUnits)) {
+    char16_t* to = out.tail();
+    sUInt length = 0;
+    bool forcing = false;
+    for (char16_t c; length < kQuickWordUnits && (c = text[length]) != 0; ++length) {
+      to[length] = c;
+      forcing |= c < 0x80 && quote_table.forcing[c];
+    }
+    if (length < kQuickWordUnits && column + length + 1 < kLineWidth &&
+        (bare || (!forcing && length != 0 && !(length == 2 && is_comment_marker(text[0], text[1]))))) {
+      column += length + 1;
+      out.commit(length);
+      return true;
+    }
   }
 
   const sTextShape shape = shape_of(text);
