@@ -97,6 +97,33 @@ void token_file_seeds() {
     std::string file = "\xFF\xFE" + widen("KALDOA@@@@@@@@@@TORV0r1t        \r\n") + widen(text);
     seed_from_text_file("recursive" + std::to_string(i++), file);
   }
+  // Nodes nested close to the readers' nesting limit (each nested node costs
+  // four grammar levels: the block, its repetition, Item and its choice) and
+  // past it.
+  for (int depth : {450, 600}) {
+    std::string text;
+    for (int d = 0; d < depth; ++d) text += "Node(";
+    text += "on 1";
+    text += std::string(depth, ')');
+    std::string file = "\xFF\xFE" + widen("KALDOA@@@@@@@@@@TORV0r1t        ") + widen(text);
+    seed_from_text_file("nested" + std::to_string(depth), file);
+  }
+  // The same past the limit as a binary body (the text does not read, so it
+  // gives no binary seed). Node is the first token of the fuzz range.
+  const sUInt node_id = 0x00F00001u, on_id = 0x00F00003u;
+  auto le32 = [](sUInt v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+  };
+  std::string body = le32(on_id) + le32(1);
+  for (int d = 0; d < 600; ++d) body = le32(node_id) + le32(static_cast<sUInt>(body.size()) + 1) + '\0' + body;
+  const auto& tables = fixture_grammars();
+  for (size_t t = 0; t < tables.size(); ++t) {
+    if (tables[t]->file_type == 'r') {
+      put_seed("binary_read_fuzz", "nested600", std::string(1, static_cast<char>(t)) + body);
+      put_seed("roundtrip_fuzz", "nested600", std::string(1, static_cast<char>(t)) + body);
+    }
+  }
 }
 
 }  // namespace
