@@ -10,22 +10,126 @@
 #include "shape/value_text.h"
 #include "tables/stoken.h"
 
+// The arena: a chain of slabs used as one stack. Slabs are heap blocks, so a
+// whole tree that is never released still shows as a leak.
+struct sArenaSlab {
+  sArenaSlab* next;  // the slab the stack continues in (kept after a set-back)
+  sUInt capacity;    // bytes of room behind the record
+  sUInt used;
+};
+
+struct sShapeArena {
+  sArenaSlab* first;
+  sArenaSlab* current;
+  sUInt next_capacity;
+  // The slab an address was last found in: a walk over a tree meets its
+  // nodes in the order they were made, mostly in one slab after another.
+  sArenaSlab* last_hit;
+  sShapeArena* next_live;
+  sShapeArena* previous_live;
+};
+
 namespace {
+
+constexpr sUInt kFirstSlabBytes = 64 * 1024;
+constexpr sUInt kLargestSlabBytes = 32 * 1024 * 1024;
+constexpr sUInt kArenaAlign = 8;
+
+static_assert(sizeof(sArenaSlab) % kArenaAlign == 0);
+
+// The arena nodes are made in, if any; and every arena not yet released, so
+// that freeing a node can tell an arena's memory from a heap block.
+sShapeArena* arena_in_use = nullptr;
+sShapeArena* live_arenas = nullptr;
+
+sByte* slab_data(sArenaSlab* slab) { return reinterpret_cast<sByte*>(slab + 1); }
+
+bool slab_holds(sArenaSlab* slab, const void* p) {
+  const auto* b = static_cast<const sByte*>(p);
+  return b >= slab_data(slab) && b < slab_data(slab) + slab->capacity;
+}
+
+bool arena_holds(sShapeArena* arena, const void* p) {
+  if (arena->last_hit != nullptr && slab_holds(arena->last_hit, p)) return true;
+  for (sArenaSlab* slab = arena->first; slab != nullptr; slab = slab->next) {
+    if (slab_holds(slab, p)) {
+      arena->last_hit = slab;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool in_any_arena(const void* p) {
+  for (sShapeArena* arena = live_arenas; arena != nullptr; arena = arena->next_live) {
+    if (arena_holds(arena, p)) return true;
+  }
+  return false;
+}
+
+// Room for `size` bytes on top of the stack, or null when memory is
+// exhausted. A slab left behind by a set-back is used again when the
+// request fits it.
+void* arena_allocate(sShapeArena* arena, std::uint64_t size) {
+  size = (size + kArenaAlign - 1) & ~std::uint64_t{kArenaAlign - 1};
+  sArenaSlab* slab = arena->current;
+  if (slab != nullptr && slab->capacity - slab->used >= size) {
+    void* p = slab_data(slab) + slab->used;
+    slab->used += static_cast<sUInt>(size);
+    return p;
+  }
+  sArenaSlab* following = slab != nullptr ? slab->next : arena->first;
+  if (following != nullptr && following->capacity >= size) {
+    following->used = static_cast<sUInt>(size);
+    arena->current = following;
+    return slab_data(following);
+  }
+  std::uint64_t capacity = arena->next_capacity;
+  if (capacity < size) capacity = size;
+  if (capacity + sizeof(sArenaSlab) > 0xFFFFFFFFu) return nullptr;
+  auto* fresh = static_cast<sArenaSlab*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(capacity + sizeof(sArenaSlab))));
+  if (fresh == nullptr) return nullptr;
+  fresh->capacity = static_cast<sUInt>(capacity);
+  fresh->used = static_cast<sUInt>(size);
+  // The new slab goes in at the top; a smaller one left behind stays after it.
+  fresh->next = following;
+  if (slab != nullptr) {
+    slab->next = fresh;
+  } else {
+    arena->first = fresh;
+  }
+  arena->current = fresh;
+  if (arena->next_capacity < kLargestSlabBytes) arena->next_capacity *= 2;
+  return slab_data(fresh);
+}
 
 // Every node block holds the record and, right behind it, room for its own
 // text (at least the terminator). A text held there is freed with the block;
-// any other text is a separate string. No foreign string can start inside a
-// node's own block, so the address tells the two apart.
+// any other text is a separate string or, for a node of an arena, may be
+// arena memory too. No foreign string can start inside a node's own block,
+// so the address tells the two apart.
 char16_t* own_text(sShapeItemNode* node) { return reinterpret_cast<char16_t*>(node + 1); }
 
 sShapeItemNode* allocate_node(sUInt text_units) {
   const std::uint64_t size = sizeof(sShapeItemNode) + (std::uint64_t{text_units} + 1) * sizeof(char16_t);
   if (size > 0xFFFFFFFFu) return nullptr;
-  auto* node = static_cast<sShapeItemNode*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(size)));
+  auto* node = static_cast<sShapeItemNode*>(arena_in_use != nullptr ? arena_allocate(arena_in_use, size)
+                                                                     : vexlor_mem_alloc_fixed(static_cast<sUInt>(size)));
   if (node == nullptr) return nullptr;
   std::memset(node, 0, sizeof(sShapeItemNode));
   own_text(node)[0] = 0;
   return node;
+}
+
+// A text for a node: from the arena in use when the node is one of its own,
+// else a separate string.
+char16_t* node_text_copy(sShapeItemNode* node, const char16_t* text, sUInt length) {
+  if (arena_in_use == nullptr || !arena_holds(arena_in_use, node)) return alloc_string(text, length);
+  auto* copy = static_cast<char16_t*>(arena_allocate(arena_in_use, (std::uint64_t{length} + 1) * sizeof(char16_t)));
+  if (copy == nullptr) return nullptr;
+  std::memcpy(copy, text, length * sizeof(char16_t));
+  copy[length] = 0;
+  return copy;
 }
 
 void link_at(sShapeItemNode** cursor, sShapeItemNode* node) {
@@ -46,14 +150,79 @@ const char16_t* node_type_name(sUInt type) {
   return type < sizeof kNodeTypeNames / sizeof kNodeTypeNames[0] ? kNodeTypeNames[type] : u"???";
 }
 
+// A node of an arena gives back only a text that is a separate string; its
+// own memory goes with the arena.
 void free_node(sShapeItemNode* node) {
   debug_trace(0, u"** Freeing shape item node: %s: %s\n", node_type_name(node->type),
               node->text != nullptr ? node->text : u"");
-  if (node->text != own_text(node)) free_string(node->text);
-  std::free(node);
+  const bool in_arena = in_any_arena(node);
+  char16_t* text = node->text;
+  if (text != nullptr && text != own_text(node) && !(in_arena && in_any_arena(text))) free_string(text);
+  if (!in_arena) std::free(node);
 }
 
 }  // namespace
+
+void shape_tree_free(sShapeItemNode* node) {
+  // Trees may be thousands of levels deep: free without recursion by
+  // rotating each first child in front of its parent, so that every node
+  // is freed once it has no child left.
+  while (node != nullptr) {
+    sShapeItemNode* child = node->child;
+    if (child != nullptr) {
+      node->child = child->next;
+      child->next = node;
+      node = child;
+    } else {
+      sShapeItemNode* next = node->next;
+      free_node(node);
+      node = next;
+    }
+  }
+}
+
+sShapeArena* shape_arena_create() {
+  auto* arena = static_cast<sShapeArena*>(vexlor_mem_alloc_fixed(sizeof(sShapeArena)));
+  if (arena == nullptr) return nullptr;
+  arena->first = nullptr;
+  arena->current = nullptr;
+  arena->next_capacity = kFirstSlabBytes;
+  arena->last_hit = nullptr;
+  arena->previous_live = nullptr;
+  arena->next_live = live_arenas;
+  if (live_arenas != nullptr) live_arenas->previous_live = arena;
+  live_arenas = arena;
+  return arena;
+}
+
+void shape_arena_release(sShapeArena* arena) {
+  if (arena == nullptr) return;
+  if (arena_in_use == arena) arena_in_use = nullptr;
+  if (arena->previous_live != nullptr) {
+    arena->previous_live->next_live = arena->next_live;
+  } else {
+    live_arenas = arena->next_live;
+  }
+  if (arena->next_live != nullptr) arena->next_live->previous_live = arena->previous_live;
+  for (sArenaSlab* slab = arena->first; slab != nullptr;) {
+    sArenaSlab* next = slab->next;
+    std::free(slab);
+    slab = next;
+  }
+  std::free(arena);
+}
+
+sShapeArena* shape_arena_use(sShapeArena* arena) {
+  sShapeArena* before = arena_in_use;
+  arena_in_use = arena;
+  return before;
+}
+
+sShapeArenaPoint shape_arena_point() {
+  if (arena_in_use == nullptr) return {nullptr, 0};
+  sArenaSlab* slab = arena_in_use->current;
+  return {slab, slab != nullptr ? slab->used : 0};
+}
 
 sShapeItemNode* shape_node_create(sShapeItemNode** cursor) {
   if (cursor != nullptr && *cursor == nullptr) return nullptr;
@@ -74,24 +243,6 @@ sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* 
   return node;
 }
 
-void shape_tree_free(sShapeItemNode* node) {
-  // Trees may be thousands of levels deep: free without recursion by
-  // rotating each first child in front of its parent, so that every node
-  // is freed once it has no child left.
-  while (node != nullptr) {
-    sShapeItemNode* child = node->child;
-    if (child != nullptr) {
-      node->child = child->next;
-      child->next = node;
-      node = child;
-    } else {
-      sShapeItemNode* next = node->next;
-      free_node(node);
-      node = next;
-    }
-  }
-}
-
 void shape_tree_prune(sShapeItemNode* node, int whole) {
   if (node == nullptr) return;
   if (whole) {
@@ -104,32 +255,52 @@ void shape_tree_prune(sShapeItemNode* node, int whole) {
 
 void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark) {
   if (mark.node == nullptr) return;
+  // Marked in the arena still in use: everything made since belongs to the
+  // attempt (nodes and their texts alike), so unlinking it and setting the
+  // top back releases it all.
+  const bool set_back = mark.arena.slab != nullptr && arena_in_use != nullptr;
   if (mark.childless_parent) {
-    shape_tree_free(mark.node->child);
+    if (!set_back) shape_tree_free(mark.node->child);
     mark.node->child = nullptr;
   }
-  shape_tree_prune(mark.node, 0);
+  if (set_back) {
+    mark.node->next = nullptr;
+    auto* slab = static_cast<sArenaSlab*>(mark.arena.slab);
+    arena_in_use->current = slab;
+    slab->used = mark.arena.used;
+  } else {
+    shape_tree_prune(mark.node, 0);
+  }
   if (cursor != nullptr) *cursor = mark.node;
 }
+
+namespace {
+
+// The text of a value node's number; kNoValueText for a node of no value type.
+constexpr sUInt kNoValueText = 0xFFFFFFFFu;
+
+sUInt format_value(const sShapeItemNode* node, char16_t* text) {
+  switch (node->type) {
+    case SHN_SINT: return format_sint_text(static_cast<sInt>(node->value), text);
+    case SHN_UINT: return format_uint_text(node->value, text);
+    case SHN_DWORD: return format_dword_text(node->value, text);
+    case SHN_BYTE: return format_byte_text(node->value, text);
+    case SHN_FLOAT: {
+      float f;
+      std::memcpy(&f, &node->value, sizeof f);
+      return format_float_text(f, text);
+    }
+    default: return kNoValueText;
+  }
+}
+
+}  // namespace
 
 char16_t* shape_node_format_value(const sShapeItemNode* node) {
   if (node == nullptr) return nullptr;
   char16_t text[kValueTextUnits];
-  sUInt length;
-  switch (node->type) {
-    case SHN_SINT: length = format_sint_text(static_cast<sInt>(node->value), text); break;
-    case SHN_UINT: length = format_uint_text(node->value, text); break;
-    case SHN_DWORD: length = format_dword_text(node->value, text); break;
-    case SHN_BYTE: length = format_byte_text(node->value, text); break;
-    case SHN_FLOAT: {
-      float f;
-      std::memcpy(&f, &node->value, sizeof f);
-      length = format_float_text(f, text);
-      break;
-    }
-    default: return nullptr;
-  }
-  return alloc_string(text, length);
+  const sUInt length = format_value(node, text);
+  return length != kNoValueText ? alloc_string(text, length) : nullptr;
 }
 
 namespace {
@@ -173,7 +344,7 @@ bool normalise_node(sShapeItemNode* node) {
         report_at(kModuleShpFile, 1796, u"Token value %08x is no token id [ShpFile %d]\n", node->value, 1796);
         return false;
       }
-      node->text = alloc_string(def->name, 0);
+      node->text = node_text_copy(node, def->name, wstr_len(def->name));
     }
     return node->text != nullptr;
   }
@@ -181,7 +352,9 @@ bool normalise_node(sShapeItemNode* node) {
     scan_value(node);
     return true;
   }
-  node->text = shape_node_format_value(node);
+  char16_t text[kValueTextUnits];
+  const sUInt length = format_value(node, text);
+  node->text = node_text_copy(node, text, length);
   return node->text != nullptr;
 }
 
@@ -226,6 +399,9 @@ int shape_tree_normalise(sShapeItemNode* node) {
 
 void free_shape_file(sShapeFile* file) {
   if (file == nullptr) return;
+  // The walk gives back what is not the arena's: nodes linked in after the
+  // read and texts set as separate strings.
   shape_tree_free(file->first);
+  shape_arena_release(file->arena);
   std::free(file);
 }

@@ -1,7 +1,7 @@
 // The shape item tree: a token file in memory, independent of its form.
 //
 // A node owns its text, its children and, through `next`, every sibling that
-// follows it. Grammar entries are owned by the grammar and outlive the tree.
+// follows it (a node carved from an arena leaves its memory to the arena). Grammar entries are owned by the grammar and outlive the tree.
 // After a successful read every value node carries both its text and its
 // number.
 #pragma once
@@ -25,16 +25,24 @@ enum sShapeNodeType : sUInt {
   SHN_PARENT = 8,
 };
 
+// The pointers first and the two numbers together: 40 bytes on a 64-bit
+// target, and a large model holds millions of nodes.
 struct sShapeItemNode {
   sShapeItemNode* next;
-  sUInt type;
   char16_t* text;
   sShapeItemNode* child;
-  sUInt value;  // signed for SHN_SINT, IEEE single bits for SHN_FLOAT
   const sBNFSubtoken* bnf_entry;
+  sUInt type;
+  sUInt value;  // signed for SHN_SINT, IEEE single bits for SHN_FLOAT
 };
 
 inline constexpr sUInt kBodyHeaderBytes = 16;
+
+// A loaded file's nodes, and the texts they were given while it was read,
+// are carved from slabs of its arena and released with it in one go. A
+// failed attempt of a reader gives its nodes back by setting the arena's top
+// back (its nodes are always the most recent ones).
+struct sShapeArena;
 
 struct sShapeFile {
   sShapeItemNode* first;
@@ -42,7 +50,24 @@ struct sShapeFile {
   // The entry by which the grammar's root rule was matched; nodes matched by
   // the root itself refer to it, so it lives as long as the tree.
   sBNFSubtoken root_entry;
+  sShapeArena* arena;
 };
+
+// An empty arena (no slab yet), or null when memory is exhausted.
+sShapeArena* shape_arena_create();
+// Releases every slab. Nodes of the arena that are still linked in some tree
+// must not be used any more; free_shape_file walks its tree first.
+void shape_arena_release(sShapeArena* arena);
+// Makes `arena` the one nodes are created in (null: separate heap blocks,
+// the default) and returns the one in use before, to be put back.
+sShapeArena* shape_arena_use(sShapeArena* arena);
+
+// A point of the arena in use, for setting its top back.
+struct sShapeArenaPoint {
+  void* slab;
+  sUInt used;
+};
+sShapeArenaPoint shape_arena_point();
 
 // Creates a cleared node. With a cursor it is linked after the cursor's node
 // (as first child of a childless parent, else as its next sibling) and the
@@ -59,12 +84,15 @@ void shape_tree_prune(sShapeItemNode* node, int whole);
 // linked and sets the cursor back. Unlike a plain prune it also removes the
 // children linked under a parent that was childless when it was marked, so
 // the next alternative is linked as that parent's first child again.
+// While an arena is in use, the mark also holds its top: every node made
+// after the mark belongs to the attempt, so undo releases them all at once.
 struct sShapeMark {
   sShapeItemNode* node;
   bool childless_parent;
+  sShapeArenaPoint arena;
 };
 inline sShapeMark shape_tree_mark(sShapeItemNode* node) {
-  return {node, node != nullptr && node->type == SHN_PARENT && node->child == nullptr};
+  return {node, node != nullptr && node->type == SHN_PARENT && node->child == nullptr, shape_arena_point()};
 }
 void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark);
 

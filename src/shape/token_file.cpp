@@ -10,6 +10,7 @@
 
 #include "bnf/tokenizer.h"
 #include "common/memory.h"
+#include "common/strings.h"
 #include "container/fioshare.h"
 #include "shape/binary_reader.h"
 #include "shape/shape_tree.h"
@@ -93,32 +94,90 @@ int read_body_header(sFioShareFile* stream, sByte* header) {
   return 1;
 }
 
+namespace {
+
+// A file is peeked at to choose its grammar and read right after: the
+// stream the peek loaded (and decompressed) is kept for that read instead of
+// loading the file a second time. Only the latest peek is kept; it is given
+// up by the next peek, taken by a read of the same name, or released at exit.
+class PeekedStream {
+ public:
+  ~PeekedStream() { drop(); }
+  void keep(const char16_t* path, sFioShareFile* stream) {
+    drop();
+    path_ = alloc_string(path, 0);
+    if (path_ == nullptr) {
+      fioshare_file_close(stream);
+      return;
+    }
+    stream_ = stream;
+  }
+  // The kept stream, rewound, when it was loaded from `path`.
+  sFioShareFile* take(const char16_t* path) {
+    if (stream_ == nullptr || !wstr_equal(path_, path)) return nullptr;
+    sFioShareFile* stream = stream_;
+    stream_ = nullptr;
+    drop();
+    if (fioshare_seek(stream, 0, 0) != 0) {
+      fioshare_file_close(stream);
+      return nullptr;
+    }
+    return stream;
+  }
+  void drop() {
+    if (stream_ != nullptr) fioshare_file_close(stream_);
+    stream_ = nullptr;
+    free_string(path_);
+    path_ = nullptr;
+  }
+
+ private:
+  char16_t* path_ = nullptr;
+  sFioShareFile* stream_ = nullptr;
+};
+
+PeekedStream peeked;
+
+}  // namespace
+
 int peek_token_file(const char16_t* path, sByte* header) {
+  peeked.drop();
   sFioShareFile* stream = fioshare_file_open(path, FIO_READ, FIO_COMP_NONE, 0);
   if (stream == nullptr) return 0;
   const int ok = read_body_header(stream, header);
-  fioshare_file_close(stream);
+  if (ok && path != nullptr) {
+    peeked.keep(path, stream);
+  } else {
+    fioshare_file_close(stream);
+  }
   return ok;
 }
 
 sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_mark) {
   error_position = 0;
   if (path == nullptr || table == nullptr || !has_extension(path)) return nullptr;
-  sFioShareFile* stream = fioshare_file_open(path, FIO_READ, FIO_COMP_NONE, 0);
+  sFioShareFile* stream = peeked.take(path);
+  if (stream == nullptr) stream = fioshare_file_open(path, FIO_READ, FIO_COMP_NONE, 0);
   if (stream == nullptr) return nullptr;
   if (comp_mark != nullptr) *comp_mark = fioshare_get_comp(stream);
 
   sByte header[kBodyHeaderBytes];
   auto* file = static_cast<sShapeFile*>(vexlor_mem_alloc_fixed(sizeof(sShapeFile)));
-  sShapeItemNode* root = shape_node_create(nullptr);
+  sShapeArena* arena = shape_arena_create();
+  // Every node of the read, and every text normalising gives one, comes
+  // from the file's arena.
+  sShapeArena* arena_before = shape_arena_use(arena);
+  sShapeItemNode* root = arena != nullptr ? shape_node_create(nullptr) : nullptr;
   if (!read_body_header(stream, header) || file == nullptr || root == nullptr) {
     fioshare_file_close(stream);
     std::free(file);
-    shape_tree_free(root);
+    shape_arena_use(arena_before);
+    shape_arena_release(arena);
     return nullptr;
   }
   std::memset(file, 0, sizeof *file);
   std::memcpy(file->header, header, sizeof header);
+  file->arena = arena;
   // Nodes matched by the root rule itself refer to this entry, so it lives
   // in the loaded file.
   file->root_entry.def = table->root_token;
@@ -134,11 +193,12 @@ sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_
   shape_tree_free(root);
   if (!matched) debug_trace(0, u".s file didn't correspond to BNF definition\n");
   // A token value that names no token definition fails the read here.
-  if (!matched || !shape_tree_normalise(first)) {
-    shape_tree_free(first);
-    std::free(file);
+  const bool complete = matched && shape_tree_normalise(first);
+  shape_arena_use(arena_before);
+  file->first = first;
+  if (!complete) {
+    free_shape_file(file);
     return nullptr;
   }
-  file->first = first;
   return file;
 }

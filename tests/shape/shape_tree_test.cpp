@@ -240,4 +240,60 @@ TEST(ShapeTreeTest, ExhaustedMemoryFailsCreationAndNormalisation) {
   shape_tree_free(root);
 }
 
+// Nodes made while an arena is in use live in its slabs: an undone attempt
+// gives its memory back for the next one, and only the arena's release
+// frees them (what is not the arena's is freed by the walk before it).
+TEST(ShapeTreeTest, ArenaNodesAreReusedAfterUndoAndReleasedWithTheArena) {
+  sShapeArena* arena = shape_arena_create();
+  ASSERT_NE(arena, nullptr);
+  sShapeArena* before = shape_arena_use(arena);
+  EXPECT_EQ(before, nullptr);
+  sShapeItemNode* root = make_parent(nullptr);
+  sShapeItemNode* cursor = root;
+  sShapeMark mark = shape_tree_mark(cursor);
+  sShapeItemNode* tried = make_value(&cursor, SHN_STRING, u"tried");
+  make_value(&cursor, SHN_STRING, u"and given up");
+  shape_tree_undo(&cursor, mark);
+  EXPECT_EQ(root->child, nullptr);
+  sShapeItemNode* kept = make_value(&cursor, SHN_STRING, u"kept");
+  EXPECT_EQ(kept, tried);  // the same memory, taken again
+  EXPECT_EQ(text_of(root->child), u"kept");
+
+  // Larger than a slab: a slab of its own, and the stack goes on after it.
+  std::u16string long_text(100000, u'x');
+  sShapeItemNode* large = make_value(&cursor, SHN_STRING, long_text.c_str());
+  sShapeItemNode* after = make_value(&cursor, SHN_UINT, nullptr, 7);
+  ASSERT_EQ(shape_tree_normalise(root), 1);
+  EXPECT_EQ(text_of(large), long_text);
+  EXPECT_EQ(text_of(after), u"7");
+  shape_arena_use(nullptr);
+
+  // Freeing arena nodes leaves their memory to the arena; a text set as a
+  // separate string is still freed (a leak check would see it otherwise),
+  // and so is a heap node linked in after the read.
+  kept->text = alloc_string(u"replaced", 0);
+  sShapeItemNode* heap = make_value(&cursor, SHN_STRING, u"heap");
+  EXPECT_EQ(after->next, heap);
+  shape_tree_free(root->child->next);
+  root->child->next = nullptr;
+  sShapeFile* file = static_cast<sShapeFile*>(vexlor_mem_alloc_fixed(sizeof(sShapeFile)));
+  ASSERT_NE(file, nullptr);
+  std::memset(file, 0, sizeof *file);
+  file->first = root;
+  file->arena = arena;
+  free_shape_file(file);
+}
+
+TEST(ShapeTreeTest, ExhaustedMemoryFailsArenaNodes) {
+  sShapeArena* arena = shape_arena_create();
+  ASSERT_NE(arena, nullptr);
+  shape_arena_use(arena);
+  vexlor_mem_fail_after(0);  // the first slab
+  EXPECT_EQ(shape_node_create(nullptr), nullptr);
+  vexlor_mem_fail_after(-1);
+  EXPECT_NE(shape_node_create(nullptr), nullptr);
+  shape_arena_use(nullptr);
+  shape_arena_release(arena);
+}
+
 }  // namespace
