@@ -1,5 +1,6 @@
 #include "bnf/tokenizer.h"
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -268,6 +269,62 @@ void join_pieces(sCursor& cur) {
   token.length = joined;
 }
 
+inline char16_t unit_at(const sByte* p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    char16_t unit;
+    std::memcpy(&unit, p, sizeof unit);
+    return unit;
+  } else {
+    return static_cast<char16_t>(p[0] | (p[1] << 8));
+  }
+}
+
+// The common token, a word or number after blanks and line ends, read in one
+// pass: what skip_comments and read_raw_token would make of it, without a
+// token for every line end. Anything else (a bracket, a string, the end of
+// the input, a word that opens a comment) is left to them: false, with the
+// cursor and line untouched.
+bool read_plain_word(sCursor& cur) {
+  const sByte* const body = cur.body;
+  const sUInt last = cur.size < 2 ? 0 : cur.size - 2;  // a unit starting here still fits
+  sUInt pos = cur.pos;
+  sUInt lines = 0;
+  char16_t unit = 0;
+  for (;; pos += 2) {
+    if (pos > last || cur.size < 2) return false;
+    unit = unit_at(body + pos);
+    if (unit == u'\n') {
+      ++lines;
+    } else if (class_of(unit) != kUnitSkip) {
+      break;
+    }
+  }
+  if (unit < 128 && class_of(unit) == kUnitBreak) return false;
+  char16_t* buf = token.tokenbuf;
+  buf[0] = unit;
+  sUInt len = 1;
+  for (pos += 2; pos <= last && cur.size >= 2; pos += 2) {
+    const char16_t next = unit_at(body + pos);
+    const unsigned char cls = class_of(next);
+    if (cls == kUnitWord) {
+      if (len < kTokenMaxUnits) buf[len++] = next;
+    } else if (next != u'\r') {
+      if (cls == kUnitSkip) pos += 2;
+      break;
+    }
+  }
+  // "/*" and "//" open comments.
+  if (len == 2 && buf[0] == u'/' && (buf[1] == u'*' || buf[1] == u'/')) return false;
+  buf[len] = 0;
+  token.length = len;
+  token.type = (unit == u'.' || unit == u'-' || unit == u'+' || wc_is_digit(unit)) ? ST_NUMBER : ST_WORD;
+  token.status = kTokenPresent;
+  token.continued = 0;
+  token.line += lines;
+  cur.pos = pos;
+  return true;
+}
+
 void read_token() {
   if (states_failed) {
     set_end_of_input();
@@ -284,8 +341,10 @@ void read_token() {
   last_read.start_line = token.line;
   sCursor cur{tok_stream->body, tok_stream->body_size, start};
   if (cur.pos > cur.size) cur.pos = cur.size;
-  skip_comments(cur);
-  if (!at_end() && token.continued && token.length < kTokenMaxUnits) join_pieces(cur);
+  if (!read_plain_word(cur)) {
+    skip_comments(cur);
+    if (!at_end() && token.continued && token.length < kTokenMaxUnits) join_pieces(cur);
+  }
   tok_stream->position = cur.pos;
   last_read.end_position = cur.pos;
   last_read.end_line = token.line;

@@ -326,7 +326,7 @@ void scan_value(sShapeItemNode* node) {
   }
 }
 
-bool normalise_node(sShapeItemNode* node) {
+bool normalise_node(sShapeItemNode* node, bool values_scanned) {
   if (node->type < SHN_SINT || node->type > SHN_TOKEN) return true;
   if (node->type == SHN_TOKEN) {
     // A token value must name a token definition: without one neither form
@@ -349,7 +349,7 @@ bool normalise_node(sShapeItemNode* node) {
     return node->text != nullptr;
   }
   if (node->text != nullptr) {
-    scan_value(node);
+    if (!values_scanned) scan_value(node);
     return true;
   }
   char16_t text[kValueTextUnits];
@@ -383,10 +383,12 @@ class NodeStack {
 
 }  // namespace
 
-int shape_tree_normalise(sShapeItemNode* node) {
+namespace {
+
+int normalise_tree(sShapeItemNode* node, bool values_scanned) {
   NodeStack pending;
   while (node != nullptr) {
-    if (!normalise_node(node)) return 0;
+    if (!normalise_node(node, values_scanned)) return 0;
     if (node->child != nullptr) {
       if (node->next != nullptr && !pending.push(node->next)) return 0;
       node = node->child;
@@ -396,6 +398,12 @@ int shape_tree_normalise(sShapeItemNode* node) {
   }
   return 1;
 }
+
+}  // namespace
+
+int shape_tree_normalise(sShapeItemNode* node) { return normalise_tree(node, false); }
+
+int shape_tree_normalise_matched(sShapeItemNode* node) { return normalise_tree(node, true); }
 
 void free_shape_file(sShapeFile* file) {
   if (file == nullptr) return;

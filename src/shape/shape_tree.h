@@ -99,6 +99,10 @@ void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark);
 // Gives every value node both its text and its number. Fails (0) when a
 // token value names no token definition.
 int shape_tree_normalise(sShapeItemNode* node);
+// As shape_tree_normalise for a tree from the text reader, which gave every
+// value node the number of its text as it matched it: only token values
+// and texts still missing are worked out.
+int shape_tree_normalise_matched(sShapeItemNode* node);
 char16_t* shape_node_format_value(const sShapeItemNode* node);
 
 int read_body_header(sFioShareFile* stream, sByte* header);

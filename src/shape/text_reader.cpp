@@ -4,6 +4,8 @@
 // removes the nodes it linked.
 #include "shape/text_reader.h"
 
+#include <cstring>
+
 #include "bnf/bnf_model.h"
 #include "bnf/tokenizer.h"
 #include "common/report.h"
@@ -50,20 +52,37 @@ bool accepts_digits(const char16_t* text, bool hexadecimal) {
   return true;
 }
 
-bool accepts_float(const char16_t* text) { return float_text_result(text) != kScanNoMatch; }
-
 // Whether the current token is accepted as a terminal of the given kind;
-// only its text counts, never its class.
-bool accepts(sUInt kind, const char16_t* literal) {
+// only its text counts, never its class. A value is given the number its
+// text converts to, as normalising would (left alone when nothing converts),
+// so that the tree needs no second scan of its texts.
+bool accepts(sUInt kind, const char16_t* literal, sUInt* value) {
   const char16_t* text = token.tokenbuf;
   switch (kind) {
     case BNFT_LITERAL: return literal != nullptr && wstr_equal(text, literal);
     case BNFT_STRING: return true;
-    case BNFT_SINT: return accepts_sint(text);
-    case BNFT_UINT: return accepts_digits(text, false);
+    case BNFT_SINT: {
+      if (!accepts_sint(text)) return false;
+      sInt v;
+      if (scan_sint_text(text, &v) == kScanConverted) *value = static_cast<sUInt>(v);
+      return true;
+    }
+    case BNFT_UINT:
+      if (!accepts_digits(text, false)) return false;
+      scan_uint_text(text, value);
+      return true;
     case BNFT_DWORD:
-    case BNFT_BYTE: return accepts_digits(text, true);
-    case BNFT_FLOAT: return accepts_float(text);
+    case BNFT_BYTE:
+      if (!accepts_digits(text, true)) return false;
+      scan_hex_text(text, value);
+      return true;
+    case BNFT_FLOAT: {
+      float f;
+      const int result = scan_float_text(text, &f);
+      if (result == kScanNoMatch) return false;
+      if (result == kScanConverted) std::memcpy(value, &f, sizeof f);
+      return true;
+    }
     case BNFT_TOKEN: return is_valid_identifier(text) != 0;
     default: return false;
   }
@@ -75,7 +94,8 @@ bool match_terminal(TextMatch& m, sUInt kind, const char16_t* literal, const sBN
                     sShapeItemNode** cursor) {
   if (!preview_next_token(ST_DONTCARE)) return false;  // end of input
   error_position = token.line;
-  if (!accepts(kind, literal)) {
+  sUInt value = 0;
+  if (!accepts(kind, literal, &value)) {
     debug_trace(0, u"*BNFParse failed to match (%d): %s: %s %s\n", token.line, u"",
                 literal != nullptr ? literal : kSubConstruct, token.tokenbuf);
     return false;
@@ -87,6 +107,7 @@ bool match_terminal(TextMatch& m, sUInt kind, const char16_t* literal, const sBN
     return false;
   }
   node->type = kind - BNFT_LITERAL;
+  node->value = value;
   node->bnf_entry = node_entry;
   get_next_token(ST_DONTCARE);
   ++m.tokens_taken;

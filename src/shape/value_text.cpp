@@ -155,6 +155,45 @@ int scan_hex_text(const char16_t* text, sUInt* out) {
 
 namespace {
 
+constexpr int kNotPlain = 2;
+
+// Powers of ten that a float holds exactly.
+constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// The common case of a model file, digits with at most one point and no
+// exponent ("-0.5773", "12", "3."), taken without collecting: kNotPlain when
+// the text is anything else (an exponent, "0x", no digit), and the general
+// conversion decides. Digits m with k of them behind the point are m / 10^k;
+// while m < 2^24 and k <= 10 both are exact floats and the one division,
+// rounded once, gives the correctly rounded value, as strtof does. Other
+// digit strings are converted by the general routine.
+int scan_plain_decimal(const char16_t* p, float* out) {
+  std::uint32_t mantissa = 0;
+  bool exact = true;
+  int digits = 0;
+  int fraction_digits = 0;
+  const char16_t* start = p;
+  for (; wc_is_digit(*p); ++p, ++digits) {
+    if (mantissa >= (1u << 24) / 10 + 1) exact = false;
+    if (exact) mantissa = mantissa * 10 + static_cast<std::uint32_t>(*p - u'0');
+  }
+  // "0x" is the start of a hexadecimal number.
+  if (digits == 1 && *start == u'0' && (*p == u'x' || *p == u'X')) return kNotPlain;
+  if (*p == u'.') {
+    for (++p; wc_is_digit(*p); ++p, ++digits) {
+      if (mantissa >= (1u << 24) / 10 + 1) exact = false;
+      if (exact) {
+        mantissa = mantissa * 10 + static_cast<std::uint32_t>(*p - u'0');
+        ++fraction_digits;
+      }
+    }
+  }
+  if (digits == 0 || *p == u'e' || *p == u'E') return kNotPlain;
+  if (!exact || mantissa > (1u << 24) || fraction_digits > 10) return kNotPlain;
+  if (out != nullptr) *out = static_cast<float>(mantissa) / kExactPowersOfTen[fraction_digits];
+  return kScanConverted;
+}
+
 // The "%e" conversion: finds what it takes and, when `out` is given,
 // converts it. Without `out` only the result is worked out.
 int scan_float(const char16_t* text, float* out) {
@@ -175,6 +214,8 @@ int scan_float(const char16_t* text, float* out) {
     // "inf" alone is enough, but once "infi" is read the whole word must follow.
     if (matched < 3 || (matched > 3 && matched < 8)) return kScanNoMatch;
     value = std::numeric_limits<float>::infinity();
+  } else if (const int fast = scan_plain_decimal(p, out != nullptr ? &value : nullptr); fast != kNotPlain) {
+    if (fast == kScanNoMatch) return kScanNoMatch;
   } else {
     // Collect the characters the conversion takes, then convert them.
     const char16_t* start = p;

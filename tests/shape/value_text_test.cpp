@@ -5,8 +5,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -263,6 +265,33 @@ TEST(ValueTextTest, QuickFloatTextsMatchTheSearch) {
       format_float_text_by_search(value, searched);
       ASSERT_EQ(std::u16string(quick), std::u16string(searched)) << std::hex << bits;
     }
+  }
+}
+
+// Plain decimals ("-12.5", "0.0625", "3.") are converted without the general
+// routine where that is exact; every such text must still read as strtof
+// reads it, up to and past the limits of that shortcut.
+TEST(ValueTextTest, PlainDecimalsReadAsStrtofReadsThem) {
+  std::mt19937 random(20261208);
+  std::vector<std::string> texts = {"16777216", "16777217", "16777218", "1677721.7", "0.0000000001",
+                                    "0.00000000001", "9999999999", "0.1", "0.2", "0.3", "5.", ".5", "-0",
+                                    "-0.0", "000000000000000001.5", "1.00000000000000000001"};
+  for (int i = 0; i < 200000; ++i) {
+    std::string text;
+    if (random() % 2 != 0) text += '-';
+    const int whole = static_cast<int>(random() % 10);
+    const int fraction = static_cast<int>(random() % 13);
+    for (int d = 0; d < whole; ++d) text += static_cast<char>('0' + random() % 10);
+    if (fraction != 0 || whole == 0) text += '.';
+    for (int d = 0; d < fraction; ++d) text += static_cast<char>('0' + random() % 10);
+    if (whole == 0 && fraction == 0) text += '0';
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    const float expected = std::strtof(text.c_str(), nullptr);
+    float value = 0;
+    ASSERT_EQ(scan_float_text(u(text.c_str()).c_str(), &value), kScanConverted) << text;
+    ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text << " " << value << " " << expected;
   }
 }
 
