@@ -120,6 +120,8 @@ class BadInput : public testing::TestWithParam<size_t> {};
 
 TEST_P(BadInput, GivesItsConsoleOutputAndStatus) {
   const BadInputCase& c = all_cases()[GetParam()];
+  // The only standard error output is the message box text of the POSIX build.
+  if (!c.err.empty() && vxtest::under_runner()) GTEST_SKIP() << "Windows shows a real message box";
   vxtest::Sandbox box;
   vxtest::Sandbox::shipped_defs(box.work());
   for (const auto& name : c.removes) fs::remove(box.work() / name);
