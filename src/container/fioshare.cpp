@@ -32,6 +32,8 @@ constexpr sUInt kCompressionSlack = 1024;
 // this is a lie and is refused before anything is allocated for it.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 constexpr std::uint64_t kMaxFileLength = 0xFFFFFFFFull;
+// direct_bytes of a direct stream whose file is incomplete.
+constexpr std::uint64_t kDirectFailed = ~std::uint64_t{0};
 
 sUInt get_le32(const sByte* p) {
   return static_cast<sUInt>(p[0]) | (static_cast<sUInt>(p[1]) << 8) | (static_cast<sUInt>(p[2]) << 16) |
@@ -97,6 +99,8 @@ sFioShareFile* new_stream(std::FILE* f, sFioShareFileType rw) {
   stream->rw = rw;
   stream->unicode = 0;
   stream->capacity = 0;
+  stream->direct = 0;
+  stream->direct_bytes = 0;
   return stream;
 }
 
@@ -255,23 +259,11 @@ bool write_all(std::FILE* f, const void* data, std::size_t count) {
   return count == 0 || std::fwrite(data, 1, count, f) == count;
 }
 
-// Compresses and writes header and body; the stream itself is released by
-// the caller.
-bool finish_write_stream(sFioShareFile* stream) {
-  if (stream->file == nullptr) return false;
-  sByte* compressed = nullptr;
-  sUInt body_length = 0;
-  if (!compress_body(stream, &compressed, &body_length)) return false;
-  const sByte* body = compressed != nullptr ? compressed : stream->body;
-  // A file that could not be opened again (its length would not fit the
-  // 32-bit sizes) is not written at all.
-  const std::uint64_t header_length = stream->unicode ? kUnicodeHeaderBytes : kContainerHeaderBytes;
-  if (header_length + body_length > kMaxFileLength) {
-    std::free(compressed);
-    return false;
-  }
+std::uint64_t header_bytes(const sFioShareFile* stream) {
+  return stream->unicode ? kUnicodeHeaderBytes : kContainerHeaderBytes;
+}
 
-  bool ok = true;
+bool write_header(sFioShareFile* stream) {
   if (stream->unicode) {
     sByte wide[kUnicodeHeaderBytes];
     wide[0] = kByteOrderMark[0];
@@ -280,16 +272,59 @@ bool finish_write_stream(sFioShareFile* stream) {
       wide[2 + 2 * i] = stream->header[i];
       wide[3 + 2 * i] = 0;
     }
-    ok = write_all(stream->file, wide, sizeof wide);
-  } else {
-    ok = write_all(stream->file, stream->header, kContainerHeaderBytes);
+    return write_all(stream->file, wide, sizeof wide);
   }
-  ok = ok && write_all(stream->file, body, body_length);
+  return write_all(stream->file, stream->header, kContainerHeaderBytes);
+}
+
+// Compresses and writes header and body; the stream itself is released by
+// the caller.
+bool finish_write_stream(sFioShareFile* stream) {
+  if (stream->file == nullptr) return false;
+  if (stream->direct) return stream->direct_bytes != kDirectFailed;
+  sByte* compressed = nullptr;
+  sUInt body_length = 0;
+  if (!compress_body(stream, &compressed, &body_length)) return false;
+  const sByte* body = compressed != nullptr ? compressed : stream->body;
+  // A file that could not be opened again (its length would not fit the
+  // 32-bit sizes) is not written at all.
+  if (header_bytes(stream) + body_length > kMaxFileLength) {
+    std::free(compressed);
+    return false;
+  }
+
+  bool ok = write_header(stream) && write_all(stream->file, body, body_length);
   std::free(compressed);
   return ok;
 }
 
 }  // namespace
+
+int fioshare_write_direct(sFioShareFile* stream) {
+  if (stream == nullptr || stream->rw != FIO_WRITE || stream->file == nullptr || stream->direct ||
+      stream->header[kHeaderMarkOffset] != FIO_COMP_NONE || stream->body_size != 0) {
+    return 0;
+  }
+  std::free(stream->body);
+  stream->body = nullptr;
+  stream->capacity = 0;
+  stream->position = 0;
+  stream->direct = 1;
+  stream->direct_bytes = header_bytes(stream);
+  if (!write_header(stream)) stream->direct_bytes = kDirectFailed;
+  return 1;
+}
+
+sUInt fioshare_write_direct_bytes(sFioShareFile* stream, const void* src, sUInt count) {
+  // Once a write has failed the file is incomplete: nothing more goes out.
+  if (stream->direct_bytes == kDirectFailed) return kWriteFailed;
+  if (stream->direct_bytes + count > kMaxFileLength || !write_all(stream->file, src, count)) {
+    stream->direct_bytes = kDirectFailed;
+    return kWriteFailed;
+  }
+  stream->direct_bytes += count;
+  return count;
+}
 
 sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode) {
   sFioShareFile* stream = new_stream(f, rw);

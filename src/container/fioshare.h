@@ -6,6 +6,7 @@
 // streams collect the body and only the close writes header and body.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -37,6 +38,10 @@ struct sFioShareFile {
   sFioShareFileType rw;
   sUInt unicode;
   sUInt capacity;  // bytes allocated for body (>= body_size)
+  // Set by fioshare_write_direct: the body goes to the file as it is
+  // written, and `direct_bytes` counts what went.
+  sUInt direct;
+  std::uint64_t direct_bytes;
 };
 
 // The 8-bit header form holds these bytes; the UTF-16 form puts the two bytes
@@ -62,6 +67,8 @@ sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size);
 // leaves the header. The body size still grows exactly to the end of the
 // furthest write; `capacity` may run ahead of it so that appends stay linear.
 sUInt fioshare_write_grow(sFioShareFile* stream, const void* src, sUInt count);
+// The write of a direct stream (fioshare_write_direct).
+sUInt fioshare_write_direct_bytes(sFioShareFile* stream, const void* src, sUInt count);
 
 inline sUInt fioshare_read(sFioShareFile* stream, void* dst, sUInt count) {
   const sUInt left = stream->body_size - stream->position;
@@ -80,6 +87,15 @@ inline sUInt fioshare_write(sFioShareFile* stream, const void* src, sUInt count)
   if (stream->position > stream->body_size) stream->body_size = stream->position;
   return count;
 }
+
+// An uncompressed write stream with a file can send its body straight to
+// the file, header first, instead of collecting it for the close: a large
+// body then takes no memory. From then on only appends are allowed (the
+// body can no longer be read, sought or rewritten) and each goes out as it
+// comes, so large appends are best. The file must stay within the size a
+// container may have: a write that would pass it fails. Returns 0 (and
+// changes nothing) for any other stream or once a body has been written.
+int fioshare_write_direct(sFioShareFile* stream);
 
 // Origins: 0 from the start, 1 from the end, 2 from the current position.
 sUInt fioshare_seek(sFioShareFile* stream, sUInt offset, int origin);

@@ -17,6 +17,8 @@ constexpr std::uint64_t kMinCapacity = 256;
 }  // namespace
 
 sUInt fioshare_write_grow(sFioShareFile* stream, const void* src, sUInt count) {
+  // A direct stream holds no body: every write goes to the file.
+  if (stream->direct) return fioshare_write_direct_bytes(stream, src, count);
   const std::uint64_t end = static_cast<std::uint64_t>(stream->position) + count;
   if (end > kMaxBody) return kWriteFailed;
   if (end > stream->capacity) {

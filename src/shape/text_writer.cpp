@@ -418,6 +418,10 @@ int write_text_file(const char16_t* path, sShapeFile* file, sShapeItemNode* firs
     last_error_code = kErrorCannotWrite;
     return 0;
   }
+  // Uncompressed text goes to the file as it is written rather than being
+  // held whole until the close: the text of a large file is several times
+  // the size of its binary form.
+  fioshare_write_direct(stream);
   sByte header[2 * kBodyHeaderBytes];
   for (sUInt i = 0; i < kBodyHeaderBytes; ++i) {
     header[2 * i] = i == 7 ? sByte('t') : file->header[i];

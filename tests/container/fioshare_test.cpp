@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -319,6 +320,57 @@ TEST(ContainerWrite, WriteErrorsFailTheClose) {
   ASSERT_NE(w, nullptr);
   const std::string body = sample_body(100000);
   ASSERT_EQ(fioshare_write(w, body.data(), static_cast<sUInt>(body.size())), body.size());
+  EXPECT_FALSE(fioshare_file_close(w));
+}
+
+// A direct stream writes the same file as a collecting one, in pieces of
+// any size; only uncompressed write streams with a file and no body yet
+// become direct.
+TEST(ContainerWrite, DirectStreamWritesTheSameFile) {
+  TempDir dir;
+  const std::string path = dir.str("d.bin");
+  const std::string body = sample_body(70000);
+  for (int unicode = 0; unicode <= 1; ++unicode) {
+    sFioShareFile* w = fioshare_file_open(u16(path).c_str(), FIO_WRITE, FIO_COMP_NONE, unicode);
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(fioshare_write_direct(w), 1);
+    EXPECT_EQ(fioshare_write_direct(w), 0);  // once
+    std::size_t at = 0;
+    for (std::size_t piece = 1; at < body.size(); piece = piece * 3 + 1) {
+      const sUInt n = static_cast<sUInt>(std::min(piece, body.size() - at));
+      ASSERT_EQ(fioshare_write(w, body.data() + at, n), n);
+      at += n;
+    }
+    EXPECT_EQ(w->body_size, 0u);  // nothing held
+    EXPECT_TRUE(fioshare_file_close(w));
+    const std::string head = header('@', "@@@@");
+    EXPECT_EQ(read_file(path), (unicode ? std::string("\xFF\xFE") + widen(head) : head) + body);
+  }
+
+  sFioShareFile* zlib = fioshare_file_open(u16(path).c_str(), FIO_WRITE, FIO_COMP_ZLIB, 0);
+  ASSERT_NE(zlib, nullptr);
+  EXPECT_EQ(fioshare_write_direct(zlib), 0);
+  EXPECT_TRUE(fioshare_file_close(zlib));
+  sFioShareFile* started = fioshare_file_open(u16(path).c_str(), FIO_WRITE, FIO_COMP_NONE, 0);
+  ASSERT_NE(started, nullptr);
+  ASSERT_EQ(fioshare_write(started, "ab", 2), 2u);
+  EXPECT_EQ(fioshare_write_direct(started), 0);
+  EXPECT_TRUE(fioshare_file_close(started));
+  EXPECT_EQ(read_file(path), header('@', "@@@@") + "ab");
+  sFioShareFile* memory = fioshare_file_create_ex(nullptr, FIO_WRITE, FIO_COMP_NONE, 0);
+  ASSERT_NE(memory, nullptr);
+  EXPECT_EQ(fioshare_write_direct(memory), 0);
+  fioshare_file_close(memory);
+}
+
+TEST(ContainerWrite, DirectWriteErrorsFailTheWriteAndTheClose) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  sFioShareFile* w = fioshare_file_open(u"/dev/full", FIO_WRITE, FIO_COMP_NONE, 0);
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(fioshare_write_direct(w), 1);
+  const std::string body = sample_body(100000);
+  EXPECT_EQ(fioshare_write(w, body.data(), static_cast<sUInt>(body.size())), kWriteFailed);
+  EXPECT_EQ(fioshare_write(w, "x", 1), kWriteFailed);
   EXPECT_FALSE(fioshare_file_close(w));
 }
 
