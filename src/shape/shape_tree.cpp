@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "common/memory.h"
 #include "common/report.h"
@@ -22,9 +23,11 @@ struct sShapeArena {
   sArenaSlab* first;
   sArenaSlab* current;
   sUInt next_capacity;
-  // The slab an address was last found in: a walk over a tree meets its
-  // nodes in the order they were made, mostly in one slab after another.
+  // The slabs addresses were last found in: a walk over a tree meets its
+  // nodes in the order they were made, mostly in one slab after another,
+  // and the texts given to them later in a slab of their own.
   sArenaSlab* last_hit;
+  sArenaSlab* other_hit;
   sShapeArena* next_live;
   sShapeArena* previous_live;
 };
@@ -51,8 +54,13 @@ bool slab_holds(sArenaSlab* slab, const void* p) {
 
 bool arena_holds(sShapeArena* arena, const void* p) {
   if (arena->last_hit != nullptr && slab_holds(arena->last_hit, p)) return true;
+  if (arena->other_hit != nullptr && slab_holds(arena->other_hit, p)) {
+    std::swap(arena->last_hit, arena->other_hit);
+    return true;
+  }
   for (sArenaSlab* slab = arena->first; slab != nullptr; slab = slab->next) {
     if (slab_holds(slab, p)) {
+      arena->other_hit = arena->last_hit;
       arena->last_hit = slab;
       return true;
     }
@@ -188,6 +196,7 @@ sShapeArena* shape_arena_create() {
   arena->current = nullptr;
   arena->next_capacity = kFirstSlabBytes;
   arena->last_hit = nullptr;
+  arena->other_hit = nullptr;
   arena->previous_live = nullptr;
   arena->next_live = live_arenas;
   if (live_arenas != nullptr) live_arenas->previous_live = arena;
