@@ -51,6 +51,20 @@ sUInt position_stack_top = 0;
 // instead every attempt fails until the outermost one returns.
 bool read_aborted = false;
 
+// Backtracking may read the same bytes over and over: a grammar whose rules
+// each try the next rule twice makes 2^n attempts before it takes a byte,
+// and forty such lines would keep a read busy for days. A read may make this
+// many attempts, and kAttemptsPerByte more for each byte up to the furthest
+// position it has reached; beyond that it fails. Real grammars make a
+// handful of attempts per value.
+constexpr std::uint64_t kAttemptBase = std::uint64_t(1) << 24;
+constexpr std::uint64_t kAttemptsPerByte = 1024;
+constexpr sUInt kLineTooManyAttempts = 982;
+constexpr char16_t kTooManyAttempts[] = u"Too many attempts to match the binary data [ShpFile %d]\n";
+std::uint64_t attempts = 0;
+sUInt start_position = 0;
+sUInt furthest_position = 0;
+
 // Token ids of grammar words, looked up once per read: a block's id is
 // compared every time the block is tried, and a table lookup by name is far
 // dearer than a probe here. Keyed by the grammar's own text, which stays put
@@ -64,6 +78,8 @@ sIdCacheSlot id_cache[kIdCacheSlots];
 
 void begin_read() {
   read_aborted = false;
+  attempts = 0;
+  start_position = furthest_position = read_position;
   std::memset(id_cache, 0, sizeof id_cache);
 }
 
@@ -335,6 +351,11 @@ int match_binary(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** c
   const bool outermost = position_stack_top == 0;
   if (outermost) begin_read();
   if (read_aborted) return 0;
+  if (read_position > furthest_position) furthest_position = read_position;
+  if (++attempts > kAttemptBase + kAttemptsPerByte * (furthest_position - start_position)) {
+    abort_read(kTooManyAttempts, kLineTooManyAttempts);
+    return 0;
+  }
   if (position_stack_top == kMaxMatchDepth) {
     report_at(kModuleShpFile, kLineTooDeep, kTooDeep, kMaxMatchDepth, kLineTooDeep);
     read_aborted = true;

@@ -4,6 +4,7 @@
 // removes the nodes it linked.
 #include "shape/text_reader.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "bnf/bnf_model.h"
@@ -23,6 +24,15 @@ namespace {
 // 400 KB, well inside the 1 MB stack of a Windows console program.
 constexpr sUInt kMaxMatchDepth = 2000;
 
+// Backtracking may try the same tokens over and over: a grammar whose rules
+// each try the next rule twice makes 2^n attempts before it takes a token,
+// and forty such lines would keep a read busy for days. A read may make this
+// many attempts, and kAttemptsPerToken more for each token up to the
+// furthest it has reached; beyond that it fails. Real grammars make a
+// handful of attempts per token.
+constexpr std::uint64_t kAttemptBase = std::uint64_t(1) << 24;
+constexpr std::uint64_t kAttemptsPerToken = 4096;
+
 constexpr const char16_t* kSubConstruct = u"(sub-construct)";
 
 // The state of one top-level match.
@@ -31,6 +41,10 @@ struct TextMatch {
   // Tokens consumed so far; an iteration that leaves it unchanged consumed
   // nothing and ends its repetition.
   sUInt tokens_taken = 0;
+  // The most tokens taken at any point, and the attempts made (entries
+  // matched or tried), for the attempt budget.
+  sUInt furthest = 0;
+  std::uint64_t attempts = 0;
   // Set when the read cannot succeed whatever is tried next (nesting too
   // deep, memory exhausted): every attempt in progress then fails, optional
   // parts and repetitions included, so nothing is silently dropped.
@@ -110,7 +124,7 @@ bool match_terminal(TextMatch& m, sUInt kind, const char16_t* literal, const sBN
   node->value = value;
   node->bnf_entry = node_entry;
   get_next_token(ST_DONTCARE);
-  ++m.tokens_taken;
+  if (++m.tokens_taken > m.furthest) m.furthest = m.tokens_taken;
   debug_trace(0, u"BNFParse matched (%d): %s: %s %s\n", token.line, u"", literal != nullptr ? literal : kSubConstruct,
               token.tokenbuf);
   return true;
@@ -229,6 +243,11 @@ bool match_entry(TextMatch& m, const sBNFSubtoken* entry, sShapeItemNode** curso
     return false;
   }
   if (m.aborted) return false;
+  if (++m.attempts > kAttemptBase + kAttemptsPerToken * m.furthest) {
+    report_at(kModuleShpFile, 1464, u"Too many attempts to match the text [ShpFile %d]\n", 1464);
+    m.aborted = true;
+    return false;
+  }
   if (bnf_is_terminal(def->type)) return match_terminal(m, def->type, def->text, entry, cursor);
   if (m.depth >= kMaxMatchDepth) {
     report_at(kModuleShpFile, 1462, u"Text nested deeper than %u grammar levels [ShpFile %d]\n", kMaxMatchDepth, 1462);

@@ -925,6 +925,23 @@ case("text/nested_5000",
      [(put(K, n, text_file("Shape ( " * 5000 + ") " * 5000, type_version="n1")), n), (nest_bnf, "nest.bnf")],
      [n, "/k"], 1, read_error(n, 1))
 
+# ================================================================ limits: backtracking
+DOUBLING = ["FILE_TYPE = \"g\" .", "FILE_TYPE_VER = \"1\" .", "FILE = :R0 z ."]
+for k in range(40):
+    DOUBLING.append("R%d = [ :R%d ] [ :R%d ] ." % (k, k + 1, k + 1))
+DOUBLING.append("R40 = [ :uint ] .")
+doubling_bnf = put("grammar", "doubling.bnf", grammar("\n".join(DOUBLING) + "\n"))
+n = "doubling.g"
+case("text/too_many_attempts",
+     "Under a grammar whose 40 rules each try the next one twice, matching z would take 2^40 "
+     "attempts: the read gives up at its attempt budget. Only z on line 1 was ever examined.",
+     [(put("text", n, text_file("z", type_version="g1")), n), (doubling_bnf, "doubling.bnf")], [n, "/k"], 1,
+     read_error(n, 1))
+n = "doubling.gb"
+case("binary/too_many_attempts", "The same with a binary body: the read gives up and ends behind the body header.",
+     [(put("binary", n, binary_file(b"\x00\x00", type_version="g1")), n), (doubling_bnf, "doubling.bnf")],
+     [n, "/k"], 1, read_error(n, 16))
+
 # ================================================================ write everything
 with open(os.path.join(HERE, "cases.txt"), "w", newline="\n") as f:
     f.write("# Written by make_corpus.py: the bad-input cases, run by tests/e2e/bad_input_test.cpp.\n")

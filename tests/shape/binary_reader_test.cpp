@@ -418,6 +418,34 @@ TEST(BinaryReader, NestingBeyondTheLimitFailsTheWholeRead) {
             1u);
 }
 
+// Rules that each try the next rule twice: 2^levels attempts for one value.
+sBNFTokenDef* doubling_rules(shapetest::Grammar& g, int levels) {
+  sBNFTokenDef* rule = g.def(BNFT_RULEDEF, u"Last", {g.def(BNFT_CON_OPTIONAL, nullptr, {g.def(BNFT_UINT)})});
+  for (int i = 0; i < levels; ++i) {
+    rule = g.def(BNFT_RULEDEF, u"Twice",
+                 {g.def(BNFT_CON_OPTIONAL, nullptr, {rule}), g.def(BNFT_CON_OPTIONAL, nullptr, {rule})});
+  }
+  return g.def(BNFT_RULEDEF, u"FILE", {rule, g.def(BNFT_BYTE)});
+}
+
+TEST(BinaryReader, ExponentialBacktrackingFailsTheReadInsteadOfRunningForDays) {
+  shapetest::Grammar g;
+  Bytes body;
+  body.u8(0x7F);  // one byte: never a uint, always the final byte
+  {
+    BinaryRead read(g, doubling_rules(g, 8), body);
+    EXPECT_EQ(read.matched, 1);
+    EXPECT_EQ(read.tree(), "b7f");
+  }
+  vxtest::DebugCapture capture;
+  BinaryRead read(g, doubling_rules(g, 40), body);
+  EXPECT_EQ(read.matched, 0);
+  EXPECT_EQ(read.end_offset, 16u);
+  EXPECT_EQ(binary_reader_stack_depth(), 0u);
+  EXPECT_EQ(count_lines(capture, "Too many attempts to match the binary data [ShpFile 982]\n [File: ShpFile Line: 982]"),
+            1u);
+}
+
 TEST(BinaryReader, ExhaustedMemoryFailsTheReadWithNothingLeftBehind) {
   shapetest::TokenTable tokens{{u"Item", kItemId}};
   shapetest::Grammar g;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "bnf/bnf_parser.h"
@@ -225,6 +226,23 @@ TEST_F(TextReaderTest, NestingBeyondTheLimitFailsInsteadOfOverflowing) {
   vxtest::DebugCapture debug;
   EXPECT_EQ(read(nested(100000)), "FAIL");
   EXPECT_NE(debug.joined().find("Text nested deeper than 2000 grammar levels [ShpFile 1462]"), std::string::npos);
+}
+
+TEST_F(TextReaderTest, ExponentialBacktrackingFailsTheReadInsteadOfRunningForDays) {
+  // Each rule tries the next one twice: 2^levels attempts before the z.
+  auto doubling = [](int levels) {
+    std::ostringstream rules;
+    rules << "FILE = :R0 z .\n";
+    for (int i = 0; i < levels; ++i) rules << 'R' << i << " = [ :R" << i + 1 << " ] [ :R" << i + 1 << " ] .\n";
+    rules << 'R' << levels << " = [ y ] .";
+    return vxtest::u16(rules.str());
+  };
+  load(doubling(8));
+  EXPECT_EQ(read(u"z"), "z");
+  load(doubling(40));
+  vxtest::DebugCapture debug;
+  EXPECT_EQ(read(u"z"), "FAIL");
+  EXPECT_NE(debug.joined().find("Too many attempts to match the text [ShpFile 1464]"), std::string::npos);
 }
 
 TEST_F(TextReaderTest, EntriesWithoutDefinitionOrCursorAreReportedAndFail) {
