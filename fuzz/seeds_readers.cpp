@@ -126,12 +126,35 @@ void token_file_seeds() {
   }
 }
 
+// Grammar and body together for grammar_read_fuzz: one byte N, N * 8 bytes
+// of grammar text (UTF-16), then the body.
+void grammar_read_seeds() {
+  const char* const cases[][2] = {
+      {"FILE = { :Node } . Node ==> { :Node | :uint } .", "Node ( Node ( 1 ) 2 )"},
+      {"FILE = :A . A = [ :A ] x .", "x x x"},
+      {"FILE = :A . A = [ :B ] [ :B ] . B = [ :C ] [ :C ] . C = [ y ] [ y ] .", "y y y z"},
+      {"FILE = :ARRAY ( :float :string ) ,a :INDEX ( a ) .", "1.5 \"s\" 2 t 3"},
+      {"FILE = ( a ) | b . EOF", "b"},
+      {"FILE = { [ :uint ] } .", "1 2 3"},
+      {"FILE = Shape ( \"(\" ) [ ] .", "Shape ( \"(\" )"},
+      {"FILE = :Shape . Shape ==> :byte :dword :sint :token .", "Shape x ( 1ff ffffffff -1 Smooth )"},
+  };
+  int i = 0;
+  for (const auto& c : cases) {
+    std::string grammar = widen(std::string(c[0]) + " ");
+    while (grammar.size() % 8 != 0) grammar += widen(" ");
+    put_seed("grammar_read_fuzz", "seed" + std::to_string(i++),
+             std::string(1, static_cast<char>(grammar.size() / 8)) + grammar + widen(c[1]));
+  }
+}
+
 }  // namespace
 
 void reader_seeds() {
   fixture_grammars();
   grammar_seeds();
   token_file_seeds();
+  grammar_read_seeds();
 }
 
 }  // namespace vxfuzz

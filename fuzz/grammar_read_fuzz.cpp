@@ -1,0 +1,42 @@
+// Arbitrary grammars reading arbitrary bodies: the readers must hold up
+// under grammars nobody would write (empty constructs, unfilled entries,
+// left recursion, literals that are brackets), not only under the fixed set.
+//
+// Input: one byte N, then N * 8 bytes of grammar text (UTF-16, the file type
+// and version statements are supplied), then a body that is read twice,
+// once as a text body and once as a binary body.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "bnf/bnf_parser.h"
+#include "bnf/tokenizer.h"
+#include "reader_fuzz.h"
+#include "shape/binary_reader.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  vxfuzz::fixture_grammars();  // for the token names
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::size_t grammar_bytes = std::size_t(data[0]) * 8;
+  if (size - 1 < grammar_bytes) return 0;
+  const std::string grammar = "\xFF\xFE" + vxfuzz::widen("FILE_TYPE = \"g\" . FILE_TYPE_VER = \"1\" .\n") +
+                              std::string(vxfuzz::bytes_of(data + 1, grammar_bytes));
+  sBNFTable* table = parse_bnf_file(vxfuzz::put_file("input.bnf", grammar).c_str());
+  if (table == nullptr) return 0;
+  const std::string_view body = vxfuzz::bytes_of(data + 1 + grammar_bytes, size - 1 - grammar_bytes);
+
+  sShapeFile* file = read_token_file(vxfuzz::put_file("input.s", vxfuzz::text_token_file(table, body)).c_str(),
+                                     table, nullptr);
+  if (tokenizer_is_open()) std::abort();
+  free_shape_file(file);
+  file = read_token_file(vxfuzz::put_file("input.sb", vxfuzz::binary_token_file(table, body)).c_str(), table,
+                         nullptr);
+  if (binary_reader_stack_depth() != 0) std::abort();
+  free_shape_file(file);
+  destroy_bnf_table(table);
+  return 0;
+}
