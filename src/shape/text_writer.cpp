@@ -266,6 +266,31 @@ bool write_quoted(sTextOutput& out, const char16_t* text, sUInt length, sUInt de
   return true;
 }
 
+// Most items are short plain words that fit the line, each behind one
+// space. Such a word is copied into the output while it is measured, and
+// kept unless it needs quotes, a line break, or turns out longer than the
+// copy; then nothing is written and false returned.
+bool put_quick_word(sTextOutput& out, const char16_t* text, bool bare, sUInt& column) {
+  if (!out.reserve(1 + kQuickWordUnits)) return false;
+  char16_t* const start = out.tail();
+  *start = u' ';
+  char16_t* to = start + 1;
+  const char16_t* from = text;
+  const char16_t* const limit = text + kQuickWordUnits;
+  bool forcing = false;
+  for (char16_t c; (c = *from) != 0;) {
+    *to++ = c;
+    forcing |= quote_table.forcing[c & 0x7F] & (c < 0x80);
+    if (++from == limit) return false;
+  }
+  const sUInt length = static_cast<sUInt>(from - text);
+  if (column + length + 1 >= kLineWidth) return false;
+  if (!bare && (forcing || length == 0 || (length == 2 && is_comment_marker(text[0], text[1])))) return false;
+  column += length + 1;
+  out.commit(1 + length);
+  return true;
+}
+
 bool fail_check(sUInt line, const char16_t* condition) {
   report_failed_check(kModuleShpFile, line, condition);
   return false;
@@ -288,25 +313,6 @@ bool write_item(sTextOutput& out, const sShapeItemNode* node, sUInt depth, bool 
     column += kTabWidth * depth;
   } else if (!out.put(u' ')) {
     return fail_check(kLineSeparatorFailed, kSeparatorFailed);
-  }
-
-  // Most items are short plain words that fit the line: each is copied
-  // into the output while it is measured and kept unless it needs quotes,
-  // a line break, or turns out longer than the copy.
-  if (out.reserve(kQuickWordUnits)) {
-    char16_t* to = out.tail();
-    sUInt length = 0;
-    bool forcing = false;
-    for (char16_t c; length < kQuickWordUnits && (c = text[length]) != 0; ++length) {
-      to[length] = c;
-      forcing |= c < 0x80 && quote_table.forcing[c];
-    }
-    if (length < kQuickWordUnits && column + length + 1 < kLineWidth &&
-        (bare || (!forcing && length != 0 && !(length == 2 && is_comment_marker(text[0], text[1]))))) {
-      column += length + 1;
-      out.commit(length);
-      return true;
-    }
   }
 
   const sTextShape shape = shape_of(text);
@@ -371,6 +377,9 @@ bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, s
     if (is_bracket_text(child->text, u')')) --balance;
     if (!array && child->next == nullptr) close = child;
     const bool bare = (child == open && is_syntax_bracket(child, u'(')) || (child == close && is_syntax_bracket(child, u')'));
+    // Inside a line an item is one space and its text, nearly always a
+    // short plain word.
+    if (!first && !after_block && child->text != nullptr && put_quick_word(out, child->text, bare, column)) continue;
     if (!write_item(out, child, depth, first, after_block, balance, column, array, bare)) return false;
     first = false;
   }
