@@ -206,6 +206,19 @@ int match_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeIte
   return 1;
 }
 
+// match_binary for an element of a construct. A terminal needs no attempt
+// record of its own: it links nothing and moves nothing when it fails. So
+// below the nesting limit, in a read not aborted, it is matched directly;
+// the outcome is the same, and values in arrays cost far less.
+int match_element(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** cursor, sUInt block_end) {
+  const sBNFTokenDef* def = entry->def;
+  if (def != nullptr && bnf_is_terminal(def->type) && !read_aborted && position_stack_top < kMaxMatchDepth &&
+      *cursor != nullptr) {
+    return match_terminal(entry, def, cursor, block_end);
+  }
+  return match_binary(table, entry, cursor, block_end);
+}
+
 // A block: token id, size, name length and name, then the content up to
 // the block's end. Bytes of the block that the content leaves are not
 // skipped. A block must lie wholly inside the block that encloses it: the
@@ -249,7 +262,7 @@ int match_block(sBNFTable* table, const sBNFSubtoken* entry, const sBNFTokenDef*
 
   if (create_text_node(&local, kLineOpenNode, u"(") == nullptr) return 0;
   for (sUInt i = 0; i < def->subtoken_count; ++i) {
-    if (!match_binary(table, &def->subtokens[i], &local, inner_end)) return 0;
+    if (!match_element(table, &def->subtokens[i], &local, inner_end)) return 0;
   }
   return create_text_node(&local, kLineCloseNode, u")") != nullptr;
 }
@@ -266,7 +279,7 @@ int match_iterations(sBNFTable* table, const sBNFTokenDef* def, sShapeItemNode**
     const sUInt start_position = read_position;
     bool complete = true;
     for (sUInt i = 0; i < def->subtoken_count; ++i) {
-      if (!match_binary(table, &def->subtokens[i], cursor, block_end)) {
+      if (!match_element(table, &def->subtokens[i], cursor, block_end)) {
         complete = false;
         break;
       }
@@ -291,14 +304,14 @@ int match_construct(sBNFTable* table, const sBNFSubtoken* entry, const sBNFToken
     case BNFT_CON_GROUP:
       if (def->subtoken_count == 0) return 0;
       for (sUInt i = 0; i < def->subtoken_count; ++i) {
-        if (!match_binary(table, &def->subtokens[i], cursor, block_end)) return 0;
+        if (!match_element(table, &def->subtokens[i], cursor, block_end)) return 0;
       }
       return 1;
     case BNFT_CON_OPTIONAL: {
       if (def->subtoken_count == 0) return 0;
       const sShapeMark saved = shape_tree_mark(*cursor);
       for (sUInt i = 0; i < def->subtoken_count; ++i) {
-        if (!match_binary(table, &def->subtokens[i], cursor, block_end)) {
+        if (!match_element(table, &def->subtokens[i], cursor, block_end)) {
           shape_tree_undo(cursor, saved);
           read_position = saved_position;
           return !read_aborted;
@@ -325,7 +338,7 @@ int match_construct(sBNFTable* table, const sBNFSubtoken* entry, const sBNFToken
     }
     case BNFT_CON_CHOICE:
       for (sUInt i = 0; i < def->subtoken_count; ++i) {
-        if (match_binary(table, &def->subtokens[i], cursor, block_end)) return 1;
+        if (match_element(table, &def->subtokens[i], cursor, block_end)) return 1;
         if (read_aborted) return 0;
       }
       return 0;
@@ -364,8 +377,9 @@ int match_binary(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** c
   const sUInt saved_position = read_position;
   position_stack[position_stack_top++] = saved_position;
 
-  const sShapeMark saved = shape_tree_mark(*cursor);
+  // A terminal links nothing when it fails: only constructs are undone.
   const bool terminal = bnf_is_terminal(def->type);
+  const sShapeMark saved = terminal ? sShapeMark{} : shape_tree_mark(*cursor);
   int matched = 0;
   if (terminal) {
     matched = match_terminal(entry, def, cursor, block_end);
