@@ -206,15 +206,26 @@ int match_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeIte
   return 1;
 }
 
+// Counts an attempt at read_position; false, with the read aborted, when
+// the read has made too many.
+bool count_attempt() {
+  if (read_position > furthest_position) furthest_position = read_position;
+  if (++attempts > kAttemptBase + kAttemptsPerByte * (furthest_position - start_position)) {
+    abort_read(kTooManyAttempts, kLineTooManyAttempts);
+    return false;
+  }
+  return true;
+}
+
 // match_binary for an element of a construct. A terminal needs no attempt
 // record of its own: it links nothing and moves nothing when it fails. So
-// below the nesting limit, in a read not aborted, it is matched directly;
-// the outcome is the same, and values in arrays cost far less.
+// below the nesting limit, in a read not aborted, it is counted and matched
+// directly; the outcome is the same, and values in arrays cost far less.
 int match_element(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** cursor, sUInt block_end) {
   const sBNFTokenDef* def = entry->def;
   if (def != nullptr && bnf_is_terminal(def->type) && !read_aborted && position_stack_top < kMaxMatchDepth &&
       *cursor != nullptr) {
-    return match_terminal(entry, def, cursor, block_end);
+    return count_attempt() ? match_terminal(entry, def, cursor, block_end) : 0;
   }
   return match_binary(table, entry, cursor, block_end);
 }
@@ -364,11 +375,7 @@ int match_binary(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** c
   const bool outermost = position_stack_top == 0;
   if (outermost) begin_read();
   if (read_aborted) return 0;
-  if (read_position > furthest_position) furthest_position = read_position;
-  if (++attempts > kAttemptBase + kAttemptsPerByte * (furthest_position - start_position)) {
-    abort_read(kTooManyAttempts, kLineTooManyAttempts);
-    return 0;
-  }
+  if (!count_attempt()) return 0;
   if (position_stack_top == kMaxMatchDepth) {
     report_at(kModuleShpFile, kLineTooDeep, kTooDeep, kMaxMatchDepth, kLineTooDeep);
     read_aborted = true;
