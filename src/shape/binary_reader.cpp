@@ -8,6 +8,7 @@
 #include "common/report.h"
 #include "common/strings.h"
 #include "shape/shape_tree.h"
+#include "shape/value_text.h"
 #include "tables/stoken.h"
 
 const sByte* body_buffer = nullptr;
@@ -149,6 +150,21 @@ sShapeItemNode* create_node(sShapeItemNode** cursor, sUInt line) {
   return node;
 }
 
+// The text normalisation would give a number node of this kind and value.
+sUInt format_number_text(sUInt kind, sUInt value, char16_t* text) {
+  switch (kind) {
+    case BNFT_SINT: return format_sint_text(static_cast<sInt>(value), text);
+    case BNFT_UINT: return format_uint_text(value, text);
+    case BNFT_DWORD: return format_dword_text(value, text);
+    case BNFT_BYTE: return format_byte_text(value, text);
+    default: {
+      float f;
+      std::memcpy(&f, &value, sizeof f);
+      return format_float_text(f, text);
+    }
+  }
+}
+
 // Terminals: a grammar word (its token id, or nothing when it names no
 // token) or one value. The bound is tested only where the terminal starts,
 // the body's end for every byte it reads.
@@ -187,18 +203,29 @@ int match_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeIte
     node = create_body_text_node(cursor, kLineTerminalNode, bytes + 2, units);
     if (node == nullptr) return 0;
     position += 2 + 2 * units;
-  } else if (kind == BNFT_BYTE) {
-    if (available < 1) return 0;
-    node = create_node(cursor, kLineTerminalNode);
-    if (node == nullptr) return 0;
-    node->value = bytes[0];
-    position += 1;
-  } else {
+  } else if (kind == BNFT_TOKEN) {
+    // Its name is looked up when the tree is normalised.
     if (available < 4) return 0;
     node = create_node(cursor, kLineTerminalNode);
     if (node == nullptr) return 0;
     node->value = load_u32(bytes);
     position += 4;
+  } else {
+    // A number gets its text here, in the node's own block, rather than in
+    // a separate block when the tree is normalised: one allocation instead
+    // of two, and a smaller tree.
+    const sUInt size = kind == BNFT_BYTE ? 1 : 4;
+    if (available < size) return 0;
+    const sUInt value = size == 1 ? bytes[0] : load_u32(bytes);
+    char16_t text[kValueTextUnits];
+    const sUInt length = format_number_text(kind, value, text);
+    node = shape_node_create_text(cursor, text, length);
+    if (node == nullptr) {
+      abort_read(kNodeNotCreated, kLineTerminalNode);
+      return 0;
+    }
+    node->value = value;
+    position += size;
   }
   node->type = kind - BNFT_LITERAL;
   node->bnf_entry = entry;

@@ -99,9 +99,10 @@ void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark);
 // Gives every value node both its text and its number. Fails (0) when a
 // token value names no token definition.
 int shape_tree_normalise(sShapeItemNode* node);
-// As shape_tree_normalise for a tree from the text reader, which gave every
-// value node the number of its text as it matched it: only token values
-// and texts still missing are worked out.
+// As shape_tree_normalise for a tree from one of the readers, which give
+// every value node with a text the number of that text (the text reader as
+// it matches, the binary reader formats the text of each number it reads):
+// only token values and texts still missing are worked out.
 int shape_tree_normalise_matched(sShapeItemNode* node);
 char16_t* shape_node_format_value(const sShapeItemNode* node);
 

@@ -193,8 +193,8 @@ sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_
   shape_tree_free(root);
   if (!matched) debug_trace(0, u".s file didn't correspond to BNF definition\n");
   // A token value that names no token definition fails the read here.
-  const bool complete = matched && (header[kFormByte] == 't' ? shape_tree_normalise_matched(first)
-                                                              : shape_tree_normalise(first));
+  // Both readers give every number node they make its value and text alike.
+  const bool complete = matched && shape_tree_normalise_matched(first);
   shape_arena_use(arena_before);
   file->first = first;
   if (!complete) {
