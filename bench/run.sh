@@ -52,26 +52,50 @@ cd "$work"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print 0; else print v[int((NR + 1) / 2)] }'; }
 
+# Processor time of a run comes from perf's task-clock when perf can count
+# it (exact to the microsecond), else from GNU time (to 10 ms).
+if perf stat -x, -e task-clock -o "$work/perf.out" true >/dev/null 2>&1 &&
+  grep -q task-clock "$work/perf.out"; then
+  use_perf=1
+else
+  use_perf=0
+fi
+
 # measure <runs> <command...>: one warm-up, then the timed runs. Sets
-# $med_s (median wall seconds) and $peak_kb (largest peak RSS of the runs).
+# $med_s (median wall seconds), $med_cpu (median processor seconds, user and
+# system) and $peak_kb (largest peak RSS of the runs).
 measure() {
   local n=$1
   shift
-  local times=() peak=0 i start end kb
+  local times=() cpus=() peak=0 i start end kb cpu
   for ((i = 0; i <= n; i++)); do
     start=$EPOCHREALTIME
-    if ! /usr/bin/time -f %M -o "$work/time.out" "$@" >"$work/cmd.out" 2>&1; then
+    if [ "$use_perf" = 1 ]; then
+      perf stat -x, -e task-clock -o "$work/perf.out" -- \
+        /usr/bin/time -f "%M %U %S" -o "$work/time.out" "$@" >"$work/cmd.out" 2>&1 || {
+        echo "bench: failed: $*" >&2
+        cat "$work/cmd.out" >&2
+        exit 1
+      }
+    elif ! /usr/bin/time -f "%M %U %S" -o "$work/time.out" "$@" >"$work/cmd.out" 2>&1; then
       echo "bench: failed: $*" >&2
       cat "$work/cmd.out" >&2
       exit 1
     fi
     end=$EPOCHREALTIME
-    kb=$(tail -n 1 "$work/time.out")
+    read -r kb user sys < <(tail -n 1 "$work/time.out")
+    if [ "$use_perf" = 1 ]; then
+      cpu=$(awk -F, '$3 == "task-clock" { printf "%.6f", $1 / 1000 }' "$work/perf.out")
+    else
+      cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.6f", u + s }')
+    fi
     [ "$i" -eq 0 ] && continue
     times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')")
+    cpus+=("$cpu")
     [ "$kb" -gt "$peak" ] && peak=$kb
   done
   med_s=$(printf '%s\n' "${times[@]}" | median)
+  med_cpu=$(printf '%s\n' "${cpus[@]}" | median)
   peak_kb=$peak
 }
 
@@ -91,14 +115,16 @@ generate() { # name size [--backtrack]
 }
 
 rows=()
-add_row() { # document path seconds values peak_kb source_bytes output_bytes
-  local mem_ratio
-  mem_ratio=$(ratio "$(($5 * 1024))" "$(($6 + $7))")
-  rows+=("| $1 | $2 | $(printf '%.3f' "$3") | $(mvps "$4" "$3") | $(awk -v k="$5" 'BEGIN { printf "%.0f", k / 1024 }') | $mem_ratio |")
-  echo "  $2: $(printf '%.3f' "$3") s, $(mvps "$4" "$3") M values/s, peak $(awk -v k="$5" 'BEGIN { printf "%.0f", k / 1024 }') MB (x$mem_ratio of source + output)" >&2
+# add_row document path values source_bytes output_bytes: the last measure.
+add_row() {
+  local mem_ratio peak_mb
+  mem_ratio=$(ratio "$((peak_kb * 1024))" "$(($4 + $5))")
+  peak_mb=$(awk -v k="$peak_kb" 'BEGIN { printf "%.0f", k / 1024 }')
+  rows+=("| $1 | $2 | $(printf '%.3f' "$med_cpu") | $(mvps "$3" "$med_cpu") | $(printf '%.3f' "$med_s") | $(mvps "$3" "$med_s") | $peak_mb | $mem_ratio |")
+  echo "  $2: $(printf '%.3f' "$med_cpu") s processor, $(mvps "$3" "$med_cpu") M values/s; wall $(printf '%.3f' "$med_s") s; peak $peak_mb MB (x$mem_ratio of source + output)" >&2
 }
 
-declare -A result
+declare -A result wall
 max_mem_ratio=0
 note_mem() { # peak_kb source output
   local r
@@ -109,27 +135,22 @@ note_mem() { # peak_kb source output
 # --- start-up ------------------------------------------------------------------
 
 # The usage text with the shipped definitions, from the program's directory.
+cd "$build"
+measure 20 ./vexlor
+startup_net_ms=$(awk -v s="$med_cpu" 'BEGIN { printf "%.2f", s * 1000 }')
+startup_peak_kb=$peak_kb
+# Its wall time without perf and GNU time around it.
 startup_times=()
 for ((i = 0; i <= 20; i++)); do
   start=$EPOCHREALTIME
-  (cd "$build" && ./vexlor >/dev/null 2>&1) || true
+  ./vexlor >/dev/null 2>&1 || true
   end=$EPOCHREALTIME
   [ "$i" -eq 0 ] && continue
   startup_times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')")
 done
-startup_ms=$(printf '%s\n' "${startup_times[@]}" | median | awk '{ printf "%.2f", $1 * 1000 }')
-# The same empty subshell and cd alone, taken off the figure.
-shell_times=()
-for ((i = 0; i <= 20; i++)); do
-  start=$EPOCHREALTIME
-  (cd "$build" && true)
-  end=$EPOCHREALTIME
-  [ "$i" -eq 0 ] && continue
-  shell_times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')")
-done
-shell_ms=$(printf '%s\n' "${shell_times[@]}" | median | awk '{ printf "%.2f", $1 * 1000 }')
-startup_net_ms=$(awk -v a="$startup_ms" -v b="$shell_ms" 'BEGIN { printf "%.2f", a - b }')
-echo "start-up (usage printed): ${startup_net_ms} ms" >&2
+startup_wall_ms=$(printf '%s\n' "${startup_times[@]}" | median | awk '{ printf "%.2f", $1 * 1000 }')
+cd "$work"
+echo "start-up (usage printed): ${startup_net_ms} ms processor, ${startup_wall_ms} ms wall" >&2
 
 # --- documents -----------------------------------------------------------------
 
@@ -146,47 +167,48 @@ for size in $sizes; do
   label="model $size MB"
 
   measure "$n" "$exe" "$doc" /u /o:model$size.sb
-  t_u=$med_s
+  t_u=$med_cpu w_u=$med_s
   bin=$(size_of model$size.sb)
-  add_row "$label" "text → binary /u" "$t_u" "$values" "$peak_kb" "$src" "$bin"
+  add_row "$label" "text → binary /u" "$values" "$src" "$bin"
   note_mem "$peak_kb" "$src" "$bin"
 
   measure "$n" "$exe" "$doc" /o:model$size.zsb
-  t_z=$med_s
+  t_z=$med_cpu w_z=$med_s
   zbin=$(size_of model$size.zsb)
-  add_row "$label" "text → binary (zlib)" "$t_z" "$values" "$peak_kb" "$src" "$zbin"
+  add_row "$label" "text → binary (zlib)" "$values" "$src" "$zbin"
   note_mem "$peak_kb" "$src" "$zbin"
 
   measure "$n" "$exe" "$doc" /k
-  t_k=$med_s
-  add_row "$label" "/k check of text" "$t_k" "$values" "$peak_kb" "$src" 0
+  t_k=$med_cpu w_k=$med_s
+  add_row "$label" "/k check of text" "$values" "$src" 0
   note_mem "$peak_kb" "$src" 0
 
   measure "$n" "$exe" model$size.sb /o:model${size}_b.s
-  t_b=$med_s
+  t_b=$med_cpu w_b=$med_s
   txt=$(size_of model${size}_b.s)
-  add_row "$label" "binary → text" "$t_b" "$values" "$peak_kb" "$bin" "$txt"
+  add_row "$label" "binary → text" "$values" "$bin" "$txt"
   note_mem "$peak_kb" "$bin" "$txt"
 
   # A compressed binary source needs a different name: the output name
   # takes the source's base name only when the file part is missing.
   measure "$n" "$exe" model$size.zsb /o:model${size}_f.s
-  t_f=$med_s
-  add_row "$label" "binary \"F\" → text" "$t_f" "$values" "$peak_kb" "$zbin" "$(size_of model${size}_f.s)"
-  note_mem "$peak_kb" "$zbin" "$(size_of model${size}_f.s)"
+  t_f=$med_cpu w_f=$med_s
+  ftxt=$(size_of model${size}_f.s)
+  add_row "$label" "binary \"F\" → text" "$values" "$zbin" "$ftxt"
+  note_mem "$peak_kb" "$zbin" "$ftxt"
 
-  read -r body packed t_c t_d < <("$zref" model$size.sb "$n")
-  rows+=("| $label | zlib compress of the body alone | $(printf '%.3f' "$t_c") | | | |")
-  rows+=("| $label | zlib uncompress of the body alone | $(printf '%.3f' "$t_d") | | | |")
-  echo "  zlib: compress $t_c s, uncompress $t_d s ($body -> $packed bytes; vexlor wrote $zbin)" >&2
+  read -r body packed w_c w_d t_c t_d < <("$zref" model$size.sb "$n")
+  rows+=("| $label | zlib compress of the body alone | $(printf '%.3f' "$t_c") | | $(printf '%.3f' "$w_c") | | | |")
+  rows+=("| $label | zlib uncompress of the body alone | $(printf '%.3f' "$t_d") | | $(printf '%.3f' "$w_d") | | | |")
+  echo "  zlib: compress $t_c s, uncompress $t_d s processor ($body -> $packed bytes; vexlor wrote $zbin)" >&2
 
   bt=backtrack$size.s
   bt_values=$(generate "$bt" "$size" --backtrack)
   bt_src=$(size_of "$bt")
   measure "$n" "$exe" "$bt" /u /o:backtrack$size.sb
-  t_bt=$med_s
-  add_row "backtrack $size MB" "text → binary /u, backtracking at every value" "$t_bt" "$bt_values" "$peak_kb" \
-    "$bt_src" "$(size_of backtrack$size.sb)"
+  t_bt=$med_cpu
+  add_row "backtrack $size MB" "text → binary /u, backtracking at every value" "$bt_values" "$bt_src" \
+    "$(size_of backtrack$size.sb)"
   note_mem "$peak_kb" "$bt_src" "$(size_of backtrack$size.sb)"
 
   mvs[$size,u]=$(mvps "$values" "$t_u")
@@ -196,26 +218,29 @@ for size in $sizes; do
   mvs[$size,f]=$(mvps "$values" "$t_f")
   mvs[$size,bt]=$(mvps "$bt_values" "$t_bt")
   result[$size]="$t_u $t_z $t_k $t_b $t_f $t_c $t_d $values"
+  wall[$size]="$w_u $w_z $w_k $w_b $w_f $w_c $w_d"
   largest=$size
 done
 
 # --- targets on the largest document -----------------------------------------------
 
 read -r t_u t_z t_k t_b t_f t_c t_d values <<<"${result[$largest]}"
+read -r w_u w_z w_k w_b w_f w_c w_d <<<"${wall[$largest]}"
 verdict() { awk -v ok="$1" 'BEGIN { print (ok ? "met" : "**missed**") }'; }
 targets=()
 v=$(mvps "$values" "$t_u")
-targets+=("| text → binary /u | ≥ 15 M values/s | $v M values/s | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 15) }')") |")
+targets+=("| text → binary /u | ≥ 15 M values/s | $v M values/s (wall: $(mvps "$values" "$w_u")) | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 15) }')") |")
 r=$(ratio "$t_z" "$t_c")
-targets+=("| text → binary, default (zlib) | ≤ 1.25 × zlib compress | $r × ($(printf '%.3f' "$t_z") s vs $(printf '%.3f' "$t_c") s) | $(verdict "$(awk -v r="$r" 'BEGIN { print (r <= 1.25) }')") |")
+targets+=("| text → binary, default (zlib) | ≤ 1.25 × zlib compress | $r × ($(printf '%.3f' "$t_z") s vs $(printf '%.3f' "$t_c") s; wall: $(ratio "$w_z" "$w_c") ×) | $(verdict "$(awk -v r="$r" 'BEGIN { print (r <= 1.25) }')") |")
 v=$(mvps "$values" "$t_k")
-targets+=("| /k check of text | ≥ 20 M values/s | $v M values/s | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 20) }')") |")
+targets+=("| /k check of text | ≥ 20 M values/s | $v M values/s (wall: $(mvps "$values" "$w_k")) | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 20) }')") |")
 v=$(mvps "$values" "$t_b")
-targets+=("| binary → text | ≥ 12 M values/s | $v M values/s | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 12) }')") |")
+targets+=("| binary → text | ≥ 12 M values/s | $v M values/s (wall: $(mvps "$values" "$w_b")) | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 12) }')") |")
 r=$(awk -v f="$t_f" -v b="$t_b" -v d="$t_d" 'BEGIN { printf "%.2f", (d > 0 ? (f - b) / d : 0) }')
-targets+=("| binary \"F\" → text | ≤ binary → text + 1.2 × zlib uncompress | $(printf '%.3f' "$t_f") s = binary → text + $r × uncompress | $(verdict "$(awk -v r="$r" 'BEGIN { print (r <= 1.2) }')") |")
+rw=$(awk -v f="$w_f" -v b="$w_b" -v d="$w_d" 'BEGIN { printf "%.2f", (d > 0 ? (f - b) / d : 0) }')
+targets+=("| binary \"F\" → text | ≤ binary → text + 1.2 × zlib uncompress | $(printf '%.3f' "$t_f") s = binary → text + $r × uncompress (wall: $rw ×) | $(verdict "$(awk -v r="$r" 'BEGIN { print (r <= 1.2) }')") |")
 targets+=("| peak memory, every path | ≤ 2 × (source + output) | $max_mem_ratio × at most | $(verdict "$(awk -v r="$max_mem_ratio" 'BEGIN { print (r <= 2) }')") |")
-targets+=("| start-up, usage printed | ≤ 5 ms | $startup_net_ms ms | $(verdict "$(awk -v v="$startup_net_ms" 'BEGIN { print (v <= 5) }')") |")
+targets+=("| start-up, usage printed | ≤ 5 ms | $startup_net_ms ms (wall: $startup_wall_ms ms) | $(verdict "$(awk -v v="$startup_net_ms" 'BEGIN { print (v <= 5) }')") |")
 # Values per second may not fall as documents grow: every path's rates stay
 # within 20 % of each other across the sizes.
 worst=0
@@ -233,8 +258,10 @@ targets+=("| rate across sizes ($(echo $sizes | sed 's/ /, /g') MB), every path 
   echo "Produced by \`make bench\` (bench/run.sh) on $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores,"
   echo "$(uname -sr). Each figure is the median of $runs runs after one warm-up"
   [ "$runs_large" != "$runs" ] && echo "($runs_large runs for documents of 50 MB and more)"
-  echo "of the real \`vexlor\` process, wall time; peak memory is the largest resident set of those runs."
-  echo "The zlib rows time compress()/uncompress() of the same binary body inside one process, without file I/O."
+  echo "of the real \`vexlor\` process. Processor time (user + system, from perf's task-clock or GNU time) is"
+  echo "what the targets are judged on: the machine is shared, and wall time also counts the waits for a core"
+  echo "(both are shown). Peak memory is the largest resident set of those runs. The zlib rows time"
+  echo "compress()/uncompress() of the same binary body inside one process, without file I/O."
   echo
   echo "## Targets on the ${largest} MB document"
   echo
@@ -244,11 +271,12 @@ targets+=("| rate across sizes ($(echo $sizes | sed 's/ /, /g') MB), every path 
   echo
   echo "## All measurements"
   echo
-  echo "| Document | Path | Seconds | M values/s | Peak MB | Peak / (source + output) |"
-  echo "|---|---|---|---|---|---|"
+  echo "| Document | Path | Processor s | M values/s | Wall s | M values/s (wall) | Peak MB | Peak / (source + output) |"
+  echo "|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
   echo
-  echo "Start-up with the shipped definitions, usage printed: $startup_net_ms ms (process start and exit included)."
+  echo "Start-up with the shipped definitions, usage printed: $startup_net_ms ms processor, $startup_wall_ms ms wall"
+  echo "(median of 20 runs, process start and exit included), peak $((startup_peak_kb / 1024)) MB."
 } >"$out_file.tmp"
 mv "$out_file.tmp" "$out_file"
 cat "$out_file"

@@ -78,7 +78,9 @@ bool in_any_arena(const void* p) {
 // Room for `size` bytes on top of the stack, or null when memory is
 // exhausted. A slab left behind by a set-back is used again when the
 // request fits it.
-void* arena_allocate(sShapeArena* arena, std::uint64_t size) {
+void* arena_allocate_slab(sShapeArena* arena, std::uint64_t size);
+
+inline void* arena_allocate(sShapeArena* arena, std::uint64_t size) {
   size = (size + kArenaAlign - 1) & ~std::uint64_t{kArenaAlign - 1};
   sArenaSlab* slab = arena->current;
   if (slab != nullptr && slab->capacity - slab->used >= size) {
@@ -86,6 +88,12 @@ void* arena_allocate(sShapeArena* arena, std::uint64_t size) {
     slab->used += static_cast<sUInt>(size);
     return p;
   }
+  return arena_allocate_slab(arena, size);
+}
+
+// The top slab is full: the next one, reused or new.
+void* arena_allocate_slab(sShapeArena* arena, std::uint64_t size) {
+  sArenaSlab* slab = arena->current;
   sArenaSlab* following = slab != nullptr ? slab->next : arena->first;
   if (following != nullptr && following->capacity >= size) {
     following->used = static_cast<sUInt>(size);
@@ -245,7 +253,12 @@ sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* 
   sShapeItemNode* node = allocate_node(length);
   if (node == nullptr) return nullptr;
   char16_t* copy = own_text(node);
-  if (length != 0) std::memcpy(copy, text, length * sizeof(char16_t));
+  // Most texts are a few units: a call to memcpy would cost more.
+  if (length <= 16) {
+    for (sUInt i = 0; i < length; ++i) copy[i] = text[i];
+  } else {
+    std::memcpy(copy, text, length * sizeof(char16_t));
+  }
   copy[length] = 0;
   node->text = copy;
   if (cursor != nullptr) link_at(cursor, node);

@@ -52,7 +52,9 @@ int scan_integer(const char16_t* text, int base, ScannedInteger& n) {
   for (int d; (d = digit_value(*p, base)) >= 0; ++p) {
     digits = true;
     if (n.overflow) continue;
-    if (n.magnitude > (UINT64_MAX - static_cast<unsigned>(d)) / static_cast<unsigned>(base)) {
+    // Below 2^59 one more digit of any base up to 16 cannot pass 64 bits.
+    if (n.magnitude >= (std::uint64_t{1} << 59) &&
+        n.magnitude > (UINT64_MAX - static_cast<unsigned>(d)) / static_cast<unsigned>(base)) {
       n.overflow = true;
     } else {
       n.magnitude = n.magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(d);
@@ -168,29 +170,22 @@ constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f,
 // rounded once, gives the correctly rounded value, as strtof does. Other
 // digit strings are converted by the general routine.
 int scan_plain_decimal(const char16_t* p, float* out) {
-  std::uint32_t mantissa = 0;
-  bool exact = true;
+  std::uint64_t mantissa = 0;  // exact while digits < 19
   int digits = 0;
   int fraction_digits = 0;
   const char16_t* start = p;
-  for (; wc_is_digit(*p); ++p, ++digits) {
-    if (mantissa >= (1u << 24) / 10 + 1) exact = false;
-    if (exact) mantissa = mantissa * 10 + static_cast<std::uint32_t>(*p - u'0');
-  }
+  for (unsigned d; (d = static_cast<unsigned>(*p) - u'0') < 10; ++p, ++digits) mantissa = mantissa * 10 + d;
   // "0x" is the start of a hexadecimal number.
   if (digits == 1 && *start == u'0' && (*p == u'x' || *p == u'X')) return kNotPlain;
   if (*p == u'.') {
-    for (++p; wc_is_digit(*p); ++p, ++digits) {
-      if (mantissa >= (1u << 24) / 10 + 1) exact = false;
-      if (exact) {
-        mantissa = mantissa * 10 + static_cast<std::uint32_t>(*p - u'0');
-        ++fraction_digits;
-      }
+    ++p;
+    for (unsigned d; (d = static_cast<unsigned>(*p) - u'0') < 10; ++p, ++digits, ++fraction_digits) {
+      mantissa = mantissa * 10 + d;
     }
   }
   if (digits == 0 || *p == u'e' || *p == u'E') return kNotPlain;
-  if (!exact || mantissa > (1u << 24) || fraction_digits > 10) return kNotPlain;
-  if (out != nullptr) *out = static_cast<float>(mantissa) / kExactPowersOfTen[fraction_digits];
+  if (digits >= 19 || mantissa > (std::uint64_t{1} << 24) || fraction_digits > 10) return kNotPlain;
+  if (out != nullptr) *out = static_cast<float>(static_cast<std::uint32_t>(mantissa)) / kExactPowersOfTen[fraction_digits];
   return kScanConverted;
 }
 
