@@ -1,6 +1,7 @@
 #include "bnf/tokenizer.h"
 
 #include <bit>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -284,6 +285,16 @@ inline char16_t unit_at(const sByte* p) {
 // token for every line end. Anything else (a bracket, a string, the end of
 // the input, a word that opens a comment) is left to them: false, with the
 // cursor and line untouched.
+// Where the current token stands in the text when it may be terminated in
+// place: its units, contiguous and whole, from `start` to `end`, and a blank
+// at `end` (set by read_plain_word, cleared by every other reading).
+struct sPlainToken {
+  bool valid;
+  sUInt start;
+  sUInt end;
+};
+sPlainToken plain_token{};
+
 bool read_plain_word(sCursor& cur) {
   const sByte* const body = cur.body;
   const sUInt last = cur.size < 2 ? 0 : cur.size - 2;  // a unit starting here still fits
@@ -303,11 +314,14 @@ bool read_plain_word(sCursor& cur) {
   char16_t* buf = token.tokenbuf;
   buf[0] = unit;
   sUInt len = 1;
+  const sUInt start = pos;
+  sUInt units_end = pos + 2;  // behind the last unit taken
   for (pos += 2; pos <= last && cur.size >= 2; pos += 2) {
     const char16_t next = unit_at(body + pos);
     const unsigned char cls = class_of(next);
     if (cls == kUnitWord) {
       if (len < kTokenMaxUnits) buf[len++] = next;
+      units_end = pos + 2;
     } else if (next != u'\r') {
       if (cls == kUnitSkip) pos += 2;
       break;
@@ -315,6 +329,13 @@ bool read_plain_word(sCursor& cur) {
   }
   // "/*" and "//" open comments.
   if (len == 2 && buf[0] == u'/' && (buf[1] == u'*' || buf[1] == u'/')) return false;
+  // A carriage return inside the word, or a word cut at the longest token,
+  // leaves units that are not the token's; a unit that is no blank (or none)
+  // behind it cannot become a terminator.
+  plain_token.valid = units_end - start == len * 2 && units_end <= last &&
+                      class_of(unit_at(body + units_end)) == kUnitSkip;
+  plain_token.start = start;
+  plain_token.end = units_end;
   buf[len] = 0;
   token.length = len;
   token.type = (unit == u'.' || unit == u'-' || unit == u'+' || wc_is_digit(unit)) ? ST_NUMBER : ST_WORD;
@@ -342,6 +363,7 @@ void read_token() {
   sCursor cur{tok_stream->body, tok_stream->body_size, start};
   if (cur.pos > cur.size) cur.pos = cur.size;
   if (!read_plain_word(cur)) {
+    plain_token.valid = false;
     skip_comments(cur);
     if (!at_end() && token.continued && token.length < kTokenMaxUnits) join_pieces(cur);
   }
@@ -404,6 +426,7 @@ int tokenizer_open_stream(sFioShareFile* stream) {
   token_pending = false;
   token.line = 1;
   last_read.valid = false;
+  plain_token.valid = false;
   return 1;
 }
 
@@ -414,6 +437,7 @@ void tokenizer_close() {
   tok_stream = nullptr;
   token_pending = false;
   last_read.valid = false;
+  plain_token.valid = false;
   free_saved_states();
 }
 
@@ -491,5 +515,34 @@ void drop_token_state() {
 }
 
 int tokenizer_state_lost() { return states_failed ? 1 : 0; }
+
+const char16_t* token_text_in_place() {
+  // The token in the record is the one last read (a read again from the
+  // same point keeps it), and it was read as a plain word.
+  if (tok_stream == nullptr || !plain_token.valid || token.status != kTokenPresent || !last_read.valid ||
+      tok_stream->body == nullptr) {
+    return nullptr;
+  }
+  sByte* const at = tok_stream->body + plain_token.start;
+  if (reinterpret_cast<std::uintptr_t>(at) % alignof(char16_t) != 0) return nullptr;
+  // The blank behind the word becomes its terminator. A zero unit is a
+  // blank to every later reading, so the text reads as before: the same
+  // tokens on the same lines.
+  tok_stream->body[plain_token.end] = 0;
+  tok_stream->body[plain_token.end + 1] = 0;
+  return reinterpret_cast<const char16_t*>(at);
+}
+
+sByte* tokenizer_detach_text() {
+  if (tok_stream == nullptr) return nullptr;
+  sByte* body = tok_stream->body;
+  tok_stream->body = nullptr;
+  tok_stream->body_size = 0;
+  tok_stream->capacity = 0;
+  tok_stream->position = 0;
+  last_read.valid = false;
+  plain_token.valid = false;
+  return body;
+}
 
 sUInt get_error_position() { return error_position; }

@@ -64,3 +64,14 @@ void drop_token_state();
 int tokenizer_state_lost();
 
 sUInt get_error_position();
+
+// The current token's units where they stand in the text, terminated there,
+// when that leaves every later reading of the text as it was: a word or
+// number read whole from contiguous units with a blank behind it (the blank
+// becomes the terminator). Null for any other token; the token is then only
+// in `token`. The text stays valid while the stream's body does.
+const char16_t* token_text_in_place();
+// Takes the body of the stream being read (the caller frees it with
+// std::free) and leaves the tokenizer at the end of its input. Texts from
+// token_text_in_place live in that body.
+sByte* tokenizer_detach_text();

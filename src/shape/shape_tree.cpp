@@ -30,6 +30,8 @@ struct sShapeArena {
   sArenaSlab* other_hit;
   sShapeArena* next_live;
   sShapeArena* previous_live;
+  sByte* adopted;
+  sUInt adopted_size;
 };
 
 namespace {
@@ -52,12 +54,18 @@ bool slab_holds(sArenaSlab* slab, const void* p) {
   return b >= slab_data(slab) && b < slab_data(slab) + slab->capacity;
 }
 
+bool adopted_holds(const sShapeArena* arena, const void* p) {
+  const auto* b = static_cast<const sByte*>(p);
+  return arena->adopted != nullptr && b >= arena->adopted && b < arena->adopted + arena->adopted_size;
+}
+
 bool arena_holds(sShapeArena* arena, const void* p) {
   if (arena->last_hit != nullptr && slab_holds(arena->last_hit, p)) return true;
   if (arena->other_hit != nullptr && slab_holds(arena->other_hit, p)) {
     std::swap(arena->last_hit, arena->other_hit);
     return true;
   }
+  if (adopted_holds(arena, p)) return true;
   for (sArenaSlab* slab = arena->first; slab != nullptr; slab = slab->next) {
     if (slab_holds(slab, p)) {
       arena->other_hit = arena->last_hit;
@@ -126,11 +134,21 @@ void* arena_allocate_slab(sShapeArena* arena, std::uint64_t size) {
 // so the address tells the two apart.
 char16_t* own_text(sShapeItemNode* node) { return reinterpret_cast<char16_t*>(node + 1); }
 
-sShapeItemNode* allocate_node(sUInt text_units) {
+// A node of an arena without a text of its own is the bare record: the
+// address behind it is still inside the arena (or no block's start), where
+// no separate string can begin.
+sShapeItemNode* allocate_node(sUInt text_units, bool own) {
+  if (arena_in_use != nullptr) {
+    const std::uint64_t size =
+        sizeof(sShapeItemNode) + (own ? (std::uint64_t{text_units} + 1) * sizeof(char16_t) : 0);
+    auto* node = static_cast<sShapeItemNode*>(arena_allocate(arena_in_use, size));
+    if (node == nullptr) return nullptr;
+    std::memset(node, 0, sizeof(sShapeItemNode));
+    return node;
+  }
   const std::uint64_t size = sizeof(sShapeItemNode) + (std::uint64_t{text_units} + 1) * sizeof(char16_t);
   if (size > 0xFFFFFFFFu) return nullptr;
-  auto* node = static_cast<sShapeItemNode*>(arena_in_use != nullptr ? arena_allocate(arena_in_use, size)
-                                                                     : vexlor_mem_alloc_fixed(static_cast<sUInt>(size)));
+  auto* node = static_cast<sShapeItemNode*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(size)));
   if (node == nullptr) return nullptr;
   std::memset(node, 0, sizeof(sShapeItemNode));
   own_text(node)[0] = 0;
@@ -179,6 +197,13 @@ void free_node(sShapeItemNode* node) {
 
 }  // namespace
 
+sShapeItemNode* shape_node_create_placed(sShapeItemNode** cursor, const char16_t* text, sUInt length) {
+  if (arena_in_use == nullptr || !adopted_holds(arena_in_use, text)) return shape_node_create_text(cursor, text, length);
+  sShapeItemNode* node = shape_node_create(cursor);
+  if (node != nullptr) node->text = const_cast<char16_t*>(text);
+  return node;
+}
+
 void shape_tree_free(sShapeItemNode* node) {
   // Trees may be thousands of levels deep: free without recursion by
   // rotating each first child in front of its parent, so that every node
@@ -205,6 +230,8 @@ sShapeArena* shape_arena_create() {
   arena->next_capacity = kFirstSlabBytes;
   arena->last_hit = nullptr;
   arena->other_hit = nullptr;
+  arena->adopted = nullptr;
+  arena->adopted_size = 0;
   arena->previous_live = nullptr;
   arena->next_live = live_arenas;
   if (live_arenas != nullptr) live_arenas->previous_live = arena;
@@ -226,7 +253,18 @@ void shape_arena_release(sShapeArena* arena) {
     std::free(slab);
     slab = next;
   }
+  std::free(arena->adopted);
   std::free(arena);
+}
+
+void shape_arena_adopt(sShapeArena* arena, void* block, sUInt size) {
+  if (arena == nullptr) {
+    std::free(block);
+    return;
+  }
+  std::free(arena->adopted);
+  arena->adopted = static_cast<sByte*>(block);
+  arena->adopted_size = block != nullptr ? size : 0;
 }
 
 sShapeArena* shape_arena_use(sShapeArena* arena) {
@@ -243,14 +281,14 @@ sShapeArenaPoint shape_arena_point() {
 
 sShapeItemNode* shape_node_create(sShapeItemNode** cursor) {
   if (cursor != nullptr && *cursor == nullptr) return nullptr;
-  sShapeItemNode* node = allocate_node(0);
+  sShapeItemNode* node = allocate_node(0, false);
   if (node != nullptr && cursor != nullptr) link_at(cursor, node);
   return node;
 }
 
 sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* text, sUInt length) {
   if (cursor != nullptr && *cursor == nullptr) return nullptr;
-  sShapeItemNode* node = allocate_node(length);
+  sShapeItemNode* node = allocate_node(length, true);
   if (node == nullptr) return nullptr;
   char16_t* copy = own_text(node);
   // Most texts are a few units: a call to memcpy would cost more.
@@ -427,11 +465,50 @@ int shape_tree_normalise(sShapeItemNode* node) { return normalise_tree(node, fal
 
 int shape_tree_normalise_matched(sShapeItemNode* node) { return normalise_tree(node, true); }
 
+namespace {
+
+// Gives back what in a tree of the arena is not the arena's: nodes linked in
+// after the read (with everything under them) and texts set as separate
+// strings. Only reads the arena's nodes, which the release drops unwritten.
+void free_foreign_parts(sShapeItemNode* node, sShapeArena* arena) {
+  NodeStack pending;
+  while (node != nullptr) {
+    sShapeItemNode* next = node->next;
+    sShapeItemNode* child = node->child;
+    if (!arena_holds(arena, node)) {
+      node->next = nullptr;
+      shape_tree_free(node);
+      child = nullptr;
+    } else if (char16_t* text = node->text;
+               text != nullptr && text != own_text(node) && !adopted_holds(arena, text) && !arena_holds(arena, text)) {
+      free_string(text);
+    }
+    if (child != nullptr) {
+      if (next != nullptr && !pending.push(next)) {
+        // No room to remember the siblings: free the rest node by node.
+        node->child = nullptr;
+        node->next = nullptr;
+        shape_tree_free(child);
+        shape_tree_free(next);
+        while (sShapeItemNode* left = pending.pop()) shape_tree_free(left);
+        return;
+      }
+      node = child;
+    } else {
+      node = next != nullptr ? next : pending.pop();
+    }
+  }
+}
+
+}  // namespace
+
 void free_shape_file(sShapeFile* file) {
   if (file == nullptr) return;
-  // The walk gives back what is not the arena's: nodes linked in after the
-  // read and texts set as separate strings.
-  shape_tree_free(file->first);
+  if (file->arena != nullptr) {
+    free_foreign_parts(file->first, file->arena);
+  } else {
+    shape_tree_free(file->first);
+  }
   shape_arena_release(file->arena);
   std::free(file);
 }

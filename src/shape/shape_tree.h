@@ -58,6 +58,9 @@ sShapeArena* shape_arena_create();
 // Releases every slab. Nodes of the arena that are still linked in some tree
 // must not be used any more; free_shape_file walks its tree first.
 void shape_arena_release(sShapeArena* arena);
+// Gives the arena a heap block to release with it (a text body whose units
+// node texts point into); one block per arena.
+void shape_arena_adopt(sShapeArena* arena, void* block, sUInt size);
 // Makes `arena` the one nodes are created in (null: separate heap blocks,
 // the default) and returns the one in use before, to be put back.
 sShapeArena* shape_arena_use(sShapeArena* arena);
@@ -77,6 +80,10 @@ sShapeItemNode* shape_node_create(sShapeItemNode** cursor);
 // terminator) as the node's text, held in the node's own block: one
 // allocation per node. The text is freed with the node.
 sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* text, sUInt length);
+// As shape_node_create_text for a text that stays where it is: a
+// terminated text inside the block the arena in use adopted becomes the
+// node's text as it is; any other is copied.
+sShapeItemNode* shape_node_create_placed(sShapeItemNode** cursor, const char16_t* text, sUInt length);
 void shape_tree_free(sShapeItemNode* node);
 void shape_tree_prune(sShapeItemNode* node, int whole);
 // Undoing a failed attempt. A reader marks the node its cursor designates

@@ -13,6 +13,7 @@
 #include "common/strings.h"
 #include "shape/shape_tree.h"
 #include "shape/value_text.h"
+#include "tables/stoken.h"
 
 namespace {
 
@@ -49,6 +50,8 @@ struct TextMatch {
   // deep, memory exhausted): every attempt in progress then fails, optional
   // parts and repetitions included, so nothing is silently dropped.
   bool aborted = false;
+  // A token value was matched whose name has no definition.
+  bool unresolved_tokens = false;
 };
 
 bool accepts_sint(const char16_t* text) {
@@ -70,7 +73,7 @@ bool accepts_digits(const char16_t* text, bool hexadecimal) {
 // only its text counts, never its class. A value is given the number its
 // text converts to, as normalising would (left alone when nothing converts),
 // so that the tree needs no second scan of its texts.
-bool accepts(sUInt kind, const char16_t* literal, sUInt* value) {
+bool accepts(sUInt kind, const char16_t* literal, sUInt* value, bool* unresolved) {
   const char16_t* text = token.tokenbuf;
   switch (kind) {
     case BNFT_LITERAL: return literal != nullptr && wstr_equal(text, literal);
@@ -97,7 +100,18 @@ bool accepts(sUInt kind, const char16_t* literal, sUInt* value) {
       if (result == kScanConverted) std::memcpy(value, &f, sizeof f);
       return true;
     }
-    case BNFT_TOKEN: return is_valid_identifier(text) != 0;
+    case BNFT_TOKEN: {
+      if (is_valid_identifier(text) == 0) return false;
+      // Its id, as normalising would look it up; one without a definition
+      // is left for normalising to report.
+      const sShapeTokenDef* def = tokutil_find_stoken_by_name(text);
+      if (def != nullptr) {
+        *value = def->id;
+      } else {
+        *unresolved = true;
+      }
+      return true;
+    }
     default: return false;
   }
 }
@@ -109,12 +123,15 @@ bool match_terminal(TextMatch& m, sUInt kind, const char16_t* literal, const sBN
   if (!preview_next_token(ST_DONTCARE)) return false;  // end of input
   error_position = token.line;
   sUInt value = 0;
-  if (!accepts(kind, literal, &value)) {
+  if (!accepts(kind, literal, &value, &m.unresolved_tokens)) {
     debug_trace(0, u"*BNFParse failed to match (%d): %s: %s %s\n", token.line, u"",
                 literal != nullptr ? literal : kSubConstruct, token.tokenbuf);
     return false;
   }
-  sShapeItemNode* node = shape_node_create_text(cursor, token.tokenbuf, token.length);
+  // A token that can stay where it is in the text needs no copy.
+  const char16_t* in_place = token_text_in_place();
+  sShapeItemNode* node = in_place != nullptr ? shape_node_create_placed(cursor, in_place, token.length)
+                                             : shape_node_create_text(cursor, token.tokenbuf, token.length);
   if (node == nullptr) {
     report_at(kModuleShpFile, 1520, u"Failed to create new shape item node [ShpFile %d]\n", 1520);
     m.aborted = true;
@@ -280,7 +297,14 @@ bool match_entry(TextMatch& m, const sBNFSubtoken* entry, sShapeItemNode** curso
 
 // The grammar graph is reached through the entries; the table itself is not
 // needed to walk it.
-int match_text(sBNFTable* /*table*/, const sBNFSubtoken* entry, sShapeItemNode** cursor) {
+int match_text(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** cursor) {
+  return match_text_resolving(table, entry, cursor, nullptr);
+}
+
+int match_text_resolving(sBNFTable* /*table*/, const sBNFSubtoken* entry, sShapeItemNode** cursor,
+                         int* tokens_resolved) {
   TextMatch m;
-  return match_entry(m, entry, cursor) ? 1 : 0;
+  const bool matched = match_entry(m, entry, cursor);
+  if (tokens_resolved != nullptr) *tokens_resolved = m.unresolved_tokens ? 0 : 1;
+  return matched ? 1 : 0;
 }

@@ -37,7 +37,8 @@ bool has_extension(const char16_t* path) {
 
 // The text body starts right behind the header; the tokenizer owns the
 // stream from here on and closes it.
-bool match_text_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, sShapeItemNode** cursor) {
+bool match_text_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, sShapeItemNode** cursor,
+                     bool* complete) {
   if (tokenizer_is_open()) {
     fioshare_file_close(stream);
     return false;
@@ -50,9 +51,15 @@ bool match_text_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, 
     }
     return false;
   }
+  // Node texts may stay in the text body where they stand: the file's arena
+  // owns the body from here on.
+  shape_arena_adopt(file->arena, stream->body, stream->body_size);
   // A tokenizer that ran out of memory for its saved states read an end of
   // input that is not there: nothing it matched can be trusted.
-  const bool matched = match_text(table, &file->root_entry, cursor) != 0 && !tokenizer_state_lost();
+  int resolved = 0;
+  const bool matched = match_text_resolving(table, &file->root_entry, cursor, &resolved) != 0 && !tokenizer_state_lost();
+  *complete = resolved != 0;
+  tokenizer_detach_text();
   tokenizer_close();
   return matched;
 }
@@ -186,15 +193,19 @@ sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_
   root->bnf_entry = &file->root_entry;
   sShapeItemNode* cursor = root;
 
-  const bool matched = header[kFormByte] == 't' ? match_text_body(stream, table, file, &cursor)
+  // A tree from a text body whose token values all had definitions needs
+  // no normalising: every node got its number and its text as it matched.
+  bool text_complete = false;
+  const bool matched = header[kFormByte] == 't' ? match_text_body(stream, table, file, &cursor, &text_complete)
                                                 : match_binary_body(stream, table, file, &cursor);
   sShapeItemNode* first = root->child;
   root->child = nullptr;
   shape_tree_free(root);
   if (!matched) debug_trace(0, u".s file didn't correspond to BNF definition\n");
   // A token value that names no token definition fails the read here.
-  // Both readers give every number node they make its value and text alike.
-  const bool complete = matched && shape_tree_normalise_matched(first);
+  // Both readers give every number node they make its value and text alike;
+  // a text body whose token values all had definitions needs nothing more.
+  const bool complete = matched && ((header[kFormByte] == 't' && text_complete) || shape_tree_normalise_matched(first));
   shape_arena_use(arena_before);
   file->first = first;
   if (!complete) {

@@ -142,6 +142,17 @@ int scan_sint_text(const char16_t* text, sInt* out) {
 }
 
 int scan_uint_text(const char16_t* text, sUInt* out) {
+  // The common case, up to nine digits and nothing before them, cannot
+  // overflow and needs none of the general rules.
+  sUInt quick = 0;
+  int digits = 0;
+  for (unsigned d; digits < 9 && (d = static_cast<unsigned>(text[digits]) - u'0') < 10; ++digits) {
+    quick = quick * 10 + d;
+  }
+  if (digits != 0 && !(static_cast<unsigned>(text[digits]) - u'0' < 10)) {
+    *out = quick;
+    return kScanConverted;
+  }
   ScannedInteger n;
   int result = scan_integer(text, 10, n);
   if (result == kScanConverted) *out = as_unsigned32(n);
