@@ -296,53 +296,66 @@ struct sPlainToken {
 sPlainToken plain_token{};
 
 bool read_plain_word(sCursor& cur) {
+  if (cur.size < 2 || cur.pos > cur.size - 2) return false;
   const sByte* const body = cur.body;
-  const sUInt last = cur.size < 2 ? 0 : cur.size - 2;  // a unit starting here still fits
-  sUInt pos = cur.pos;
+  // Whole units from the cursor on, read in place when they are aligned.
+  if (reinterpret_cast<std::uintptr_t>(body + cur.pos) % alignof(char16_t) != 0) return false;
+  const auto* const first = reinterpret_cast<const char16_t*>(body + cur.pos);
+  const char16_t* const end = first + (cur.size - cur.pos) / 2;
+  const char16_t* p = first;
   sUInt lines = 0;
-  char16_t unit = 0;
-  for (;; pos += 2) {
-    if (pos > last || cur.size < 2) return false;
-    unit = unit_at(body + pos);
-    if (unit == u'\n') {
+  char16_t unit;
+  for (;; ++p) {
+    if (p == end) return false;
+    unit = *p;
+    if (unit >= 128) break;
+    const unsigned char cls = kUnitClasses.of[unit];
+    if (cls == kUnitWord) break;
+    if (cls == kUnitBreak) {
+      if (unit != u'\n') return false;
       ++lines;
-    } else if (class_of(unit) != kUnitSkip) {
-      break;
     }
   }
-  if (unit < 128 && class_of(unit) == kUnitBreak) return false;
+  const char16_t* const start = p;
   char16_t* buf = token.tokenbuf;
-  buf[0] = unit;
-  sUInt len = 1;
-  const sUInt start = pos;
-  sUInt units_end = pos + 2;  // behind the last unit taken
-  for (pos += 2; pos <= last && cur.size >= 2; pos += 2) {
-    const char16_t next = unit_at(body + pos);
-    const unsigned char cls = class_of(next);
-    if (cls == kUnitWord) {
+  // The units of the word: up to the first that is no word unit, where
+  // carriage returns are passed over.
+  for (++p; p != end && (*p >= 128 || kUnitClasses.of[*p] == kUnitWord);) ++p;
+  const char16_t* units_end = p;
+  const sUInt run = static_cast<sUInt>(units_end - start);
+  sUInt len = run < kTokenMaxUnits ? run : kTokenMaxUnits;
+  for (sUInt i = 0; i < len; ++i) buf[i] = start[i];
+  if (p != end && *p == u'\r') {
+    // A carriage return goes unseen: the word may go on behind it.
+    for (; p != end; ++p) {
+      const char16_t next = *p;
+      if (next < 128 && kUnitClasses.of[next] != kUnitWord) {
+        if (next == u'\r') continue;
+        if (kUnitClasses.of[next] == kUnitSkip) ++p;
+        break;
+      }
       if (len < kTokenMaxUnits) buf[len++] = next;
-      units_end = pos + 2;
-    } else if (next != u'\r') {
-      if (cls == kUnitSkip) pos += 2;
-      break;
+      units_end = p + 1;
     }
+  } else if (p != end && kUnitClasses.of[*p] == kUnitSkip) {
+    ++p;  // the blank that ended the word goes with it
   }
   // "/*" and "//" open comments.
   if (len == 2 && buf[0] == u'/' && (buf[1] == u'*' || buf[1] == u'/')) return false;
   // A carriage return inside the word, or a word cut at the longest token,
   // leaves units that are not the token's; a unit that is no blank (or none)
   // behind it cannot become a terminator.
-  plain_token.valid = units_end - start == len * 2 && units_end <= last &&
-                      class_of(unit_at(body + units_end)) == kUnitSkip;
-  plain_token.start = start;
-  plain_token.end = units_end;
+  plain_token.valid = static_cast<sUInt>(units_end - start) == len && units_end != end && *units_end < 128 &&
+                      kUnitClasses.of[*units_end] == kUnitSkip;
+  plain_token.start = cur.pos + static_cast<sUInt>(start - first) * 2;
+  plain_token.end = cur.pos + static_cast<sUInt>(units_end - first) * 2;
   buf[len] = 0;
   token.length = len;
   token.type = (unit == u'.' || unit == u'-' || unit == u'+' || wc_is_digit(unit)) ? ST_NUMBER : ST_WORD;
   token.status = kTokenPresent;
   token.continued = 0;
   token.line += lines;
-  cur.pos = pos;
+  cur.pos += static_cast<sUInt>(p - first) * 2;
   return true;
 }
 
