@@ -3,6 +3,7 @@
 # UndefinedBehaviorSanitizer) and runs each for a bounded time.
 #
 #   fuzz/run.sh [-t SECONDS] [-b BUILD_DIR] [TARGET ...]
+#   fuzz/run.sh -V [TARGET ...]
 #
 # Without targets every *_fuzz target runs, one after the other, on one core.
 # Each run starts from the seed corpus (written by fuzz_seeds from the
@@ -13,19 +14,53 @@
 # memory fails the script; the input that caused it is left in
 # fuzz/out/<target>/ (crash-*, leak-*, timeout-*, oom-*). The executions of
 # each run are appended to fuzz/out/stats.txt.
+#
+# With -V nothing is fuzzed: the targets are built without sanitizers (in
+# build-fuzz-plain) and replay their kept corpora and seeds once under
+# valgrind, which also sees reads of uninitialised memory.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(dirname "$here")"
 seconds=30
 build="$root/build-fuzz"
-while getopts "t:b:" opt; do
+replay=0
+while getopts "t:b:V" opt; do
   case $opt in
     t) seconds="$OPTARG" ;;
     b) build="$(realpath -m "$OPTARG")" ;;
-    *) echo "usage: $0 [-t SECONDS] [-b BUILD_DIR] [TARGET ...]" >&2; exit 2 ;;
+    V) replay=1 ;;
+    *) echo "usage: $0 [-t SECONDS] [-b BUILD_DIR] [TARGET ...] | $0 -V [TARGET ...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
+
+if [ $replay -eq 1 ]; then
+  plain="$root/build-fuzz-plain"
+  # valgrind reads DWARF 4, not the DWARF 5 that clang writes by default.
+  cmake -S "$here" -B "$plain" -DCMAKE_CXX_COMPILER="${CXX:-clang++}" -DVEXLOR_FUZZ_SANITIZE=OFF \
+    -DCMAKE_CXX_FLAGS=-gdwarf-4 >/dev/null
+  cmake --build "$plain" -j"${FUZZ_BUILD_JOBS:-2}" >/dev/null
+  rm -rf "$plain/seeds"
+  "$plain/fuzz_seeds" "$plain/seeds" >/dev/null
+  targets=("$@")
+  if [ ${#targets[@]} -eq 0 ]; then
+    for src in "$here"/*_fuzz.cpp; do targets+=("$(basename "$src" .cpp)"); done
+  fi
+  failed=()
+  for t in "${targets[@]}"; do
+    mkdir -p "$root/fuzz/out/$t/corpus" "$plain/seeds/$t"
+    log="$root/fuzz/out/$t/valgrind.log"
+    if valgrind --error-exitcode=99 -q --leak-check=full --errors-for-leak-kinds=definite \
+        "$plain/$t" -runs=0 "$root/fuzz/out/$t/corpus" "$plain/seeds/$t" </dev/null >"$log" 2>&1; then
+      echo "== $t: $(sed -n 's/^#\([0-9]*\).*DONE.*/\1/p' "$log") inputs replayed under valgrind, clean"
+    else
+      echo "== $t: valgrind found problems (see $log)"
+      failed+=("$t")
+    fi
+  done
+  [ ${#failed[@]} -eq 0 ] || { echo "valgrind found problems in: ${failed[*]}" >&2; exit 1; }
+  exit 0
+fi
 
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER="${CXX:-clang++}" >/dev/null
 cmake --build "$build" -j"${FUZZ_BUILD_JOBS:-2}" >/dev/null
