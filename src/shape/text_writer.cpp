@@ -266,26 +266,39 @@ bool write_quoted(sTextOutput& out, const char16_t* text, sUInt length, sUInt de
   return true;
 }
 
+// Units at which a quick word stops: its end (the terminator is a control
+// character) and every unit a plain word cannot hold. Units from 0x80 on
+// use the last entry, which does not stop.
+struct sStopTable {
+  bool stop[0x81];
+  constexpr sStopTable() : stop() {
+    for (char16_t c = 0; c < 0x80; ++c) stop[c] = quote_forcing(c);
+    stop[0x80] = false;
+  }
+};
+constexpr sStopTable stop_table;
+
 // Most items are short plain words that fit the line, each behind one
 // space. Such a word is copied into the output while it is measured, and
 // kept unless it needs quotes, a line break, or turns out longer than the
-// copy; then nothing is written and false returned.
-bool put_quick_word(sTextOutput& out, const char16_t* text, bool bare, sUInt& column) {
+// copy; then nothing is written and false returned (a bracket written bare
+// takes that way too).
+bool put_quick_word(sTextOutput& out, const char16_t* text, sUInt& column) {
   if (!out.reserve(1 + kQuickWordUnits)) return false;
   char16_t* const start = out.tail();
   *start = u' ';
   char16_t* to = start + 1;
   const char16_t* from = text;
   const char16_t* const limit = text + kQuickWordUnits;
-  bool forcing = false;
-  for (char16_t c; (c = *from) != 0;) {
+  char16_t c = *from;
+  while (!stop_table.stop[std::min<unsigned>(c, 0x80)]) {
     *to++ = c;
-    forcing |= quote_table.forcing[c & 0x7F] & (c < 0x80);
     if (++from == limit) return false;
+    c = *from;
   }
   const sUInt length = static_cast<sUInt>(from - text);
+  if (c != 0 || length == 0 || (length == 2 && is_comment_marker(text[0], text[1]))) return false;
   if (column + length + 1 >= kLineWidth) return false;
-  if (!bare && (forcing || length == 0 || (length == 2 && is_comment_marker(text[0], text[1])))) return false;
   column += length + 1;
   out.commit(1 + length);
   return true;
@@ -379,7 +392,7 @@ bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, s
     const bool bare = (child == open && is_syntax_bracket(child, u'(')) || (child == close && is_syntax_bracket(child, u')'));
     // Inside a line an item is one space and its text, nearly always a
     // short plain word.
-    if (!first && !after_block && child->text != nullptr && put_quick_word(out, child->text, bare, column)) continue;
+    if (!first && !after_block && child->text != nullptr && put_quick_word(out, child->text, column)) continue;
     if (!write_item(out, child, depth, first, after_block, balance, column, array, bare)) return false;
     first = false;
   }
