@@ -5,14 +5,29 @@
 // Input: one byte N, then N * 8 bytes of grammar text (UTF-16, the file type
 // and version statements are supplied), then a body that is read twice,
 // once as a text body and once as a binary body.
+//
+// Whatever grammar it is, the text form stays canonical: the text written
+// for a tree read from text reads back and writes the same bytes again.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "bnf/bnf_parser.h"
 #include "bnf/tokenizer.h"
+#include "container/fioshare.h"
 #include "reader_fuzz.h"
 #include "shape/binary_reader.h"
+#include "shape/text_writer.h"
+
+namespace {
+
+[[noreturn]] void fail(const char* why) {
+  std::fprintf(stderr, "grammar read: %s\n", why);
+  std::abort();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   vxfuzz::fixture_grammars();  // for the token names
@@ -32,6 +47,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sShapeFile* file = read_token_file(vxfuzz::put_file("input.s", vxfuzz::text_token_file(table, body)).c_str(),
                                      table, nullptr);
   if (tokenizer_is_open()) std::abort();
+  if (file != nullptr && vxfuzz::start_node(file) != nullptr) {
+    static const std::u16string text = vxfuzz::work_path("out.s"), again_text = vxfuzz::work_path("again.s");
+    // Only trees made of blocks and arrays can be written (a root that
+    // yields bare values cannot); those that can must come back the same.
+    sShapeFile* again = write_text_file(text.c_str(), file, vxfuzz::start_node(file), FIO_COMP_NONE)
+                            ? read_token_file(text.c_str(), table, nullptr)
+                            : file;
+    if (again == nullptr) fail("the text written does not read back");
+    if (again != file) {
+      if (vxfuzz::start_node(again) == nullptr ||
+          !write_text_file(again_text.c_str(), again, vxfuzz::start_node(again), FIO_COMP_NONE)) {
+        fail("the text read back does not write");
+      }
+      free_shape_file(again);
+      if (vxfuzz::read_file("out.s") != vxfuzz::read_file("again.s")) fail("the text form changed on a second pass");
+    }
+  }
   free_shape_file(file);
   file = read_token_file(vxfuzz::put_file("input.sb", vxfuzz::binary_token_file(table, body)).c_str(), table,
                          nullptr);
