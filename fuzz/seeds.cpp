@@ -100,6 +100,20 @@ void huffman_seeds(const std::vector<std::string>& bodies) {
   }
 }
 
+void cmdline_seeds() {
+  const char* const lines[] = {
+      "vexlor file.s /o:out.dat /c /u",
+      "/usr/local/bin/vexlor /home/me/a.s /o:/tmp/.bin",
+      "vexlor \"my file.s\" /k",
+      "vexlor a.s b.s /k /o:\"x y.dat\"",
+      "vexlor C:\\data\\shape.s /o:\\dev\\data\\.dat",
+      "vexlor -data.s /O:a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q,r /check /keep",
+      "vexlor .s /o:.bin",
+  };
+  int i = 0;
+  for (const char* line : lines) put_seed("cmdline_fuzz", "line" + std::to_string(i++), widen(line));
+}
+
 void table_seeds() {
   put_seed("sidn_load_fuzz", "enum", "enum {\n\tSIDN_CORE = 0x0001,\n\tSIDN_B = 1F, // note\n};\n");
   put_seed("sidn_load_fuzz", "bad", "SIDN_A=1\nSIDN_C\n");
@@ -148,6 +162,7 @@ int main(int argc, char** argv) {
   }
   huffman_seeds(bodies);
   table_seeds();
+  cmdline_seeds();
   reader_seeds();
 
   std::printf("%d seeds in %s\n", g_count, g_out.c_str());
