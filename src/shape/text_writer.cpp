@@ -266,18 +266,6 @@ bool write_quoted(sTextOutput& out, const char16_t* text, sUInt length, sUInt de
   return true;
 }
 
-// Units at which a quick word stops: its end (the terminator is a control
-// character) and every unit a plain word cannot hold. Units from 0x80 on
-// use the last entry, which does not stop.
-struct sStopTable {
-  bool stop[0x81];
-  constexpr sStopTable() : stop() {
-    for (char16_t c = 0; c < 0x80; ++c) stop[c] = quote_forcing(c);
-    stop[0x80] = false;
-  }
-};
-constexpr sStopTable stop_table;
-
 // Most items are short plain words that fit the line, each behind one
 // space. Such a word is copied into the output while it is measured, and
 // kept unless it needs quotes, a line break, or turns out longer than the
@@ -291,7 +279,9 @@ bool put_quick_word(sTextOutput& out, const char16_t* text, sUInt& column) {
   const char16_t* from = text;
   const char16_t* const limit = text + kQuickWordUnits;
   char16_t c = *from;
-  while (!stop_table.stop[std::min<unsigned>(c, 0x80)]) {
+  // It stops at its end (the terminator is a control character) or at the
+  // first unit a plain word cannot hold.
+  while (!(quote_table.forcing[c & 0x7F] && c < 0x80)) {
     *to++ = c;
     if (++from == limit) return false;
     c = *from;
@@ -386,13 +376,13 @@ bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, s
       after_block = true;
       continue;
     }
+    // Inside a line an item is one space and its text, nearly always a
+    // short plain word; such a word is no bracket.
+    if (!first && !after_block && child->text != nullptr && put_quick_word(out, child->text, column)) continue;
     if (is_bracket_text(child->text, u'(')) ++balance;
     if (is_bracket_text(child->text, u')')) --balance;
     if (!array && child->next == nullptr) close = child;
     const bool bare = (child == open && is_syntax_bracket(child, u'(')) || (child == close && is_syntax_bracket(child, u')'));
-    // Inside a line an item is one space and its text, nearly always a
-    // short plain word.
-    if (!first && !after_block && child->text != nullptr && put_quick_word(out, child->text, column)) continue;
     if (!write_item(out, child, depth, first, after_block, balance, column, array, bare)) return false;
     first = false;
   }
