@@ -99,7 +99,7 @@ int fioshare_write_direct(sFioShareFile* stream);
 
 // Origins: 0 from the start, 1 from the end, 2 from the current position.
 sUInt fioshare_seek(sFioShareFile* stream, sUInt offset, int origin);
-sUInt fioshare_tell(sFioShareFile* stream);
+inline sUInt fioshare_tell(sFioShareFile* stream) { return stream->position; }
 sFioShareComp fioshare_get_comp(sFioShareFile* stream);
 sUInt fioshare_is_unicode(sFioShareFile* stream);
 // Formats (UTF-16) and appends the units little-endian, without terminator.

@@ -61,7 +61,6 @@ sUInt fioshare_seek(sFioShareFile* stream, sUInt offset, int origin) {
   return target;
 }
 
-sUInt fioshare_tell(sFioShareFile* stream) { return stream->position; }
 
 sFioShareComp fioshare_get_comp(sFioShareFile* stream) {
   switch (stream->header[kHeaderMarkOffset]) {

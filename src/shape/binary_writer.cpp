@@ -163,6 +163,21 @@ int write_binary_parent(sFioShareFile* stream, sBNFTable* table, sShapeItemNode*
   sUInt size_at = 0;
   if (block && !write_block_start(stream, parent, &node, &size_at)) return 0;
   for (; node != nullptr; node = node->next) {
+    // The four-byte values that make up most of a model go straight into
+    // the body while it has room; everything else takes the full path.
+    const sUInt type = node->type;
+    if ((type == SHN_FLOAT || type == SHN_UINT || type == SHN_SINT || type == SHN_DWORD || type == SHN_TOKEN) &&
+        stream->capacity - stream->position >= 4) {
+      const sUInt value = node->value;
+      sByte* at = stream->body + stream->position;
+      at[0] = static_cast<sByte>(value);
+      at[1] = static_cast<sByte>(value >> 8);
+      at[2] = static_cast<sByte>(value >> 16);
+      at[3] = static_cast<sByte>(value >> 24);
+      stream->position += 4;
+      if (stream->position > stream->body_size) stream->body_size = stream->position;
+      continue;
+    }
     if (!write_content_node(stream, table, node)) return 0;
   }
   if (block) {

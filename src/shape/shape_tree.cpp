@@ -199,8 +199,12 @@ void free_node(sShapeItemNode* node) {
 
 sShapeItemNode* shape_node_create_placed(sShapeItemNode** cursor, const char16_t* text, sUInt length) {
   if (arena_in_use == nullptr || !adopted_holds(arena_in_use, text)) return shape_node_create_text(cursor, text, length);
-  sShapeItemNode* node = shape_node_create(cursor);
-  if (node != nullptr) node->text = const_cast<char16_t*>(text);
+  if (cursor != nullptr && *cursor == nullptr) return nullptr;
+  auto* node = static_cast<sShapeItemNode*>(arena_allocate(arena_in_use, sizeof(sShapeItemNode)));
+  if (node == nullptr) return nullptr;
+  *node = sShapeItemNode{};
+  node->text = const_cast<char16_t*>(text);
+  if (cursor != nullptr) link_at(cursor, node);
   return node;
 }
 
