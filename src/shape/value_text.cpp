@@ -552,13 +552,14 @@ sUInt format_float_text(float value, char16_t* out) {
 
   // Decimal exponent: floor(binary_exponent * log10(2)) is it or one less.
   int exponent = (binary_exponent * 78913) >> 18;
-  if (scaled(x, 5 - exponent) >= 1e6) ++exponent;
+  double y = scaled(x, 5 - exponent);  // x with six digits before the point
+  if (y >= 1e6) y = scaled(x, 5 - ++exponent);
 
   constexpr double kMargin = 1e-6;
   const double ulp = std::bit_cast<double>(static_cast<std::uint64_t>(ulp_exponent + 1023) << 52);
   for (int precision = 6; precision <= 9; ++precision) {
     const int scale = precision - 1 - exponent;
-    const double y = scaled(x, scale);
+    if (precision != 6) y = scaled(x, scale);
     const double whole = static_cast<double>(static_cast<std::int64_t>(y));  // y is positive
     const double fraction = y - whole;
     double rounded = fraction > 0.5 ? whole + 1 : whole;
