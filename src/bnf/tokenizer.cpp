@@ -320,11 +320,21 @@ bool read_plain_word(sCursor& cur) {
   char16_t* buf = token.tokenbuf;
   // The units of the word: up to the first that is no word unit, where
   // carriage returns are passed over.
-  for (++p; p != end && (*p >= 128 || kUnitClasses.of[*p] == kUnitWord);) ++p;
+  // Copied as they are scanned, up to the longest token; the rest of a
+  // longer word is passed over.
+  const char16_t* const copy_end = end - start > kTokenMaxUnits ? start + kTokenMaxUnits : end;
+  buf[0] = unit;
+  char16_t* out = buf + 1;
+  for (++p; p != copy_end; ++p) {
+    const char16_t c = *p;
+    if (c < 128 && kUnitClasses.of[c] != kUnitWord) break;
+    *out++ = c;
+  }
+  if (p == copy_end) {
+    while (p != end && (*p >= 128 || kUnitClasses.of[*p] == kUnitWord)) ++p;
+  }
   const char16_t* units_end = p;
-  const sUInt run = static_cast<sUInt>(units_end - start);
-  sUInt len = run < kTokenMaxUnits ? run : kTokenMaxUnits;
-  for (sUInt i = 0; i < len; ++i) buf[i] = start[i];
+  sUInt len = static_cast<sUInt>(out - buf);
   if (p != end && *p == u'\r') {
     // A carriage return goes unseen: the word may go on behind it.
     for (; p != end; ++p) {
