@@ -295,9 +295,12 @@ sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* 
   sShapeItemNode* node = allocate_node(length, true);
   if (node == nullptr) return nullptr;
   char16_t* copy = own_text(node);
-  // Most texts are a few units: a call to memcpy would cost more.
+  // Most texts are a few units: a call to memcpy would cost more. The units
+  // are copied as bytes: the binary reader hands over texts that lie in the
+  // body at any offset, not aligned for char16_t.
   if (length <= 16) {
-    for (sUInt i = 0; i < length; ++i) copy[i] = text[i];
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (sUInt i = 0; i < length; ++i) std::memcpy(copy + i, bytes + 2 * i, sizeof(char16_t));
   } else {
     std::memcpy(copy, text, length * sizeof(char16_t));
   }
