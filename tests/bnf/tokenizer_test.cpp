@@ -397,4 +397,48 @@ TEST_F(TokenizerTest, RandomTextsKeepTheRecordWhole) {
   }
 }
 
+// A word left in place is terminated in the text itself; every later
+// reading, from the start or after going back, must see the same tokens on
+// the same lines, and the text in place must be the token's.
+TEST_F(TokenizerTest, TokensLeftInPlaceReadTheSameAfterwards) {
+  std::mt19937 rng(7);
+  const std::u16string alphabet[] = {u"ab", u"1.5", u"-2", u" ", u"\t", u"\r", u"\n", u"\r\n", u"(", u")",
+                                     u"\"", u"/*", u"*/", u"//", u"+", u"|", u"x", std::u16string(1, u'\0'),
+                                     u"\u00e9", u"  "};
+  for (int round = 0; round < 150; ++round) {
+    std::u16string text;
+    const int n = static_cast<int>(rng() % 60);
+    for (int i = 0; i < n; ++i) text += alphabet[rng() % std::size(alphabet)];
+    const std::vector<Tok> reference = tokens_of(text);
+    ASSERT_TRUE(open(text));
+    std::vector<Tok> seen;
+    for (int steps = 0; steps < 2000; ++steps) {
+      const bool go_back = rng() % 4 == 0;
+      if (go_back) push_token_state();
+      const size_t mark = seen.size();
+      if (!preview_next_token(ST_DONTCARE)) {
+        if (go_back) drop_token_state();
+        break;
+      }
+      const char16_t* in_place = token_text_in_place();
+      if (in_place != nullptr) {
+        ASSERT_EQ(std::u16string(in_place), std::u16string(token.tokenbuf, token.length)) << round;
+      }
+      get_next_token(ST_DONTCARE);
+      seen.push_back({token.type, std::u16string(token.tokenbuf, token.length), token.line});
+      if (go_back) {
+        // Read one more, then go back to before both and read them again.
+        if (get_next_token(ST_DONTCARE)) {
+          token_text_in_place();
+          seen.push_back({token.type, std::u16string(token.tokenbuf, token.length), token.line});
+        }
+        pop_token_state();
+        seen.resize(mark);
+      }
+    }
+    ASSERT_EQ(seen, reference) << round;
+    tokenizer_close();
+  }
+}
+
 }  // namespace
