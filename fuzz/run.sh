@@ -84,7 +84,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$out/$t/corpus" "$build/seeds/$t"
   if [ -d "$here/regressions/$t" ] && [ -n "$(ls -A "$here/regressions/$t")" ]; then
     echo "== $t: regression inputs"
-    if ! "$exe" -runs=1 "$here/regressions/$t"/* >"$out/$t/regressions.log" 2>&1; then
+    if ! "$exe" -runs=1 -timeout=20 "$here/regressions/$t"/* </dev/null >"$out/$t/regressions.log" 2>&1; then
       tail -n 40 "$out/$t/regressions.log"
       failed+=("$t (regression)")
       continue
