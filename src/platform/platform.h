@@ -55,4 +55,9 @@ std::vector<std::string> find_bnf_files(const std::string& dir_prefix);
 // Console output: writes bytes to standard output unchanged.
 void console_write(const char* bytes, size_t count);
 
+// A hint for a fresh block of memory about to be written throughout: its
+// pages may be mapped at once rather than one fault at a time. Linux asks
+// for that (whole pages inside the block only); elsewhere it does nothing.
+void prefault_memory(void* block, size_t bytes);
+
 }  // namespace platform

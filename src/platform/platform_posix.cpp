@@ -1,10 +1,12 @@
 // POSIX side of the platform layer.
 #include <dirent.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -232,5 +234,22 @@ void exit_process(int status) {
 }
 
 void console_write(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stdout); }
+
+void prefault_memory(void* block, size_t bytes) {
+#if defined(__linux__)
+  // MADV_POPULATE_WRITE (Linux 5.14); older systems refuse it, and the pages
+  // then fault in as they are touched.
+  constexpr int kPopulateWrite = 23;
+  const long page = sysconf(_SC_PAGESIZE);
+  if (page <= 0) return;
+  const auto mask = static_cast<std::uintptr_t>(page) - 1;
+  const auto start = (reinterpret_cast<std::uintptr_t>(block) + mask) & ~mask;
+  const auto end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~mask;
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, kPopulateWrite);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
 
 }  // namespace platform

@@ -72,4 +72,7 @@ void exit_process(int status) {
 
 void console_write(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stdout); }
 
+// Committed pages fault in as they are touched; no hint is given.
+void prefault_memory(void* /*block*/, size_t /*bytes*/) {}
+
 }  // namespace platform
