@@ -4,6 +4,7 @@
 // both header forms, every value kind of the grammars).
 //
 //   fuzz_seeds <output directory>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -100,6 +101,24 @@ void huffman_seeds(const std::vector<std::string>& bodies) {
   }
 }
 
+void value_text_seeds() {
+  const struct {
+    std::uint32_t bits;
+    const char* text;
+  } values[] = {
+      {0x3FC00000u, "1.5"},       {0x3DCCCCCDu, "0.1"},     {0x7F7FFFFFu, "3.40282347e+38"},
+      {0x00000001u, "1.4e-45"},   {0x80000000u, "-0"},      {0x7F800000u, "inf"},
+      {0xFFC00001u, "-nan"},      {0x7FFFFFFFu, "0x1p-3"},  {0x80000000u, "-2147483648"},
+      {0xFFFFFFFFu, "4294967295"}, {0x0000002Au, "  007x"}, {0x12345678u, "1e99999"},
+  };
+  int i = 0;
+  for (const auto& v : values) {
+    std::string seed{static_cast<char>(v.bits), static_cast<char>(v.bits >> 8), static_cast<char>(v.bits >> 16),
+                     static_cast<char>(v.bits >> 24)};
+    put_seed("value_text_fuzz", "value" + std::to_string(i++), seed + widen(v.text));
+  }
+}
+
 void cmdline_seeds() {
   const char* const lines[] = {
       "vexlor file.s /o:out.dat /c /u",
@@ -163,6 +182,7 @@ int main(int argc, char** argv) {
   huffman_seeds(bodies);
   table_seeds();
   cmdline_seeds();
+  value_text_seeds();
   reader_seeds();
 
   std::printf("%d seeds in %s\n", g_count, g_out.c_str());
