@@ -618,6 +618,13 @@ case("text/no_byte_order_mark",
      "its body header, T 00 O 00 ..., is not TORV.",
      [(put(K, n, u16("TORV0s1t        " + good_with())), n)], [n, "/k"], 1, failed_load(n))
 
+n = "block_name_256.s"
+case("text/block_name_256",
+     "A block name of 256 units reads from text, but a binary block name holds at most 255: "
+     "the binary write fails, with the driver's write error.",
+     [(put(K, n, text_file(good_with(l3="\tMesh " + "M" * 256 + " ("))), n)], [n, "/o:out.sb"], 1,
+     "\nConverting %s to compressed binary file out.sb ...\n" % n + "Error while writing file out.sb\n")
+
 # ================================================================ grammars
 K = "grammar"
 
