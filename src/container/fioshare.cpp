@@ -20,6 +20,7 @@
 #include "common/memory.h"
 #include "common/report.h"
 #include "container/huffman.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ bool inflate_zlib(sFioShareFile* stream, sUInt expected) {
   if (expected > stream->body_size * kMaxDeflateRatio + kMaxDeflateRatio) return false;
   auto* out = static_cast<sByte*>(vexlor_mem_alloc_fixed(expected));
   if (out == nullptr) return false;
+  platform::prefault_memory(out, expected);  // written throughout
   uLongf produced = expected;
   const int rc = uncompress(out, &produced, stream->body, stream->body_size);
   if (rc != Z_OK || produced != expected) {
@@ -185,6 +187,7 @@ bool load_stream(sFioShareFile* stream, const ByteSource& source) {
 
   stream->body = static_cast<sByte*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(body_size)));
   if (stream->body == nullptr) return false;
+  platform::prefault_memory(stream->body, static_cast<size_t>(body_size));  // read into throughout
   stream->body_size = static_cast<sUInt>(body_size);
   stream->capacity = stream->body_size;
   if (!source.read_at(body_offset, stream->body, stream->body_size)) return false;
