@@ -18,6 +18,8 @@ struct sArenaSlab {
   sArenaSlab* next;  // the slab the stack continues in (kept after a set-back)
   sUInt capacity;    // bytes of room behind the record
   sUInt used;
+  sUInt mapped;      // bytes from the start whose pages were mapped ahead of use
+  sUInt unused;
 };
 
 struct sShapeArena {
@@ -89,12 +91,27 @@ bool in_any_arena(const void* p) {
 // request fits it.
 void* arena_allocate_slab(sShapeArena* arena, std::uint64_t size);
 
+// A slab is filled from its start on: its pages are mapped a stretch at a
+// time just ahead of the top, one call for many pages where touching them
+// would take a fault for each, and never far beyond what is used.
+constexpr sUInt kMapAheadBytes = 2 * 1024 * 1024;
+
+void map_ahead(sArenaSlab* slab) {
+  while (slab->used > slab->mapped) {
+    const sUInt room = slab->capacity - slab->mapped;
+    const sUInt stretch = room < kMapAheadBytes ? room : kMapAheadBytes;
+    platform::prefault_memory(slab_data(slab) + slab->mapped, stretch);
+    slab->mapped += stretch;
+  }
+}
+
 inline void* arena_allocate(sShapeArena* arena, std::uint64_t size) {
   size = (size + kArenaAlign - 1) & ~std::uint64_t{kArenaAlign - 1};
   sArenaSlab* slab = arena->current;
   if (slab != nullptr && slab->capacity - slab->used >= size) {
     void* p = slab_data(slab) + slab->used;
     slab->used += static_cast<sUInt>(size);
+    if (slab->used > slab->mapped) map_ahead(slab);
     return p;
   }
   return arena_allocate_slab(arena, size);
@@ -106,6 +123,7 @@ void* arena_allocate_slab(sShapeArena* arena, std::uint64_t size) {
   sArenaSlab* following = slab != nullptr ? slab->next : arena->first;
   if (following != nullptr && following->capacity >= size) {
     following->used = static_cast<sUInt>(size);
+    map_ahead(following);
     arena->current = following;
     return slab_data(following);
   }
@@ -114,11 +132,11 @@ void* arena_allocate_slab(sShapeArena* arena, std::uint64_t size) {
   if (capacity + sizeof(sArenaSlab) > 0xFFFFFFFFu) return nullptr;
   auto* fresh = static_cast<sArenaSlab*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(capacity + sizeof(sArenaSlab))));
   if (fresh == nullptr) return nullptr;
-  // A slab is filled from start to end: mapping its pages in one go costs
-  // far less than a fault for each.
-  platform::prefault_memory(slab_data(fresh), static_cast<size_t>(capacity));
   fresh->capacity = static_cast<sUInt>(capacity);
   fresh->used = static_cast<sUInt>(size);
+  fresh->mapped = 0;
+  fresh->unused = 0;
+  map_ahead(fresh);
   // The new slab goes in at the top; a smaller one left behind stays after it.
   fresh->next = following;
   if (slab != nullptr) {
