@@ -77,6 +77,11 @@ struct sIdCacheSlot {
 constexpr sUInt kIdCacheSlots = 512;
 sIdCacheSlot id_cache[kIdCacheSlots];
 
+// Set for match_binary_resolving: token values get their names as they are
+// read, and any id without a definition is noted.
+bool resolving_tokens = false;
+bool unresolved_token = false;
+
 void begin_read() {
   read_aborted = false;
   attempts = 0;
@@ -228,11 +233,22 @@ int match_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeIte
     if (node == nullptr) return 0;
     position += 2 + 2 * units;
   } else if (kind == BNFT_TOKEN) {
-    // Its name is looked up when the tree is normalised.
+    // Its name is looked up here for match_binary_resolving, else when the
+    // tree is normalised.
     if (available < 4) return 0;
-    node = create_node(cursor, kLineTerminalNode);
+    const sUInt id = load_u32(bytes);
+    const sShapeTokenDef* token = resolving_tokens ? tokutil_find_stoken_by_id(id) : nullptr;
+    // Named only when the name leads back to this definition: should the
+    // tree be normalised after all, a named token is looked up by name.
+    if (token != nullptr && tokutil_find_stoken_by_name(token->name) != token) token = nullptr;
+    if (token != nullptr) {
+      node = create_text_node(cursor, kLineTerminalNode, token->name);
+    } else {
+      if (resolving_tokens) unresolved_token = true;
+      node = create_node(cursor, kLineTerminalNode);
+    }
     if (node == nullptr) return 0;
-    node->value = load_u32(bytes);
+    node->value = id;
     position += 4;
   } else {
     return match_number(entry, kind, cursor);
@@ -407,6 +423,16 @@ int match_construct(sBNFTable* table, const sBNFSubtoken* entry, const sBNFToken
 }  // namespace
 
 sUInt binary_reader_stack_depth() { return position_stack_top; }
+
+int match_binary_resolving(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** cursor, sUInt block_end,
+                           int* tokens_resolved) {
+  resolving_tokens = true;
+  unresolved_token = false;
+  const int matched = match_binary(table, entry, cursor, block_end);
+  resolving_tokens = false;
+  if (tokens_resolved != nullptr) *tokens_resolved = unresolved_token ? 0 : 1;
+  return matched;
+}
 
 int match_binary(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** cursor, sUInt block_end) {
   const sBNFTokenDef* def = entry != nullptr ? entry->def : nullptr;

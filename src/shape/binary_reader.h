@@ -39,5 +39,13 @@ extern sUInt read_position;
 // as before.
 int match_binary(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** cursor, sUInt block_end);
 
+// As match_binary (from outside any read); every number node it links
+// already carries its text, and every token value the name of its id. Sets
+// *tokens_resolved to 0 when some token id read on the way has no
+// definition: the tree then needs shape_tree_normalise_matched, which
+// reports it; else the tree is complete as it is.
+int match_binary_resolving(sBNFTable* table, const sBNFSubtoken* entry, sShapeItemNode** cursor, sUInt block_end,
+                           int* tokens_resolved);
+
 // Saved positions currently on the position stack (0 between reads).
 sUInt binary_reader_stack_depth();

@@ -66,14 +66,17 @@ bool match_text_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, 
 
 // The binary reader works on the stream's body in place: the whole body,
 // header included, with the position behind the header.
-bool match_binary_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, sShapeItemNode** cursor) {
+bool match_binary_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, sShapeItemNode** cursor,
+                       bool* complete) {
   const sUInt size = fioshare_seek(stream, 0, 1);
   bool matched = false;
   if (size != kSeekFailed && fioshare_seek(stream, 0, 0) == 0) {
     body_buffer = stream->body;
     body_buffer_size = size;
     read_position = kBodyHeaderBytes;
-    matched = match_binary(table, &file->root_entry, cursor, kNoBlockEnd) != 0;
+    int resolved = 0;
+    matched = match_binary_resolving(table, &file->root_entry, cursor, kNoBlockEnd, &resolved) != 0;
+    *complete = resolved != 0;
     error_position = read_position;
   }
   body_buffer = nullptr;
@@ -193,19 +196,17 @@ sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_
   root->bnf_entry = &file->root_entry;
   sShapeItemNode* cursor = root;
 
-  // A tree from a text body whose token values all had definitions needs
-  // no normalising: every node got its number and its text as it matched.
-  bool text_complete = false;
-  const bool matched = header[kFormByte] == 't' ? match_text_body(stream, table, file, &cursor, &text_complete)
-                                                : match_binary_body(stream, table, file, &cursor);
+  // A tree whose token values all had definitions needs no normalising:
+  // either reader gave every node its number and its text as it matched.
+  bool tokens_complete = false;
+  const bool matched = header[kFormByte] == 't' ? match_text_body(stream, table, file, &cursor, &tokens_complete)
+                                                : match_binary_body(stream, table, file, &cursor, &tokens_complete);
   sShapeItemNode* first = root->child;
   root->child = nullptr;
   shape_tree_free(root);
   if (!matched) debug_trace(0, u".s file didn't correspond to BNF definition\n");
   // A token value that names no token definition fails the read here.
-  // Both readers give every number node they make its value and text alike;
-  // a text body whose token values all had definitions needs nothing more.
-  const bool complete = matched && ((header[kFormByte] == 't' && text_complete) || shape_tree_normalise_matched(first));
+  const bool complete = matched && (tokens_complete || shape_tree_normalise_matched(first));
   shape_arena_use(arena_before);
   file->first = first;
   if (!complete) {

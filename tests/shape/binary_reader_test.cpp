@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <random>
+#include <string>
 
 #include "common/memory.h"
 #include "shape/body_bytes.h"
@@ -25,7 +26,9 @@ class BinaryRead {
  public:
   // `allocations`: how many allocations the match may make before memory
   // runs out (negative: no limit).
-  BinaryRead(shapetest::Grammar& grammar, sBNFTokenDef* root_rule, const Bytes& body, long allocations = -1) {
+  // `tokens_resolved`: when given, the read is match_binary_resolving's.
+  BinaryRead(shapetest::Grammar& grammar, sBNFTokenDef* root_rule, const Bytes& body, long allocations = -1,
+             int* tokens_resolved = nullptr) {
     size_ = sUInt(kBodyHeaderBytes + body.v.size());
     buffer_.reset(new sByte[size_]);
     std::memcpy(buffer_.get(), "TORV0\x01\x01" "b\0\0\0\0\0\0\0\0", kBodyHeaderBytes);
@@ -39,7 +42,9 @@ class BinaryRead {
     root_->bnf_entry = &root_entry_;
     sShapeItemNode* cursor = root_;
     vexlor_mem_fail_after(allocations);
-    matched = match_binary(grammar.table(root_rule), &root_entry_, &cursor, kNoBlockEnd);
+    matched = tokens_resolved != nullptr
+                  ? match_binary_resolving(grammar.table(root_rule), &root_entry_, &cursor, kNoBlockEnd, tokens_resolved)
+                  : match_binary(grammar.table(root_rule), &root_entry_, &cursor, kNoBlockEnd);
     vexlor_mem_fail_after(-1);
     end_offset = read_position;
     cursor_on_root = cursor == root_;
@@ -132,6 +137,50 @@ TEST(BinaryReader, EveryValueKindTakesItsSize) {
   BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
   ASSERT_EQ(read.matched, 1);
   EXPECT_EQ(read.tree(), "{Item ( i-3 x2a bff t30007 u4000000000 )}");
+}
+
+std::u16string text_of(const sShapeItemNode* node) { return node->text != nullptr ? node->text : u"(none)"; }
+
+// Every number comes with its text. A resolving read names a token value
+// only when the name leads back to the same definition (names compare
+// without case), and otherwise leaves it, and the tree, to normalisation.
+TEST(BinaryReader, ResolvingReadNamesTokenValuesThatLeadBackToTheirDefinition) {
+  constexpr sUInt kOffId = 0x00030008;
+  constexpr sUInt kShadowedId = 0x00030009;
+  shapetest::TokenTable tokens{{u"Item", kItemId}, {u"on", kOnId}, {u"off", kOffId}, {u"ON", kShadowedId}};
+  const struct {
+    sUInt id;
+    const char16_t* text;
+    int resolved;
+  } cases[] = {
+      {kOnId, u"on", 1},
+      {kOffId, u"off", 1},
+      {kShadowedId, u"(none)", 0},  // "ON" finds "on" first
+      {0x12345678, u"(none)", 0},   // no definition
+  };
+  for (const auto& c : cases) {
+    shapetest::Grammar g;
+    sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_TOKEN), g.def(BNFT_UINT), g.def(BNFT_FLOAT)});
+    Bytes content;
+    content.u32(c.id).u32(7).f32(1.5f);
+    int resolved = -1;
+    BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content), -1, &resolved);
+    ASSERT_EQ(read.matched, 1);
+    EXPECT_EQ(resolved, c.resolved) << std::hex << c.id;
+    const sShapeItemNode* token = read.first()->child->next->next;
+    EXPECT_EQ(token->value, c.id);
+    EXPECT_EQ(text_of(token), c.text);
+    EXPECT_EQ(text_of(token->next), u"7");
+    EXPECT_EQ(text_of(token->next->next), u"1.5");
+  }
+  // A plain read leaves token values unnamed.
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_TOKEN)});
+  Bytes content;
+  content.u32(kOnId);
+  BinaryRead read(g, g.def(BNFT_RULEDEF, u"FILE", {item}), Bytes::block(kItemId, content));
+  ASSERT_EQ(read.matched, 1);
+  EXPECT_EQ(read.first()->child->next->next->text, nullptr);
 }
 
 TEST(BinaryReader, LiteralWithoutBinaryFormMatchesEverywhereWithoutBytes) {
