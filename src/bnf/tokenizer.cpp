@@ -322,7 +322,8 @@ bool read_plain_word(sCursor& cur) {
   // carriage returns are passed over.
   // Copied as they are scanned, up to the longest token; the rest of a
   // longer word is passed over.
-  const char16_t* const copy_end = end - start > kTokenMaxUnits ? start + kTokenMaxUnits : end;
+  const char16_t* const copy_end =
+      static_cast<std::size_t>(end - start) > kTokenMaxUnits ? start + kTokenMaxUnits : end;
   buf[0] = unit;
   char16_t* out = buf + 1;
   for (++p; p != copy_end; ++p) {

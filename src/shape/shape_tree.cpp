@@ -14,7 +14,7 @@
 
 // The arena: a chain of slabs used as one stack. Slabs are heap blocks, so a
 // whole tree that is never released still shows as a leak.
-struct sArenaSlab {
+struct alignas(8) sArenaSlab {  // its data behind it starts 8-aligned on every platform
   sArenaSlab* next;  // the slab the stack continues in (kept after a set-back)
   sUInt capacity;    // bytes of room behind the record
   sUInt used;

@@ -8,13 +8,20 @@
 
 namespace {
 
+// Payloads are the addresses of these values (heap storage, like real
+// payloads).
+std::vector<long> values(64);
+
 std::vector<long> payloads(sListNode* list) {
   std::vector<long> out;
-  for (sListNode* n = list->next; n != list; n = n->next) out.push_back(reinterpret_cast<long>(n->data));
+  for (sListNode* n = list->next; n != list; n = n->next) out.push_back(*static_cast<long*>(n->data));
   return out;
 }
 
-void* p(long v) { return reinterpret_cast<void*>(v); }
+void* p(long v) {
+  values[v] = v;
+  return &values[v];
+}
 
 TEST(List, AddPutsInFrontAndAddLastAtTheEnd) {
   sListNode* front = list_create();
