@@ -13,6 +13,8 @@ command -v make >/dev/null || need+=(make)
 command -v clang++ >/dev/null || need+=(clang)
 compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null || need+=(libclang-rt-14-dev)
 command -v valgrind >/dev/null || need+=(valgrind)
+# The debug-channel end-to-end tests watch the program through strace.
+command -v strace >/dev/null || need+=(strace)
 # The end-to-end benchmark (make bench) reads peak memory from GNU time.
 [ -x /usr/bin/time ] || need+=(time)
 if [ ${#need[@]} -gt 0 ]; then
