@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "common/byte_order.h"
 #include "common/file_names.h"
 #include "common/memory.h"
 #include "common/report.h"
@@ -35,18 +36,6 @@ constexpr std::uint64_t kMaxDeflateRatio = 1032;
 constexpr std::uint64_t kMaxFileLength = 0xFFFFFFFFull;
 // direct_bytes of a direct stream whose file is incomplete.
 constexpr std::uint64_t kDirectFailed = ~std::uint64_t{0};
-
-sUInt get_le32(const sByte* p) {
-  return static_cast<sUInt>(p[0]) | (static_cast<sUInt>(p[1]) << 8) | (static_cast<sUInt>(p[2]) << 16) |
-         (static_cast<sUInt>(p[3]) << 24);
-}
-
-void put_le32(sByte* p, sUInt v) {
-  p[0] = static_cast<sByte>(v);
-  p[1] = static_cast<sByte>(v >> 8);
-  p[2] = static_cast<sByte>(v >> 16);
-  p[3] = static_cast<sByte>(v >> 24);
-}
 
 bool begins_with_maker(const sByte* header) { return std::memcmp(header, kMakerWord, sizeof kMakerWord) == 0; }
 

@@ -2,6 +2,8 @@
 // table written here is read back with exactly the codes it was written with.
 #include "container/huffman.h"
 
+#include "common/byte_order.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -14,18 +16,6 @@ constexpr sUInt kCodeSpace = 1u << kHuffMaxCodeLength;  // 2048
 constexpr std::uint16_t kEndMarker = 0xFF00;             // lookup entry length 255
 
 using LengthCounts = std::array<std::uint64_t, kHuffMaxCodeLength + 1>;  // index 0 unused
-
-sUInt get_le32(const sByte* p) {
-  return static_cast<sUInt>(p[0]) | (static_cast<sUInt>(p[1]) << 8) | (static_cast<sUInt>(p[2]) << 16) |
-         (static_cast<sUInt>(p[3]) << 24);
-}
-
-void put_le32(sByte* p, sUInt v) {
-  p[0] = static_cast<sByte>(v);
-  p[1] = static_cast<sByte>(v >> 8);
-  p[2] = static_cast<sByte>(v >> 16);
-  p[3] = static_cast<sByte>(v >> 24);
-}
 
 std::uint64_t code_space_used(const LengthCounts& counts) {
   std::uint64_t used = 0;
