@@ -164,6 +164,7 @@ for size in $sizes; do
   # A run on a small document takes milliseconds: more of them keep its
   # median steady.
   [ "$size" -lt 10 ] && n=$((runs * 4))
+  [ "$size" -ge 10 ] && [ "$size" -lt 50 ] && n=$((runs * 2))
   max_mem_ratio=0  # the targets hold for the largest document
   doc=model$size.s
   values=$(generate "$doc" "$size")
@@ -172,7 +173,7 @@ for size in $sizes; do
   label="model $size MB"
 
   measure "$n" "$exe" "$doc" /u /o:model$size.sb
-  t_u=$med_cpu w_u=$med_s
+  t_u=$med_cpu w_u=$med_s p_u=$peak_kb
   bin=$(size_of model$size.sb)
   add_row "$label" "text → binary /u" "$values" "$src" "$bin"
   note_mem "$peak_kb" "$src" "$bin"
@@ -270,13 +271,122 @@ done
 fall_pct=$(awk -v w="$fall" 'BEGIN { printf "%.0f", w * 100 }')
 targets+=("| rate across sizes ($(echo $sizes | sed 's/ /, /g') MB), every path incl. backtracking, start-up taken off | within 20 % | largest spread $worst_pct % (largest fall as documents grow: $fall_pct %) | $(verdict "$(awk -v w="$worst" 'BEGIN { print (w <= 0.2) }')") |")
 
+# --- where the time goes -------------------------------------------------------
+#
+# Instructions per value (callgrind counts them, so they hold still on a busy
+# machine) show whether work grows with the document; perf's samples of the
+# largest document show where the processor time goes.
+declare -A ipv
+have_callgrind=0
+if command -v valgrind >/dev/null 2>&1; then
+  have_callgrind=1
+  instructions() { # values command...
+    local v=$1
+    shift
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+      awk -v v="$v" '/Collected :/ { printf "%.0f", $NF / v }'
+  }
+  for size in $sizes; do
+    echo "callgrind: model $size MB" >&2
+    values=$(cat model$size.s.values)
+    ipv[$size,u]=$(instructions "$values" "$exe" model$size.s /u /o:cg.sb)
+    ipv[$size,k]=$(instructions "$values" "$exe" model$size.s /k)
+    ipv[$size,b]=$(instructions "$values" "$exe" model$size.sb /o:cg.s)
+    ipv[$size,bt]=$(instructions "$(cat backtrack$size.s.values)" "$exe" backtrack$size.s /u /o:cg.sb)
+  done
+  rm -f cg.sb cg.s
+fi
+
+# perf_shares <name> <command...>: samples processor time of one run and sets
+# share[<name>,kernel|zero|zlib|program] (per cent of all samples) and
+# top[<name>] (the program's own costliest functions).
+declare -A share top
+have_profile=0
+perf_shares() {
+  local name=$1
+  shift
+  perf record -q -e cpu-clock -F 4999 -o "$work/profile.data" -- "$@" >/dev/null 2>&1 || return 1
+  perf report -i "$work/profile.data" --stdio --sort dso,sym 2>/dev/null >"$work/profile.txt" || return 1
+  read -r share[$name,kernel] share[$name,zero] share[$name,zlib] share[$name,program] < <(awk '
+    /^ *[0-9.]+%/ {
+      p = $1; sub(/%/, "", p)
+      if ($2 == "[kernel.kallsyms]") { k += p; if ($4 ~ /^clear_page/) z += p }
+      else if ($2 ~ /^libz\./) zl += p
+      else if ($2 == "vexlor") pr += p
+    }
+    END { printf "%.0f %.0f %.0f %.0f\n", k, z, zl, pr }' "$work/profile.txt")
+  top[$name]=$(awk '$2 == "vexlor" && /^ *[0-9.]+%/ && n < 6 {
+      s = $4; for (i = 5; i <= NF; i++) s = s " " $i
+      sub(/^\(anonymous namespace\)::/, "", s); sub(/\(.*$/, "", s)
+      printf "%s%s %s", (n ? ", " : ""), s, $1; n++ }' "$work/profile.txt")
+  rm -f "$work/profile.data" "$work/profile.data.old"
+}
+if [ "$use_perf" = 1 ] && perf_shares u "$exe" model$largest.s /u /o:profile.sb; then
+  have_profile=1
+  echo "perf: profiling the $largest MB document" >&2
+  perf_shares z "$exe" model$largest.s /o:profile.zsb || true
+  perf_shares k "$exe" model$largest.s /k || true
+  perf_shares b "$exe" model$largest.sb /o:profile.s || true
+  rm -f profile.sb profile.zsb profile.s
+fi
+
+values=$(cat model$largest.s.values)
+src=$(size_of model$largest.s)
+bin=$(size_of model$largest.sb)
+# Every value is one tree node: four pointers and two 32-bit numbers.
+node_bytes=40
+tree_mb=$(awk -v v="$values" -v b="$node_bytes" 'BEGIN { printf "%.0f", v * b / 1e6 }')
+budget_u=$(awk -v s="$src" -v o="$bin" 'BEGIN { printf "%.0f", 2 * (s + o) / 1e6 }')
+missed() { awk -v ok="$1" 'BEGIN { exit !(ok == 0) }'; }
+what=()
+# profiled <path> <text>: the text when that path was profiled.
+profiled() { [ "$have_profile" = 1 ] && [ -n "${share[$1,kernel]:-}" ] && printf '%s' "$2"; }
+if missed "$(awk -v v="$values" -v t="$t_u" 'BEGIN { print (v / t / 1e6 >= 15) }')"; then
+  line="- **text → binary /u** takes $(printf '%.3f' "$t_u") s; 15 M values/s needs $(awk -v v="$values" 'BEGIN { printf "%.3f", v / 15e6 }') s."
+  line+=$(profiled u " ${share[u,kernel]:-} % of its samples are in the kernel, ${share[u,zero]:-} % clearing the fresh pages of the source buffer, the tree and the output (peak $((p_u / 1024)) MB); the program's own share is ${share[u,program]:-} % (${top[u]:-}).")
+  line+=" The kernel's part grows with the memory touched, so the target needs a smaller tree: the $tree_mb MB of nodes for $values values are most of it (see peak memory below)."
+  what+=("$line")
+fi
+if missed "$(awk -v a="$t_z" -v c="$t_c" 'BEGIN { print (a <= 1.25 * c) }')"; then
+  line="- **text → binary, default**: zlib's compress of the body alone takes $(printf '%.3f' "$t_c") s, so the whole path may take $(awk -v c="$t_c" 'BEGIN { printf "%.3f", 1.25 * c }') s, which leaves $(awk -v c="$t_c" 'BEGIN { printf "%.3f", 0.25 * c }') s for reading, matching and writing; those take $(printf '%.3f' "$t_u") s by themselves (the /u path)."
+  line+=$(profiled z " zlib is ${share[z,zlib]:-} % of this path's samples.")
+  line+=" The compression cannot overlap the reading: the body is compressed whole, after the block sizes are patched in. The target follows once /u costs a quarter of compress."
+  what+=("$line")
+fi
+if missed "$(awk -v v="$values" -v t="$t_k" 'BEGIN { print (v / t / 1e6 >= 20) }')"; then
+  line="- **/k** takes $(printf '%.3f' "$t_k") s; 20 M values/s needs $(awk -v v="$values" 'BEGIN { printf "%.3f", v / 20e6 }') s."
+  line+=$(profiled k " ${share[k,kernel]:-} % of its samples are in the kernel (${share[k,zero]:-} % clearing fresh pages), ${share[k,program]:-} % in the program (${top[k]:-}).")
+  line+=" A check builds the same tree as a conversion, so it pays for the same memory."
+  what+=("$line")
+fi
+if missed "$(awk -v r="$max_mem_ratio" 'BEGIN { print (r <= 2) }')"; then
+  what+=("- **Peak memory**: text → binary /u may use $budget_u MB (2 × ($(mb "$src") MB source + $(mb "$bin") MB output)). The source stays in memory while the tree refers to its texts, and the tree holds one $node_bytes-byte node per value: $values values make $tree_mb MB. The target needs a representation that stores a run of array values packed, not one linked node each (about 4 bytes per float or uint instead of $node_bytes).")
+fi
+if missed "$(awk -v w="$worst" 'BEGIN { print (w <= 0.2) }')" && [ "$have_callgrind" = 1 ]; then
+  # The largest change of instructions per value from a smaller document to
+  # a larger one, over every path.
+  ipv_rise=0
+  for p in u k b bt; do
+    r=$(for size in $sizes; do echo "${ipv[$size,$p]:-0}"; done |
+      awk '{ if (NR > 1) for (i = 1; i < NR; i++) if (v[i] > 0 && $1 / v[i] - 1 > d) d = $1 / v[i] - 1; v[NR] = $1 } END { printf "%.3f", d + 0 }')
+    ipv_rise=$(awk -v a="$r" -v b="$ipv_rise" 'BEGIN { print (a > b ? a : b) }')
+  done
+  line="- **Rates across sizes**: instructions per value rise by at most $(awk -v r="$ipv_rise" 'BEGIN { printf "%.0f", r * 100 }') % from a smaller document to a larger one (table above)"
+  if awk -v r="$ipv_rise" 'BEGIN { exit !(r <= 0.05) }'; then
+    line+=", so no work grows faster than the document. The spread is in the processor time itself: runs of a few milliseconds on a shared machine, and the kernel's cost of fresh pages, which differs between small and large allocations."
+  else
+    line+=": some work grows faster than the document."
+  fi
+  what+=("$line")
+fi
+
 {
   echo "# Benchmark results"
   echo
   echo "Produced by \`make bench\` (bench/run.sh) on $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores,"
   echo "$(uname -sr). Each figure is the median of $runs runs after one warm-up"
   [ "$runs_large" != "$runs" ] && echo "($runs_large runs for documents of 50 MB and more)"
-  echo "($((runs * 4)) runs for documents under 10 MB)"
+  echo "($((runs * 4)) runs for documents under 10 MB, $((runs * 2)) from 10 MB to under 50 MB)"
   echo "of the real \`vexlor\` process. Processor time (user + system, from perf's task-clock or GNU time) is"
   echo "what the targets are judged on: the machine is shared, and wall time also counts the waits for a core"
   echo "(both are shown). Peak memory is the largest resident set of those runs. The zlib rows time"
@@ -302,6 +412,38 @@ targets+=("| rate across sizes ($(echo $sizes | sed 's/ /, /g') MB), every path 
   echo
   echo "Start-up with the shipped definitions, usage printed: $startup_net_ms ms processor, $startup_wall_ms ms wall"
   echo "(median of 20 runs, process start and exit included), peak $((startup_peak_kb / 1024)) MB."
+  if [ "$have_callgrind" = 1 ]; then
+    echo
+    echo "## Instructions per value"
+    echo
+    echo "Counted by valgrind's callgrind over the whole run, start-up included, so they do not depend on the load"
+    echo "of the machine. Work that grew faster than the document would show as a rising count."
+    echo
+    echo "| Document | text → binary /u | /k | binary → text | backtracking /u |"
+    echo "|---|---|---|---|---|"
+    for size in $sizes; do echo "| $size MB | ${ipv[$size,u]} | ${ipv[$size,k]} | ${ipv[$size,b]} | ${ipv[$size,bt]} |"; done
+  fi
+  if [ "$have_profile" = 1 ]; then
+    echo
+    echo "## Where the time goes (${largest} MB document)"
+    echo
+    echo "Shares of perf's processor-time samples (cpu-clock) of one run. \"Clearing pages\" is the kernel"
+    echo "zeroing memory the process touches for the first time; it is part of the kernel's share."
+    echo
+    echo "| Path | Kernel | Clearing pages | zlib | Program | Program's costliest functions |"
+    echo "|---|---|---|---|---|---|"
+    for p in u z k b; do
+      case $p in u) label="text → binary /u" ;; z) label="text → binary (zlib)" ;; k) label="/k check of text" ;; b) label="binary → text" ;; esac
+      [ -n "${share[$p,kernel]:-}" ] || continue
+      echo "| $label | ${share[$p,kernel]} % | ${share[$p,zero]} % | ${share[$p,zlib]} % | ${share[$p,program]} % | ${top[$p]} |"
+    done
+  fi
+  if [ ${#what[@]} -gt 0 ]; then
+    echo
+    echo "## Targets missed: why, and what it would take"
+    echo
+    printf '%s\n' "${what[@]}"
+  fi
 } >"$out_file.tmp"
 mv "$out_file.tmp" "$out_file"
 cat "$out_file"
