@@ -94,14 +94,17 @@ for t in "${targets[@]}"; do
         -artifact_prefix="$out/$t/")
   [ -f "$here/dict/$t.dict" ] && args+=(-dict="$here/dict/$t.dict")
   echo "== $t: ${seconds}s"
-  if "$exe" "${args[@]}" ${FUZZ_ARGS:-} "$out/$t/corpus" "$build/seeds/$t" </dev/null >"$out/$t/run.log" 2>&1; then
+  # One log per build tree, so that two runs of a target (one per core,
+  # sharing its corpus) keep their own.
+  log="$out/$t/run-$(basename "$build").log"
+  if "$exe" "${args[@]}" ${FUZZ_ARGS:-} "$out/$t/corpus" "$build/seeds/$t" </dev/null >"$log" 2>&1; then
     status=ok
   else
     status=FAILED
     failed+=("$t")
-    grep -E "ERROR|SUMMARY|^==|Test unit written|artifact" "$out/$t/run.log" | head -n 40 || true
+    grep -E "ERROR|SUMMARY|^==|Test unit written|artifact" "$log" | head -n 40 || true
   fi
-  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$t/run.log" | tail -n 1)
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   echo "   $status, ${execs:-?} executions"
   echo "$(date -u +%FT%TZ) $t ${seconds}s ${execs:-?} executions $status" >>"$out/stats.txt"
 done
