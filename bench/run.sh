@@ -360,7 +360,7 @@ if missed "$(awk -v v="$values" -v t="$t_k" 'BEGIN { print (v / t / 1e6 >= 20) }
   what+=("$line")
 fi
 if missed "$(awk -v r="$max_mem_ratio" 'BEGIN { print (r <= 2) }')"; then
-  what+=("- **Peak memory**: text → binary /u may use $budget_u MB (2 × ($(mb "$src") MB source + $(mb "$bin") MB output)). The source stays in memory while the tree refers to its texts, and the tree holds one $node_bytes-byte node per value: $values values make $tree_mb MB. The target needs a representation that stores a run of array values packed, not one linked node each (about 4 bytes per float or uint instead of $node_bytes).")
+  what+=("- **Peak memory**: text → binary /u may use $budget_u MB (2 × ($(mb "$src") MB source + $(mb "$bin") MB output)). The source stays in memory while the tree refers to its texts, and the tree holds one $node_bytes-byte node per value: $values values make $tree_mb MB. The target needs a tree that stores a run of array values packed, not one linked node each (about 4 bytes per float or uint instead of $node_bytes): a new tree for every reader, writer and test that walks nodes, which is more than a speed-up may change.")
 fi
 if missed "$(awk -v w="$worst" 'BEGIN { print (w <= 0.2) }')" && [ "$have_callgrind" = 1 ]; then
   # The largest change of instructions per value from a smaller document to
