@@ -49,9 +49,9 @@ void free_chain(sBNFChain& chain) {
 
 }  // namespace
 
-sBNFTokenDef* create_bnf_def(sBNFTable* table, sUInt kind, sUInt count, sUInt chain) {
+sBNFTokenDef* create_bnf_def(sReporter& rep, sBNFTable* table, sUInt kind, sUInt count, sUInt chain) {
   auto* bnf_def = static_cast<sBNFTokenDef*>(vexlor_mem_alloc_fixed(sizeof(sBNFTokenDef)));
-  if (!VX_CHECK(kModuleBnfParse, 61, bnf_def != nullptr,
+  if (!VX_CHECK(rep, kModuleBnfParse, 61, bnf_def != nullptr,
                 "(bnf_def = (sBNFTokenDef *) vexlor_mem_alloc_fixed(sizeof (sBNFTokenDef))) != 0"))
     return nullptr;
   bnf_def->next = nullptr;
@@ -66,7 +66,7 @@ sBNFTokenDef* create_bnf_def(sBNFTable* table, sUInt kind, sUInt count, sUInt ch
     } else {
       bnf_def->subtokens = static_cast<sBNFSubtoken*>(vexlor_mem_alloc_fixed(count * sizeof(sBNFSubtoken)));
     }
-    if (!VX_CHECK(kModuleBnfParse, 70, bnf_def->subtokens != nullptr, "bnf_def->subtokens != 0")) {
+    if (!VX_CHECK(rep, kModuleBnfParse, 70, bnf_def->subtokens != nullptr, "bnf_def->subtokens != 0")) {
       std::free(bnf_def);
       return nullptr;
     }
@@ -77,9 +77,9 @@ sBNFTokenDef* create_bnf_def(sBNFTable* table, sUInt kind, sUInt count, sUInt ch
   return bnf_def;
 }
 
-int add_predef_bnf_tokens(sBNFTable* table) {
+int add_predef_bnf_tokens(sReporter& rep, sBNFTable* table) {
   for (const sPredefType& type : kPredefTypes) {
-    sBNFTokenDef* def = create_bnf_def(table, type.kind, 0, BNF_CHAIN_DEFS);
+    sBNFTokenDef* def = create_bnf_def(rep, table, type.kind, 0, BNF_CHAIN_DEFS);
     if (def == nullptr) return 0;
     def->text = alloc_string(type.name, 0);
     if (def->text == nullptr) return 0;
@@ -87,14 +87,14 @@ int add_predef_bnf_tokens(sBNFTable* table) {
   return 1;
 }
 
-sBNFTokenDef* find_bnf_def(sBNFTable* table, const char16_t* name, sUInt chain) {
+sBNFTokenDef* find_bnf_def(sReporter& rep, sBNFTable* table, const char16_t* name, sUInt chain) {
   const sBNFChain* list;
   if (chain == BNF_CHAIN_LITERALS) {
     list = &table->literals;
   } else if (chain == BNF_CHAIN_DEFS) {
     list = &table->defs;
   } else {
-    report_at(kModuleBnfParse, 112, u"Internal error [BNFParse %d]\n", 112);
+    report_at(rep, kModuleBnfParse, 112, u"Internal error [BNFParse %d]\n", 112);
     return nullptr;
   }
   if (name == nullptr) return nullptr;

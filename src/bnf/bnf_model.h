@@ -8,6 +8,8 @@
 
 #include "common/types.h"
 
+struct sReporter;
+
 enum sBNFKind : sUInt {
   BNFT_TOKENDEF = 0,
   BNFT_RULEDEF = 1,
@@ -77,10 +79,10 @@ enum sBNFChainId : sUInt {
 
 // Appends a new definition of `kind` with `count` empty entries to the chosen
 // chain; null (reported) when memory runs out.
-sBNFTokenDef* create_bnf_def(sBNFTable* table, sUInt kind, sUInt count, sUInt chain);
+sBNFTokenDef* create_bnf_def(sReporter& rep, sBNFTable* table, sUInt kind, sUInt count, sUInt chain);
 // Appends the seven predefined value types to `defs`.
-int add_predef_bnf_tokens(sBNFTable* table);
-sBNFTokenDef* find_bnf_def(sBNFTable* table, const char16_t* name, sUInt chain);
+int add_predef_bnf_tokens(sReporter& rep, sBNFTable* table);
+sBNFTokenDef* find_bnf_def(sReporter& rep, sBNFTable* table, const char16_t* name, sUInt chain);
 sBNFSubtoken* find_bnf_label(sBNFTable* table, const char16_t* label);
 // Frees the pending references of a table being parsed.
 void free_bnf_references(sBNFTable* table);

@@ -21,22 +21,22 @@ class sTokenCopy {
   ~sTokenCopy() { release(); }
 
   // Copies the current token; false (reported) when memory runs out.
-  bool take() {
+  bool take(sBNFParse& p) {
     release();
-    length = token.length;
-    type = token.type;
-    line = token.line;
+    length = p.tz.token.length;
+    type = p.tz.token.type;
+    line = p.tz.token.line;
     if (length >= kInlineUnits) {
       text = static_cast<char16_t*>(vexlor_mem_alloc_fixed((length + 1) * sizeof(char16_t)));
       if (text == nullptr) {
         text = inline_text;
         text[0] = 0;
         length = 0;
-        report_failed_check(kModuleBnfParse, 205, u"(token_copy = alloc_string (token.tokenbuf, token.length)) != 0");
+        report_failed_check(p.rep, kModuleBnfParse, 205, u"(token_copy = alloc_string (token.tokenbuf, token.length)) != 0");
         return false;
       }
     }
-    std::memcpy(text, token.tokenbuf, length * sizeof(char16_t));
+    std::memcpy(text, p.tz.token.tokenbuf, length * sizeof(char16_t));
     text[length] = 0;
     return true;
   }
@@ -58,7 +58,7 @@ class sTokenCopy {
   char16_t inline_text[kInlineUnits];
 };
 
-bool current_is(const char16_t* s) { return token.status == kTokenPresent && wstr_equal(token.tokenbuf, s); }
+bool current_is(sBNFParse& p, const char16_t* s) { return p.tz.token.status == kTokenPresent && wstr_equal(p.tz.token.tokenbuf, s); }
 
 bool is_bracketed(sUInt kind) {
   return kind == BNFT_CON_ARRAY || kind == BNFT_CON_OPTIONAL || kind == BNFT_CON_REPEAT || kind == BNFT_CON_GROUP;
@@ -66,13 +66,13 @@ bool is_bracketed(sUInt kind) {
 
 // Skips to the close that pairs with an open just consumed; bracket shapes
 // are not compared. False when the input ends first.
-bool skip_group() {
+bool skip_group(sBNFParse& p) {
   sUInt depth = 1;
   while (depth > 0) {
-    if (!get_next_token(ST_DONTCARE)) break;
-    if (token.type == ST_OPEN) {
+    if (!get_next_token(p.tz, ST_DONTCARE)) break;
+    if (p.tz.token.type == ST_OPEN) {
       ++depth;
-    } else if (token.type == ST_CLOSE) {
+    } else if (p.tz.token.type == ST_CLOSE) {
       --depth;
     }
   }
@@ -87,39 +87,39 @@ sUInt item_weight(const sTokenCopy& item) {
   return 1;
 }
 
-bool count_pass(sUInt kind, sUInt* count) {
+bool count_pass(sBNFParse& p, sUInt kind, sUInt* count) {
   sUInt n = 0;
-  if (is_bracketed(kind) && !get_next_token(ST_OPEN)) return false;
-  if (get_next_token(ST_DONTCARE)) {
+  if (is_bracketed(kind) && !get_next_token(p.tz, ST_OPEN)) return false;
+  if (get_next_token(p.tz, ST_DONTCARE)) {
     sTokenCopy item;
     for (;;) {
-      if (!item.take()) return false;
-      error_position = item.line;
-      if (!preview_next_token(ST_DONTCARE)) {
+      if (!item.take(p)) return false;
+      p.tz.error_position = item.line;
+      if (!preview_next_token(p.tz, ST_DONTCARE)) {
         // The input ends after this token: the count reached so far stands.
-        if (token.status == kTokenEndOfInput) break;
+        if (p.tz.token.status == kTokenEndOfInput) break;
         return false;
       }
       if (item.is(u".")) break;
-      if (current_is(u"==>")) break;
-      if (kind == BNFT_CON_CHOICE && token.type != ST_BAR) return false;
+      if (current_is(p, u"==>")) break;
+      if (kind == BNFT_CON_CHOICE && p.tz.token.type != ST_BAR) return false;
       if (item.type == ST_CLOSE) break;
       if (item.type == ST_OPEN) {
-        if (!skip_group()) return false;
-      } else if (token.type == ST_BAR) {
-        get_next_token(ST_DONTCARE);
+        if (!skip_group(p)) return false;
+      } else if (p.tz.token.type == ST_BAR) {
+        get_next_token(p.tz, ST_DONTCARE);
         for (;;) {
-          if (!get_next_token(ST_DONTCARE)) break;
-          if (token.type == ST_OPEN && !skip_group()) return false;
+          if (!get_next_token(p.tz, ST_DONTCARE)) break;
+          if (p.tz.token.type == ST_OPEN && !skip_group(p)) return false;
           if (kind == BNFT_CON_CHOICE) ++n;
-          if (!preview_next_token(ST_DONTCARE)) return false;
-          if (token.type != ST_BAR) break;
-          get_next_token(ST_DONTCARE);
+          if (!preview_next_token(p.tz, ST_DONTCARE)) return false;
+          if (p.tz.token.type != ST_BAR) break;
+          get_next_token(p.tz, ST_DONTCARE);
         }
       }
       n += item_weight(item);
       if (kind == BNFT_CON_CHOICE) break;
-      if (!get_next_token(ST_DONTCARE)) break;
+      if (!get_next_token(p.tz, ST_DONTCARE)) break;
     }
   }
   *count = n;
@@ -127,51 +127,51 @@ bool count_pass(sUInt kind, sUInt* count) {
 }
 
 // An optional separate word ",label" after an array or index.
-bool read_label_word(sBNFSubtoken& entry) {
-  if (!preview_next_token(ST_DONTCARE)) {
-    report_failed_check(kModuleBnfParse, 460, u"preview_next_token (ST_DONTCARE)");
+bool read_label_word(sBNFParse& p, sBNFSubtoken& entry) {
+  if (!preview_next_token(p.tz, ST_DONTCARE)) {
+    report_failed_check(p.rep, kModuleBnfParse, 460, u"preview_next_token (ST_DONTCARE)");
     return false;
   }
-  if (token.tokenbuf[0] != u',') return true;
-  if (!is_valid_identifier(token.tokenbuf + 1)) return false;
-  const char16_t* name_str = token.tokenbuf + 1;
+  if (p.tz.token.tokenbuf[0] != u',') return true;
+  if (!is_valid_identifier(p.tz.token.tokenbuf + 1)) return false;
+  const char16_t* name_str = p.tz.token.tokenbuf + 1;
   char16_t* name_str_cpy = alloc_string(name_str, 0);
-  if (!VX_CHECK(kModuleBnfParse, 462, name_str_cpy != nullptr, "(name_str_cpy = alloc_string (name_str, 0u)) != 0"))
+  if (!VX_CHECK(p.rep, kModuleBnfParse, 462, name_str_cpy != nullptr, "(name_str_cpy = alloc_string (name_str, 0u)) != 0"))
     return false;
   entry.label = name_str_cpy;
-  if (!VX_CHECK(kModuleBnfParse, 465, get_next_token(ST_DONTCARE), "get_next_token (ST_DONTCARE)")) return false;
-  if (!preview_next_token(ST_DONTCARE)) {
-    report_failed_check(kModuleBnfParse, 467, u"preview_next_token (ST_DONTCARE)");
+  if (!VX_CHECK(p.rep, kModuleBnfParse, 465, get_next_token(p.tz, ST_DONTCARE), "get_next_token (ST_DONTCARE)")) return false;
+  if (!preview_next_token(p.tz, ST_DONTCARE)) {
+    report_failed_check(p.rep, kModuleBnfParse, 467, u"preview_next_token (ST_DONTCARE)");
     return false;
   }
   return true;
 }
 
-sBNFTokenDef* create_at(sBNFTable* table, sUInt kind, char16_t* name, sUInt depth);
+sBNFTokenDef* create_at(sBNFParse& p, sBNFTable* table, sUInt kind, char16_t* name, sUInt depth);
 
 // Fills one entry from the item `item` (P, the token after it, is pending).
-bool fill_entry(sBNFTable* table, sUInt kind, sBNFSubtoken& entry, sTokenCopy& item, sUInt depth) {
-  bool next_is_bar = token.status == kTokenPresent && token.type == ST_BAR;
+bool fill_entry(sBNFParse& p, sBNFTable* table, sUInt kind, sBNFSubtoken& entry, sTokenCopy& item, sUInt depth) {
+  bool next_is_bar = p.tz.token.status == kTokenPresent && p.tz.token.type == ST_BAR;
   if (item.type == ST_OPEN || (kind != BNFT_CON_CHOICE && next_is_bar)) {
     // A bar right after an open bracket would start the same alternation
     // again at the same place, without end.
     if (item.type == ST_OPEN && next_is_bar) {
-      report_at(kModuleBnfParse, 376, u"Vertical bar after an open bracket [BNFParse %d]\n", 376);
+      report_at(p.rep, kModuleBnfParse, 376, u"Vertical bar after an open bracket [BNFParse %d]\n", 376);
       return false;
     }
     if (depth >= kBNFMaxNesting) {
-      report_at(kModuleBnfParse, 378, u"Constructs nested too deeply [BNFParse %d]\n", 378);
+      report_at(p.rep, kModuleBnfParse, 378, u"Constructs nested too deeply [BNFParse %d]\n", 378);
       return false;
     }
-    pop_token_state();
-    push_token_state();
+    pop_token_state(p.tz);
+    push_token_state(p.tz);
     sUInt nested_kind = BNFT_CON_CHOICE;
     if (item.type == ST_OPEN) {
       nested_kind = item.text[0] == u'(' ? BNFT_CON_GROUP : item.text[0] == u'[' ? BNFT_CON_OPTIONAL : BNFT_CON_REPEAT;
     }
-    sBNFTokenDef* nested = create_at(table, nested_kind, nullptr, depth + 1);
+    sBNFTokenDef* nested = create_at(p, table, nested_kind, nullptr, depth + 1);
     if (nested == nullptr) {
-      report_at(kModuleBnfParse, 372, u"create_bnf_subtoken failed() [BNFParse %d]\n", 372);
+      report_at(p.rep, kModuleBnfParse, 372, u"create_bnf_subtoken failed() [BNFParse %d]\n", 372);
       return false;
     }
     entry.def = nested;
@@ -179,28 +179,28 @@ bool fill_entry(sBNFTable* table, sUInt kind, sBNFSubtoken& entry, sTokenCopy& i
   }
   if (item.is(u":ARRAY")) {
     if (depth >= kBNFMaxNesting) {
-      report_at(kModuleBnfParse, 380, u"Constructs nested too deeply [BNFParse %d]\n", 380);
+      report_at(p.rep, kModuleBnfParse, 380, u"Constructs nested too deeply [BNFParse %d]\n", 380);
       return false;
     }
-    sBNFTokenDef* array = create_at(table, BNFT_CON_ARRAY, nullptr, depth + 1);
+    sBNFTokenDef* array = create_at(p, table, BNFT_CON_ARRAY, nullptr, depth + 1);
     if (array == nullptr) {
-      report_at(kModuleBnfParse, 385, u"create_bnf_subtoken() failed [BNFParse %d]\n", 385);
+      report_at(p.rep, kModuleBnfParse, 385, u"create_bnf_subtoken() failed [BNFParse %d]\n", 385);
       return false;
     }
     if (array->subtoken_count == 0) return false;
-    if (!read_label_word(entry)) return false;
+    if (!read_label_word(p, entry)) return false;
     entry.def = array;
     return true;
   }
   if (item.is(u":INDEX")) {
-    if (!get_next_token(ST_OPEN) || !current_is(u"(")) return false;
-    if (!get_next_token(ST_WORD)) return false;
-    sBNFSubtoken* target = find_bnf_label(table, token.tokenbuf);
+    if (!get_next_token(p.tz, ST_OPEN) || !current_is(p, u"(")) return false;
+    if (!get_next_token(p.tz, ST_WORD)) return false;
+    sBNFSubtoken* target = find_bnf_label(table, p.tz.token.tokenbuf);
     if (target == nullptr) return false;
-    if (!get_next_token(ST_CLOSE) || !current_is(u")")) return false;
-    if (!read_label_word(entry)) return false;
-    sBNFTokenDef* bnf_subtoken = create_bnf_def(table, BNFT_SINT, 0, BNF_CHAIN_DEFS);
-    if (!VX_CHECK(kModuleBnfParse, 405, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return false;
+    if (!get_next_token(p.tz, ST_CLOSE) || !current_is(p, u")")) return false;
+    if (!read_label_word(p, entry)) return false;
+    sBNFTokenDef* bnf_subtoken = create_bnf_def(p.rep, table, BNFT_SINT, 0, BNF_CHAIN_DEFS);
+    if (!VX_CHECK(p.rep, kModuleBnfParse, 405, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return false;
     bnf_subtoken->index_ref = target;
     entry.def = bnf_subtoken;
     return true;
@@ -216,27 +216,27 @@ bool fill_entry(sBNFTable* table, sUInt kind, sBNFSubtoken& entry, sTokenCopy& i
       }
     }
     if (name_str != nullptr && !is_valid_identifier(name_str)) return false;
-    sBNFTokenDef* found = find_bnf_def(table, name, BNF_CHAIN_DEFS);
+    sBNFTokenDef* found = find_bnf_def(p.rep, table, name, BNF_CHAIN_DEFS);
     if (found != nullptr) {
       entry.def = found;
-    } else if (!add_bnf_reference(table, name, item.line, &entry.def)) {
+    } else if (!add_bnf_reference(p, table, name, item.line, &entry.def)) {
       return false;
     }
     if (name_str != nullptr) {
       char16_t* name_str_cpy = alloc_string(name_str, 0);
-      if (!VX_CHECK(kModuleBnfParse, 420, name_str_cpy != nullptr,
+      if (!VX_CHECK(p.rep, kModuleBnfParse, 420, name_str_cpy != nullptr,
                     "(name_str_cpy = alloc_string (name_str, 0u)) != 0"))
         return false;
       entry.label = name_str_cpy;
     }
     return true;
   }
-  sBNFTokenDef* bnf_subtoken = find_bnf_def(table, item.text, BNF_CHAIN_LITERALS);
+  sBNFTokenDef* bnf_subtoken = find_bnf_def(p.rep, table, item.text, BNF_CHAIN_LITERALS);
   if (bnf_subtoken == nullptr) {
-    bnf_subtoken = create_bnf_def(table, BNFT_LITERAL, 0, BNF_CHAIN_LITERALS);
-    if (!VX_CHECK(kModuleBnfParse, 440, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return false;
+    bnf_subtoken = create_bnf_def(p.rep, table, BNFT_LITERAL, 0, BNF_CHAIN_LITERALS);
+    if (!VX_CHECK(p.rep, kModuleBnfParse, 440, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return false;
     bnf_subtoken->text = alloc_string(item.text, item.length);
-    if (!VX_CHECK(kModuleBnfParse, 445, bnf_subtoken->text != nullptr,
+    if (!VX_CHECK(p.rep, kModuleBnfParse, 445, bnf_subtoken->text != nullptr,
                   "(bnf_subtoken->text = alloc_string (token.tokenbuf, 0u)) != 0"))
       return false;
   }
@@ -245,75 +245,75 @@ bool fill_entry(sBNFTable* table, sUInt kind, sBNFSubtoken& entry, sTokenCopy& i
 }
 
 // Reads the items of `def` up to its end; the caller holds the saved point
-// just before the next token.
-bool fill_entries(sBNFTable* table, sBNFTokenDef* def, sUInt kind, sUInt depth) {
+// just before the next p.tz.token.
+bool fill_entries(sBNFParse& p, sBNFTable* table, sBNFTokenDef* def, sUInt kind, sUInt depth) {
   const sUInt n = def->subtoken_count;
   sUInt bnf_token_num = 0;
   sTokenCopy item;
-  bool more = get_next_token(ST_DONTCARE);
+  bool more = get_next_token(p.tz, ST_DONTCARE);
   while (more) {
-    if (!item.take()) return false;
+    if (!item.take(p)) return false;
     if (item.type == ST_BAR) {
-      drop_token_state();
-      push_token_state();
-      more = get_next_token(ST_DONTCARE);
+      drop_token_state(p.tz);
+      push_token_state(p.tz);
+      more = get_next_token(p.tz, ST_DONTCARE);
       continue;
     }
     if (item.is(u".")) break;
-    if (!preview_next_token(ST_DONTCARE)) {
-      report_failed_check(kModuleBnfParse, 345, u"preview_next_token (ST_DONTCARE)");
+    if (!preview_next_token(p.tz, ST_DONTCARE)) {
+      report_failed_check(p.rep, kModuleBnfParse, 345, u"preview_next_token (ST_DONTCARE)");
       return false;
     }
-    if (current_is(u"==>")) return false;
-    error_position = item.line;
+    if (current_is(p, u"==>")) return false;
+    p.tz.error_position = item.line;
     if (item.type == ST_CLOSE) {
       if (is_bracketed(kind)) break;
       return false;
     }
     if (bnf_token_num >= n) {
-      report_at(kModuleBnfParse, 355, u"bnf_token_num overflow [BNFParse %d]\n", 355);
+      report_at(p.rep, kModuleBnfParse, 355, u"bnf_token_num overflow [BNFParse %d]\n", 355);
       return false;
     }
-    if (!fill_entry(table, kind, def->subtokens[bnf_token_num], item, depth)) return false;
+    if (!fill_entry(p, table, kind, def->subtokens[bnf_token_num], item, depth)) return false;
     ++bnf_token_num;
-    drop_token_state();
-    push_token_state();
-    if (kind == BNFT_CON_CHOICE && !(token.status == kTokenPresent && token.type == ST_BAR)) break;
-    more = get_next_token(ST_DONTCARE);
+    drop_token_state(p.tz);
+    push_token_state(p.tz);
+    if (kind == BNFT_CON_CHOICE && !(p.tz.token.status == kTokenPresent && p.tz.token.type == ST_BAR)) break;
+    more = get_next_token(p.tz, ST_DONTCARE);
   }
   if (bnf_token_num < n) {
-    report_at(kModuleBnfParse, 490, u"subitem ptr array not fully populated [BNFParse %d]\n", 490);
+    report_at(p.rep, kModuleBnfParse, 490, u"subitem ptr array not fully populated [BNFParse %d]\n", 490);
     def->subtokens[bnf_token_num].def = nullptr;
   }
   return true;
 }
 
-sBNFTokenDef* create_at(sBNFTable* table, sUInt kind, char16_t* name, sUInt depth) {
+sBNFTokenDef* create_at(sBNFParse& p, sBNFTable* table, sUInt kind, char16_t* name, sUInt depth) {
   sUInt count = 0;
-  if (!count_bnf_subitems(kind, &count)) {
+  if (!count_bnf_subitems(p, kind, &count)) {
     free_string(name);
     return nullptr;
   }
-  push_token_state();
+  push_token_state(p.tz);
   if (is_bracketed(kind)) {
-    if (!get_next_token(ST_OPEN)) {
-      report_at(kModuleBnfParse, 330, u"Expected an open bracket! [BNFParse %d]\n", 330);
+    if (!get_next_token(p.tz, ST_OPEN)) {
+      report_at(p.rep, kModuleBnfParse, 330, u"Expected an open bracket! [BNFParse %d]\n", 330);
       free_string(name);
-      drop_token_state();
+      drop_token_state(p.tz);
       return nullptr;
     }
-    drop_token_state();
-    push_token_state();
+    drop_token_state(p.tz);
+    push_token_state(p.tz);
   }
-  sBNFTokenDef* bnf_def = create_bnf_def(table, kind, count, BNF_CHAIN_DEFS);
-  if (!VX_CHECK(kModuleBnfParse, 335, bnf_def != nullptr, "bnf_def != 0")) {
+  sBNFTokenDef* bnf_def = create_bnf_def(p.rep, table, kind, count, BNF_CHAIN_DEFS);
+  if (!VX_CHECK(p.rep, kModuleBnfParse, 335, bnf_def != nullptr, "bnf_def != 0")) {
     free_string(name);
-    drop_token_state();
+    drop_token_state(p.tz);
     return nullptr;
   }
   bnf_def->text = name;
-  bool ok = fill_entries(table, bnf_def, kind, depth);
-  drop_token_state();
+  bool ok = fill_entries(p, table, bnf_def, kind, depth);
+  drop_token_state(p.tz);
   return ok ? bnf_def : nullptr;
 }
 
@@ -357,40 +357,40 @@ bool scan_number(const char16_t* text, sUInt* value) {
 
 }  // namespace
 
-int count_bnf_subitems(sUInt kind, sUInt* count) {
-  push_token_state();
-  bool ok = count_pass(kind, count);
-  pop_token_state();
+int count_bnf_subitems(sBNFParse& p, sUInt kind, sUInt* count) {
+  push_token_state(p.tz);
+  bool ok = count_pass(p, kind, count);
+  pop_token_state(p.tz);
   return ok ? 1 : 0;
 }
 
-sBNFTokenDef* create_bnf_subtoken(sBNFTable* table, sUInt kind, char16_t* name) {
-  return create_at(table, kind, name, 0);
+sBNFTokenDef* create_bnf_subtoken(sBNFParse& p, sBNFTable* table, sUInt kind, char16_t* name) {
+  return create_at(p, table, kind, name, 0);
 }
 
-int parse_file_type_value(sByte* target) {
-  if (!get_next_token_text(u"=")) return 0;
-  if (!get_next_token(ST_DONTCARE)) return 0;
+int parse_file_type_value(sBNFParse& p, sByte* target) {
+  if (!get_next_token_text(p.tz, u"=")) return 0;
+  if (!get_next_token(p.tz, ST_DONTCARE)) return 0;
   sUInt value = 0;
-  if (token.type == ST_NUMBER) {
-    if (!scan_number(token.tokenbuf, &value) || value < 1 || value > 255) return 0;
-  } else if (token.type == ST_STRING) {
-    if (token.length != 1) return 0;
-    value = token.tokenbuf[0] & 0xFFu;
+  if (p.tz.token.type == ST_NUMBER) {
+    if (!scan_number(p.tz.token.tokenbuf, &value) || value < 1 || value > 255) return 0;
+  } else if (p.tz.token.type == ST_STRING) {
+    if (p.tz.token.length != 1) return 0;
+    value = p.tz.token.tokenbuf[0] & 0xFFu;
   } else {
     return 0;
   }
   *target = static_cast<sByte>(value);
-  return get_next_token_text(u".");
+  return get_next_token_text(p.tz, u".");
 }
 
-int add_bnf_reference(sBNFTable* table, const char16_t* name, sUInt line, sBNFTokenDef** slot) {
+int add_bnf_reference(sBNFParse& p, sBNFTable* table, const char16_t* name, sUInt line, sBNFTokenDef** slot) {
   auto* ref = static_cast<sBNFReference*>(vexlor_mem_alloc_fixed(sizeof(sBNFReference)));
-  if (!VX_CHECK(kModuleBnfParse, 520, ref != nullptr,
+  if (!VX_CHECK(p.rep, kModuleBnfParse, 520, ref != nullptr,
                 "(ref = (sBNFReference *) vexlor_mem_alloc_fixed(sizeof (sBNFReference))) != 0"))
     return 0;
   ref->name = alloc_string(name, 0);
-  if (!VX_CHECK(kModuleBnfParse, 522, ref->name != nullptr, "(ref->name = alloc_string (name, 0u)) != 0")) {
+  if (!VX_CHECK(p.rep, kModuleBnfParse, 522, ref->name != nullptr, "(ref->name = alloc_string (name, 0u)) != 0")) {
     std::free(ref);
     return 0;
   }
@@ -401,11 +401,11 @@ int add_bnf_reference(sBNFTable* table, const char16_t* name, sUInt line, sBNFTo
   return 1;
 }
 
-int resolve_bnf_references(sBNFTable* table) {
+int resolve_bnf_references(sBNFParse& p, sBNFTable* table) {
   for (sBNFReference* ref = table->references; ref != nullptr; ref = ref->next) {
-    sBNFTokenDef* def = find_bnf_def(table, ref->name, BNF_CHAIN_DEFS);
+    sBNFTokenDef* def = find_bnf_def(p.rep, table, ref->name, BNF_CHAIN_DEFS);
     if (def == nullptr) {
-      error_position = ref->line;
+      p.tz.error_position = ref->line;
       free_bnf_references(table);
       return 0;
     }
@@ -418,38 +418,38 @@ int resolve_bnf_references(sBNFTable* table) {
 namespace {
 
 // Reads the statements; false when the file fails.
-bool parse_statements(sBNFTable* bnft) {
+bool parse_statements(sBNFParse& p, sBNFTable* bnft) {
   sTokenCopy item;
-  bool more = get_next_token(ST_DONTCARE);
+  bool more = get_next_token(p.tz, ST_DONTCARE);
   while (more) {
-    if (!item.take()) return false;
-    error_position = item.line;
+    if (!item.take(p)) return false;
+    p.tz.error_position = item.line;
     if (item.is(u"EOF")) break;
     if (item.is(u"FILE_TYPE")) {
-      if (!parse_file_type_value(&bnft->file_type)) return false;
+      if (!parse_file_type_value(p, &bnft->file_type)) return false;
     } else if (item.is(u"FILE_TYPE_VER")) {
-      if (!parse_file_type_value(&bnft->file_type_ver)) return false;
+      if (!parse_file_type_value(p, &bnft->file_type_ver)) return false;
     } else {
-      if (!preview_next_token(ST_DONTCARE)) return false;
-      bool token_rule = current_is(u"==>");
-      if (!token_rule && !current_is(u"=")) {
-        report_at(kModuleBnfParse, 240, u"Missing %s [BNFParse %d]\n", u"==>", 240);
+      if (!preview_next_token(p.tz, ST_DONTCARE)) return false;
+      bool token_rule = current_is(p, u"==>");
+      if (!token_rule && !current_is(p, u"=")) {
+        report_at(p.rep, kModuleBnfParse, 240, u"Missing %s [BNFParse %d]\n", u"==>", 240);
         return false;
       }
-      if (find_bnf_def(bnft, item.text, BNF_CHAIN_DEFS) != nullptr) return false;
-      if (token_rule && tokutil_find_stoken_by_name(item.text) == nullptr) return false;
-      get_next_token(ST_DONTCARE);
+      if (find_bnf_def(p.rep, bnft, item.text, BNF_CHAIN_DEFS) != nullptr) return false;
+      if (token_rule && tokutil_find_stoken_by_name(p.tokens, item.text) == nullptr) return false;
+      get_next_token(p.tz, ST_DONTCARE);
       char16_t* text_tmp = alloc_string(item.text, item.length);
-      if (!VX_CHECK(kModuleBnfParse, 252, text_tmp != nullptr, "(text_tmp = alloc_string (token.tokenbuf, 0u)) != 0"))
+      if (!VX_CHECK(p.rep, kModuleBnfParse, 252, text_tmp != nullptr, "(text_tmp = alloc_string (token.tokenbuf, 0u)) != 0"))
         return false;
-      sBNFTokenDef* rule = create_bnf_subtoken(bnft, token_rule ? BNFT_TOKENDEF : BNFT_RULEDEF, text_tmp);
+      sBNFTokenDef* rule = create_bnf_subtoken(p, bnft, token_rule ? BNFT_TOKENDEF : BNFT_RULEDEF, text_tmp);
       if (rule == nullptr) {
-        report_at(kModuleBnfParse, 258, u"create_bnf_subtoken failed [BNFParse %d]\n", 258);
+        report_at(p.rep, kModuleBnfParse, 258, u"create_bnf_subtoken failed [BNFParse %d]\n", 258);
         return false;
       }
       if (item.is(u"FILE")) bnft->root_token = rule;
     }
-    more = get_next_token(ST_DONTCARE);
+    more = get_next_token(p.tz, ST_DONTCARE);
   }
   return true;
 }
@@ -464,31 +464,32 @@ void set_table_name(sBNFTable* bnft, const char16_t* path) {
 
 }  // namespace
 
-sBNFTable* parse_bnf_file(const char16_t* path) {
+sBNFTable* parse_bnf_file(sTokenizer& tz, sReporter& rep, const sTokenTable& tokens, const char16_t* path) {
+  sBNFParse p{tz, rep, tokens};
   // A file that cannot be opened names no line rather than the last line of
   // the file read before it.
-  error_position = 0;
-  if (path == nullptr || tokenizer_is_open()) return nullptr;
-  if (!tokenizer_open_file(path)) return nullptr;
-  set_report_definition_file(path);
+  p.tz.error_position = 0;
+  if (path == nullptr || tokenizer_is_open(p.tz)) return nullptr;
+  if (!tokenizer_open_file(p.tz, p.rep, path)) return nullptr;
+  set_report_definition_file(p.rep, path);
   auto* bnft = static_cast<sBNFTable*>(vexlor_mem_alloc_fixed(sizeof(sBNFTable)));
-  bool ok = VX_CHECK(kModuleBnfParse, 210, bnft != nullptr,
+  bool ok = VX_CHECK(p.rep, kModuleBnfParse, 210, bnft != nullptr,
                      "(bnft = (sBNFTable *) vexlor_mem_alloc_fixed(sizeof (sBNFTable))) != 0");
   if (ok) {
     std::memset(bnft, 0, sizeof(sBNFTable));
-    ok = VX_CHECK(kModuleBnfParse, 215, add_predef_bnf_tokens(bnft), "add_predef_bnf_tokens (bnft)");
+    ok = VX_CHECK(p.rep, kModuleBnfParse, 215, add_predef_bnf_tokens(p.rep, bnft), "add_predef_bnf_tokens (bnft)");
   }
-  if (ok) ok = parse_statements(bnft);
+  if (ok) ok = parse_statements(p, bnft);
   // A saved state that found no memory ends the reading early; what was read
   // must not pass for the whole file.
-  if (ok) ok = VX_CHECK(kModuleBnfParse, 270, !tokenizer_state_lost(), "!tokenizer_state_lost ()");
-  tokenizer_close();
+  if (ok) ok = VX_CHECK(p.rep, kModuleBnfParse, 270, !tokenizer_state_lost(p.tz), "!tokenizer_state_lost ()");
+  tokenizer_close(p.tz);
   if (ok) {
     set_table_name(bnft, path);
-    ok = VX_CHECK_FILE(kModuleBnfParse, 280, bnft->root_token != nullptr, "bnft->root_token != 0") &&
-         bnft->file_type != 0 && bnft->file_type_ver != 0 && resolve_bnf_references(bnft);
+    ok = VX_CHECK_FILE(p.rep, kModuleBnfParse, 280, bnft->root_token != nullptr, "bnft->root_token != 0") &&
+         bnft->file_type != 0 && bnft->file_type_ver != 0 && resolve_bnf_references(p, bnft);
   }
-  set_report_definition_file(nullptr);
+  set_report_definition_file(p.rep, nullptr);
   if (!ok) {
     destroy_bnf_table(bnft);
     return nullptr;

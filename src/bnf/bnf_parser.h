@@ -9,6 +9,9 @@
 #pragma once
 
 #include "bnf/bnf_model.h"
+#include "bnf/tokenizer.h"
+#include "common/report.h"
+#include "tables/stoken.h"
 
 // Constructs may nest this deep (brackets, alternations, arrays); a deeper
 // grammar fails to load instead of exhausting the stack.
@@ -16,21 +19,28 @@ inline constexpr sUInt kBNFMaxNesting = 256;
 
 // Parses one grammar file; null on failure with error_position at the line
 // where the parser stopped. Refuses to start while the tokenizer is open.
-sBNFTable* parse_bnf_file(const char16_t* path);
+sBNFTable* parse_bnf_file(sTokenizer& tz, sReporter& rep, const sTokenTable& tokens, const char16_t* path);
+
+// The tokenizer and reporter of one grammar being parsed.
+struct sBNFParse {
+  sTokenizer& tz;
+  sReporter& rep;
+  const sTokenTable& tokens;  // a token rule must name a token definition
+};
 
 // Counts the entries of a construct of `kind` that begins at the reading
 // point; every token read is given back. False when the construct is
 // malformed.
-int count_bnf_subitems(sUInt kind, sUInt* count);
+int count_bnf_subitems(sBNFParse& p, sUInt kind, sUInt* count);
 // Builds a construct of `kind` (BNFT_TOKENDEF to BNFT_CON_CHOICE) from the
 // reading point and appends it to `defs`. `name` (owned, may be null) becomes
 // its text, and is freed when the construct fails.
-sBNFTokenDef* create_bnf_subtoken(sBNFTable* table, sUInt kind, char16_t* name);
+sBNFTokenDef* create_bnf_subtoken(sBNFParse& p, sBNFTable* table, sUInt kind, char16_t* name);
 // Reads "= value ." into *target: a number 1-255 (decimal, or hexadecimal
 // after "0x") or a string of one character.
-int parse_file_type_value(sByte* target);
+int parse_file_type_value(sBNFParse& p, sByte* target);
 // Puts a pending reference to `name` (copied) at the front of `references`.
-int add_bnf_reference(sBNFTable* table, const char16_t* name, sUInt line, sBNFTokenDef** slot);
+int add_bnf_reference(sBNFParse& p, sBNFTable* table, const char16_t* name, sUInt line, sBNFTokenDef** slot);
 // Fills every pending reference, newest first; on the first name that no rule
 // defines sets error_position to its line and fails. Frees them all.
-int resolve_bnf_references(sBNFTable* table);
+int resolve_bnf_references(sBNFParse& p, sBNFTable* table);

@@ -9,48 +9,9 @@
 #include "common/strings.h"
 #include "container/fioshare.h"
 
-sTokenRecord token;
-sUInt error_position = 0;
-
 namespace {
 
-// A saved reading point. When a previewed token was pending, the point is
-// where that token's reading began: restoring reads it again, which costs one
-// token on a failed attempt instead of a copy of the token on every attempt.
-struct sSavedState {
-  sUInt position;
-  sUInt line;
-  bool pending;
-};
-
 constexpr sUInt kInitialSavedStates = 64;
-
-sFioShareFile* tok_stream = nullptr;
-bool token_pending = false;
-
-sSavedState* saved_states = nullptr;
-sUInt saved_count = 0;
-sUInt saved_capacity = 0;
-// Pushes that found no memory. Their pops and drops are absorbed here, and
-// the tokenizer reports end of input until it is closed, so that a reader
-// fails instead of resuming from a point it never saved.
-sUInt lost_states = 0;
-bool states_failed = false;
-
-// The last read_token call: where it began and what it left. A backtracking
-// reader reads the same token again after every failed attempt; while the
-// record still holds that token, reading it again is only a jump.
-struct sLastRead {
-  bool valid;
-  sUInt start_position;
-  sUInt start_line;
-  sUInt end_position;
-  sUInt end_line;
-};
-sLastRead last_read{};
-
-// Units of a joined string while its pieces are read into tokenbuf.
-char16_t join_buffer[kTokenMaxUnits + 1];
 
 // Classes of the units below 0x80; everything above belongs to words.
 enum : unsigned char {
@@ -92,15 +53,15 @@ struct sCursor {
   void put_back() { pos -= 2; }
 };
 
-void set_end_of_input() {
-  token.tokenbuf[0] = 0;
-  token.length = 0;
-  token.type = ST_DONTCARE;
-  token.status = kTokenEndOfInput;
+void set_end_of_input(sTokenizer& tz) {
+  tz.token.tokenbuf[0] = 0;
+  tz.token.length = 0;
+  tz.token.type = ST_DONTCARE;
+  tz.token.status = kTokenEndOfInput;
 }
 
-void read_string(sCursor& cur) {
-  char16_t* buf = token.tokenbuf;
+void read_string(sTokenizer& tz, sCursor& cur) {
+  char16_t* buf = tz.token.tokenbuf;
   sUInt len = 0;
   bool escaped = false;
   char16_t unit;
@@ -122,7 +83,7 @@ void read_string(sCursor& cur) {
       while (cur.next(unit)) {
         if (unit == u'\r') continue;
         if (unit == u'+') {
-          token.continued = 1;
+          tz.token.continued = 1;
         } else {
           cur.put_back();
         }
@@ -135,49 +96,49 @@ void read_string(sCursor& cur) {
     if (len < kTokenMaxUnits) buf[len++] = unit;
   }
   buf[len] = 0;
-  token.length = len;
+  tz.token.length = len;
 }
 
-void read_raw_token(sCursor& cur) {
-  token.continued = 0;
+void read_raw_token(sTokenizer& tz, sCursor& cur) {
+  tz.token.continued = 0;
   char16_t unit;
   for (;;) {
     if (!cur.next(unit)) {
-      set_end_of_input();
+      set_end_of_input(tz);
       return;
     }
     if (unit == u'\n') {
-      token.tokenbuf[0] = u'\n';
-      token.tokenbuf[1] = 0;
-      token.length = 1;
-      token.type = ST_NEWLINE;
-      token.status = kTokenPresent;
+      tz.token.tokenbuf[0] = u'\n';
+      tz.token.tokenbuf[1] = 0;
+      tz.token.length = 1;
+      tz.token.type = ST_NEWLINE;
+      tz.token.status = kTokenPresent;
       return;
     }
     if (class_of(unit) != kUnitSkip) break;
   }
-  token.status = kTokenPresent;
+  tz.token.status = kTokenPresent;
   switch (unit) {
     case u'"':
-      token.type = ST_STRING;
-      read_string(cur);
+      tz.token.type = ST_STRING;
+      read_string(tz, cur);
       return;
     case u'(':
     case u'[':
     case u'{':
-      token.type = ST_OPEN;
+      tz.token.type = ST_OPEN;
       break;
     case u')':
     case u']':
     case u'}':
-      token.type = ST_CLOSE;
+      tz.token.type = ST_CLOSE;
       break;
     case u'|':
-      token.type = ST_BAR;
+      tz.token.type = ST_BAR;
       break;
     default: {
-      token.type = (unit == u'.' || unit == u'-' || unit == u'+' || wc_is_digit(unit)) ? ST_NUMBER : ST_WORD;
-      char16_t* buf = token.tokenbuf;
+      tz.token.type = (unit == u'.' || unit == u'-' || unit == u'+' || wc_is_digit(unit)) ? ST_NUMBER : ST_WORD;
+      char16_t* buf = tz.token.tokenbuf;
       buf[0] = unit;
       sUInt len = 1;
       while (cur.next(unit)) {
@@ -192,92 +153,82 @@ void read_raw_token(sCursor& cur) {
         }
       }
       buf[len] = 0;
-      token.length = len;
+      tz.token.length = len;
       return;
     }
   }
-  token.tokenbuf[0] = unit;
-  token.tokenbuf[1] = 0;
-  token.length = 1;
+  tz.token.tokenbuf[0] = unit;
+  tz.token.tokenbuf[1] = 0;
+  tz.token.length = 1;
 }
 
 // Comment markers count on the text of a raw token, whatever its class.
-inline bool text_is(char16_t a, char16_t b) {
-  return token.length == 2 && token.tokenbuf[0] == a && token.tokenbuf[1] == b;
+inline bool text_is(const sTokenizer& tz, char16_t a, char16_t b) {
+  return tz.token.length == 2 && tz.token.tokenbuf[0] == a && tz.token.tokenbuf[1] == b;
 }
 
-bool at_end() { return token.status != kTokenPresent; }
+bool at_end(const sTokenizer& tz) { return tz.token.status != kTokenPresent; }
 
-void skip_comments(sCursor& cur) {
-  read_raw_token(cur);
+void skip_comments(sTokenizer& tz, sCursor& cur) {
+  read_raw_token(tz, cur);
   for (;;) {
     bool consumed = false;
-    if (text_is(u'/', u'*')) {
+    if (text_is(tz, u'/', u'*')) {
       sUInt depth = 1;
       while (depth > 0) {
-        read_raw_token(cur);
-        if (at_end()) break;
-        if (text_is(u'/', u'*')) {
+        read_raw_token(tz, cur);
+        if (at_end(tz)) break;
+        if (text_is(tz, u'/', u'*')) {
           ++depth;
-        } else if (text_is(u'*', u'/')) {
+        } else if (text_is(tz, u'*', u'/')) {
           --depth;
-        } else if (token.type == ST_NEWLINE) {
-          ++token.line;
+        } else if (tz.token.type == ST_NEWLINE) {
+          ++tz.token.line;
         }
       }
-      read_raw_token(cur);
+      read_raw_token(tz, cur);
       consumed = true;
-    } else if (text_is(u'/', u'/')) {
+    } else if (text_is(tz, u'/', u'/')) {
       for (;;) {
-        read_raw_token(cur);
-        if (at_end()) break;
-        if (token.length == 1 && token.tokenbuf[0] == u'\n') {
-          if (token.type == ST_NEWLINE) ++token.line;
+        read_raw_token(tz, cur);
+        if (at_end(tz)) break;
+        if (tz.token.length == 1 && tz.token.tokenbuf[0] == u'\n') {
+          if (tz.token.type == ST_NEWLINE) ++tz.token.line;
           break;
         }
       }
-      read_raw_token(cur);
+      read_raw_token(tz, cur);
       consumed = true;
     }
-    if (!at_end() && token.type == ST_NEWLINE) {
-      ++token.line;
-      read_raw_token(cur);
+    if (!at_end(tz) && tz.token.type == ST_NEWLINE) {
+      ++tz.token.line;
+      read_raw_token(tz, cur);
       consumed = true;
     }
-    if (!consumed || at_end()) return;
+    if (!consumed || at_end(tz)) return;
   }
 }
 
 // Joins the pieces of a string continued with "+"; the first piece is in
 // tokenbuf already.
-void join_pieces(sCursor& cur) {
-  sUInt joined = token.length;
-  std::memcpy(join_buffer, token.tokenbuf, joined * sizeof(char16_t));
+void join_pieces(sTokenizer& tz, sCursor& cur) {
+  sUInt joined = tz.token.length;
+  std::memcpy(tz.join_buffer, tz.token.tokenbuf, joined * sizeof(char16_t));
   for (;;) {
-    skip_comments(cur);
-    if (at_end()) {
-      set_end_of_input();
+    skip_comments(tz, cur);
+    if (at_end(tz)) {
+      set_end_of_input(tz);
       return;
     }
     sUInt room = kTokenMaxUnits - joined;
-    sUInt n = token.length < room ? token.length : room;
-    std::memcpy(join_buffer + joined, token.tokenbuf, n * sizeof(char16_t));
+    sUInt n = tz.token.length < room ? tz.token.length : room;
+    std::memcpy(tz.join_buffer + joined, tz.token.tokenbuf, n * sizeof(char16_t));
     joined += n;
-    if (joined >= kTokenMaxUnits || !token.continued) break;
+    if (joined >= kTokenMaxUnits || !tz.token.continued) break;
   }
-  std::memcpy(token.tokenbuf, join_buffer, joined * sizeof(char16_t));
-  token.tokenbuf[joined] = 0;
-  token.length = joined;
-}
-
-inline char16_t unit_at(const sByte* p) {
-  if constexpr (std::endian::native == std::endian::little) {
-    char16_t unit;
-    std::memcpy(&unit, p, sizeof unit);
-    return unit;
-  } else {
-    return static_cast<char16_t>(p[0] | (p[1] << 8));
-  }
+  std::memcpy(tz.token.tokenbuf, tz.join_buffer, joined * sizeof(char16_t));
+  tz.token.tokenbuf[joined] = 0;
+  tz.token.length = joined;
 }
 
 // The common token, a word or number after blanks and line ends, read in one
@@ -285,17 +236,7 @@ inline char16_t unit_at(const sByte* p) {
 // token for every line end. Anything else (a bracket, a string, the end of
 // the input, a word that opens a comment) is left to them: false, with the
 // cursor and line untouched.
-// Where the current token stands in the text when it may be terminated in
-// place: its units, contiguous and whole, from `start` to `end`, and a blank
-// at `end` (set by read_plain_word, cleared by every other reading).
-struct sPlainToken {
-  bool valid;
-  sUInt start;
-  sUInt end;
-};
-sPlainToken plain_token{};
-
-bool read_plain_word(sCursor& cur) {
+bool read_plain_word(sTokenizer& tz, sCursor& cur) {
   if (cur.size < 2 || cur.pos > cur.size - 2) return false;
   const sByte* const body = cur.body;
   // Whole units from the cursor on, read in place when they are aligned.
@@ -317,7 +258,7 @@ bool read_plain_word(sCursor& cur) {
     }
   }
   const char16_t* const start = p;
-  char16_t* buf = token.tokenbuf;
+  char16_t* buf = tz.token.tokenbuf;
   // The units of the word: up to the first that is no word unit, where
   // carriage returns are passed over.
   // Copied as they are scanned, up to the longest token; the rest of a
@@ -356,87 +297,89 @@ bool read_plain_word(sCursor& cur) {
   // A carriage return inside the word, or a word cut at the longest token,
   // leaves units that are not the token's; a unit that is no blank (or none)
   // behind it cannot become a terminator.
-  plain_token.valid = static_cast<sUInt>(units_end - start) == len && units_end != end && *units_end < 128 &&
+  tz.plain_token.valid = static_cast<sUInt>(units_end - start) == len && units_end != end && *units_end < 128 &&
                       kUnitClasses.of[*units_end] == kUnitSkip;
-  plain_token.start = cur.pos + static_cast<sUInt>(start - first) * 2;
-  plain_token.end = cur.pos + static_cast<sUInt>(units_end - first) * 2;
+  tz.plain_token.start = cur.pos + static_cast<sUInt>(start - first) * 2;
+  tz.plain_token.end = cur.pos + static_cast<sUInt>(units_end - first) * 2;
   buf[len] = 0;
-  token.length = len;
-  token.type = (unit == u'.' || unit == u'-' || unit == u'+' || wc_is_digit(unit)) ? ST_NUMBER : ST_WORD;
-  token.status = kTokenPresent;
-  token.continued = 0;
-  token.line += lines;
+  tz.token.length = len;
+  tz.token.type = (unit == u'.' || unit == u'-' || unit == u'+' || wc_is_digit(unit)) ? ST_NUMBER : ST_WORD;
+  tz.token.status = kTokenPresent;
+  tz.token.continued = 0;
+  tz.token.line += lines;
   cur.pos += static_cast<sUInt>(p - first) * 2;
   return true;
 }
 
-void read_token() {
-  if (states_failed) {
-    set_end_of_input();
+void read_token(sTokenizer& tz) {
+  if (tz.states_failed) {
+    set_end_of_input(tz);
     return;
   }
-  sUInt start = tok_stream->position;
-  if (last_read.valid && last_read.start_position == start && last_read.start_line == token.line) {
-    tok_stream->position = last_read.end_position;
-    token.line = last_read.end_line;
+  sUInt start = tz.stream->position;
+  if (tz.last_read.valid && tz.last_read.start_position == start && tz.last_read.start_line == tz.token.line) {
+    tz.stream->position = tz.last_read.end_position;
+    tz.token.line = tz.last_read.end_line;
     return;
   }
-  last_read.valid = true;
-  last_read.start_position = start;
-  last_read.start_line = token.line;
-  sCursor cur{tok_stream->body, tok_stream->body_size, start};
+  tz.last_read.valid = true;
+  tz.last_read.start_position = start;
+  tz.last_read.start_line = tz.token.line;
+  sCursor cur{tz.stream->body, tz.stream->body_size, start};
   if (cur.pos > cur.size) cur.pos = cur.size;
-  if (!read_plain_word(cur)) {
-    plain_token.valid = false;
-    skip_comments(cur);
-    if (!at_end() && token.continued && token.length < kTokenMaxUnits) join_pieces(cur);
+  if (!read_plain_word(tz, cur)) {
+    tz.plain_token.valid = false;
+    skip_comments(tz, cur);
+    if (!at_end(tz) && tz.token.continued && tz.token.length < kTokenMaxUnits) join_pieces(tz, cur);
   }
-  tok_stream->position = cur.pos;
-  last_read.end_position = cur.pos;
-  last_read.end_line = token.line;
+  tz.stream->position = cur.pos;
+  tz.last_read.end_position = cur.pos;
+  tz.last_read.end_line = tz.token.line;
 }
 
-int class_result(sUInt type) {
-  if (token.status != kTokenPresent) return 0;
-  return type == ST_DONTCARE || token.type == type;
+int class_result(const sTokenizer& tz, sUInt type) {
+  if (tz.token.status != kTokenPresent) return 0;
+  return type == ST_DONTCARE || tz.token.type == type;
 }
 
-void free_saved_states() {
-  std::free(saved_states);
-  saved_states = nullptr;
-  saved_count = 0;
-  saved_capacity = 0;
-  lost_states = 0;
-  states_failed = false;
+void free_saved_states(sTokenizer& tz) {
+  std::free(tz.saved);
+  tz.saved = nullptr;
+  tz.saved_count = 0;
+  tz.saved_capacity = 0;
+  tz.lost_states = 0;
+  tz.states_failed = false;
 }
 
-bool grow_saved_states() {
-  sUInt capacity = saved_capacity == 0 ? kInitialSavedStates : saved_capacity * 2;
-  if (capacity <= saved_capacity || capacity > 0x7FFFFFFFu / sizeof(sSavedState)) return false;
-  auto* grown = static_cast<sSavedState*>(vexlor_mem_alloc_fixed(capacity * sizeof(sSavedState)));
+bool grow_saved_states(sTokenizer& tz) {
+  sUInt capacity = tz.saved_capacity == 0 ? kInitialSavedStates : tz.saved_capacity * 2;
+  if (capacity <= tz.saved_capacity || capacity > 0x7FFFFFFFu / sizeof(sSavedTokenState)) return false;
+  auto* grown = static_cast<sSavedTokenState*>(vexlor_mem_alloc_fixed(capacity * sizeof(sSavedTokenState)));
   if (grown == nullptr) return false;
-  if (saved_count != 0) std::memcpy(grown, saved_states, saved_count * sizeof(sSavedState));
-  std::free(saved_states);
-  saved_states = grown;
-  saved_capacity = capacity;
+  if (tz.saved_count != 0) std::memcpy(grown, tz.saved, tz.saved_count * sizeof(sSavedTokenState));
+  std::free(tz.saved);
+  tz.saved = grown;
+  tz.saved_capacity = capacity;
   return true;
 }
 
 }  // namespace
 
-int tokenizer_open_file(const char16_t* path) {
-  if (tok_stream != nullptr) return 0;
-  sFioShareFile* stream = fioshare_file_open(path, FIO_READ, FIO_COMP_NONE, 0);
+sTokenizer::~sTokenizer() { tokenizer_close(*this); }
+
+int tokenizer_open_file(sTokenizer& tz, sReporter& rep, const char16_t* path) {
+  if (tz.stream != nullptr) return 0;
+  sFioShareFile* stream = fioshare_file_open(rep, path, FIO_READ, FIO_COMP_NONE, 0);
   if (stream == nullptr) return 0;
-  if (!tokenizer_open_stream(stream)) {
+  if (!tokenizer_open_stream(tz, stream)) {
     fioshare_file_close(stream);
     return 0;
   }
   return 1;
 }
 
-int tokenizer_open_stream(sFioShareFile* stream) {
-  if (stream == nullptr || tok_stream != nullptr) return 0;
+int tokenizer_open_stream(sTokenizer& tz, sFioShareFile* stream) {
+  if (stream == nullptr || tz.stream != nullptr) return 0;
   if (!fioshare_is_unicode(stream)) {
     sByte mark[2];
     sUInt got = fioshare_read(stream, mark, 2);
@@ -446,127 +389,127 @@ int tokenizer_open_stream(sFioShareFile* stream) {
     }
     if (!(mark[0] == 0xFF && mark[1] == 0xFE)) fioshare_seek(stream, static_cast<sUInt>(-2), 2);
   }
-  tok_stream = stream;
-  token_pending = false;
-  token.line = 1;
-  last_read.valid = false;
-  plain_token.valid = false;
+  tz.stream = stream;
+  tz.pending = false;
+  tz.token.line = 1;
+  tz.last_read.valid = false;
+  tz.plain_token.valid = false;
   return 1;
 }
 
-int tokenizer_is_open() { return tok_stream != nullptr; }
+int tokenizer_is_open(const sTokenizer& tz) { return tz.stream != nullptr; }
 
-void tokenizer_close() {
-  if (tok_stream != nullptr) fioshare_file_close(tok_stream);
-  tok_stream = nullptr;
-  token_pending = false;
-  last_read.valid = false;
-  plain_token.valid = false;
-  free_saved_states();
+void tokenizer_close(sTokenizer& tz) {
+  if (tz.stream != nullptr) fioshare_file_close(tz.stream);
+  tz.stream = nullptr;
+  tz.pending = false;
+  tz.last_read.valid = false;
+  tz.plain_token.valid = false;
+  free_saved_states(tz);
 }
 
-int get_next_token(sUInt type) {
-  if (tok_stream == nullptr) {
-    set_end_of_input();
+int get_next_token(sTokenizer& tz, sUInt type) {
+  if (tz.stream == nullptr) {
+    set_end_of_input(tz);
     return 0;
   }
-  if (token_pending) {
-    if (token.status == kTokenPresent) token_pending = false;
+  if (tz.pending) {
+    if (tz.token.status == kTokenPresent) tz.pending = false;
   } else {
-    read_token();
+    read_token(tz);
   }
-  return class_result(type);
+  return class_result(tz, type);
 }
 
-int preview_next_token(sUInt type) {
-  if (tok_stream == nullptr) {
-    set_end_of_input();
+int preview_next_token(sTokenizer& tz, sUInt type) {
+  if (tz.stream == nullptr) {
+    set_end_of_input(tz);
     return 0;
   }
-  if (!token_pending) {
-    read_token();
-    token_pending = true;
+  if (!tz.pending) {
+    read_token(tz);
+    tz.pending = true;
   }
-  return class_result(type);
+  return class_result(tz, type);
 }
 
-int get_next_token_text(const char16_t* text) {
-  get_next_token(ST_DONTCARE);
-  if (token.status != kTokenPresent) return 0;
-  return wstr_equal_nocase(std::u16string_view(token.tokenbuf, token.length), std::u16string_view(text));
+int get_next_token_text(sTokenizer& tz, const char16_t* text) {
+  get_next_token(tz, ST_DONTCARE);
+  if (tz.token.status != kTokenPresent) return 0;
+  return wstr_equal_nocase(std::u16string_view(tz.token.tokenbuf, tz.token.length), std::u16string_view(text));
 }
 
-void push_token_state() {
-  if (tok_stream == nullptr) return;
-  if (lost_states != 0 || (saved_count == saved_capacity && !grow_saved_states())) {
-    ++lost_states;
-    states_failed = true;
+void push_token_state(sTokenizer& tz) {
+  if (tz.stream == nullptr) return;
+  if (tz.lost_states != 0 || (tz.saved_count == tz.saved_capacity && !grow_saved_states(tz))) {
+    ++tz.lost_states;
+    tz.states_failed = true;
     return;
   }
-  sSavedState& state = saved_states[saved_count++];
-  state.pending = token_pending;
-  if (token_pending) {
-    state.position = last_read.start_position;
-    state.line = last_read.start_line;
+  sSavedTokenState& state = tz.saved[tz.saved_count++];
+  state.pending = tz.pending;
+  if (tz.pending) {
+    state.position = tz.last_read.start_position;
+    state.line = tz.last_read.start_line;
   } else {
-    state.position = tok_stream->position;
-    state.line = token.line;
+    state.position = tz.stream->position;
+    state.line = tz.token.line;
   }
 }
 
-void pop_token_state() {
-  if (lost_states != 0) {
-    --lost_states;
+void pop_token_state(sTokenizer& tz) {
+  if (tz.lost_states != 0) {
+    --tz.lost_states;
     return;
   }
-  if (saved_count == 0 || tok_stream == nullptr) return;
-  const sSavedState state = saved_states[--saved_count];
-  tok_stream->position = state.position;
-  token.line = state.line;
-  token_pending = false;
+  if (tz.saved_count == 0 || tz.stream == nullptr) return;
+  const sSavedTokenState state = tz.saved[--tz.saved_count];
+  tz.stream->position = state.position;
+  tz.token.line = state.line;
+  tz.pending = false;
   if (state.pending) {
-    read_token();
-    token_pending = true;
+    read_token(tz);
+    tz.pending = true;
   }
 }
 
-void drop_token_state() {
-  if (lost_states != 0) {
-    --lost_states;
+void drop_token_state(sTokenizer& tz) {
+  if (tz.lost_states != 0) {
+    --tz.lost_states;
     return;
   }
-  if (saved_count != 0) --saved_count;
+  if (tz.saved_count != 0) --tz.saved_count;
 }
 
-int tokenizer_state_lost() { return states_failed ? 1 : 0; }
+int tokenizer_state_lost(const sTokenizer& tz) { return tz.states_failed ? 1 : 0; }
 
-const char16_t* token_text_in_place() {
+const char16_t* token_text_in_place(sTokenizer& tz) {
   // The token in the record is the one last read (a read again from the
   // same point keeps it), and it was read as a plain word.
-  if (tok_stream == nullptr || !plain_token.valid || token.status != kTokenPresent || !last_read.valid ||
-      tok_stream->body == nullptr) {
+  if (tz.stream == nullptr || !tz.plain_token.valid || tz.token.status != kTokenPresent || !tz.last_read.valid ||
+      tz.stream->body == nullptr) {
     return nullptr;
   }
-  sByte* const at = tok_stream->body + plain_token.start;
+  sByte* const at = tz.stream->body + tz.plain_token.start;
   if (reinterpret_cast<std::uintptr_t>(at) % alignof(char16_t) != 0) return nullptr;
   // The blank behind the word becomes its terminator. A zero unit is a
   // blank to every later reading, so the text reads as before: the same
   // tokens on the same lines.
-  tok_stream->body[plain_token.end] = 0;
-  tok_stream->body[plain_token.end + 1] = 0;
+  tz.stream->body[tz.plain_token.end] = 0;
+  tz.stream->body[tz.plain_token.end + 1] = 0;
   return reinterpret_cast<const char16_t*>(at);
 }
 
-sByte* tokenizer_detach_text() {
-  if (tok_stream == nullptr) return nullptr;
-  sByte* body = tok_stream->body;
-  tok_stream->body = nullptr;
-  tok_stream->body_size = 0;
-  tok_stream->capacity = 0;
-  tok_stream->position = 0;
-  last_read.valid = false;
-  plain_token.valid = false;
+sByte* tokenizer_detach_text(sTokenizer& tz) {
+  if (tz.stream == nullptr) return nullptr;
+  sByte* body = tz.stream->body;
+  tz.stream->body = nullptr;
+  tz.stream->body_size = 0;
+  tz.stream->capacity = 0;
+  tz.stream->position = 0;
+  tz.last_read.valid = false;
+  tz.plain_token.valid = false;
   return body;
 }
 
-sUInt get_error_position() { return error_position; }
+sUInt get_error_position(const sTokenizer& tz) { return tz.error_position; }

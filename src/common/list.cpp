@@ -6,35 +6,15 @@
 
 namespace {
 
-sListNode* pool_top = nullptr;
-sUInt pool_count = 0;
-
 sListNode* take_node() {
-  if (pool_top != nullptr) {
-    sListNode* node = pool_top;
-    pool_top = node->next;
-    --pool_count;
-    return node;
-  }
   auto* node = static_cast<sListNode*>(vexlor_mem_alloc_fixed(sizeof(sListNode)));
   if (node != nullptr) node->data = nullptr;
   return node;
 }
 
-void recycle_node(sListNode* node) {
-  node->data = nullptr;
-  if (pool_count >= kListPoolLimit) {
-    std::free(node);
-    return;
-  }
-  node->next = pool_top;
-  pool_top = node;
-  ++pool_count;
-}
+void recycle_node(sListNode* node) { std::free(node); }
 
 }  // namespace
-
-sUInt list_pool_count() { return pool_count; }
 
 sListNode* list_create() {
   sListNode* head = take_node();

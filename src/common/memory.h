@@ -2,12 +2,10 @@
 //
 // Blocks are plain, uninitialised heap blocks released with std::free.
 // A null result means memory is exhausted; callers report and unwind.
+// The routine has a file of its own so that a test program can put an
+// allocator that fails on purpose in its place at link time.
 #pragma once
 
 #include "common/types.h"
 
 void* vexlor_mem_alloc_fixed(sUInt size);
-
-// Test hook: make the next `count` allocations succeed and the one after fail.
-// A negative count switches failure injection off (the default).
-void vexlor_mem_fail_after(long count);

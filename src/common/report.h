@@ -1,19 +1,42 @@
-// Problem reporting: the debug channel, the console printers and the check
-// convention.
+// Problem reporting: the debug channel and the check convention.
 //
 // Failed internal checks go to the debug channel only, one line each:
 //   "<message> [File: <module> Line: <line>]"
 // or, for a check on a definition file being read (error_with_file set),
 //   ":\"<definition file>\" : <message> [File: <module> Line: <line>]".
-// Everything the user reads goes to standard output through the printers.
+//
+// The library never prints: a reporter hands each finished line to the sink
+// its owner installed. Every conversion and every definitions load has a
+// reporter of its own, so threads never share one. While no sink listens,
+// a report costs a pointer test and nothing is formatted.
 #pragma once
 
 #include "common/types.h"
 
-// Report context, written right before each report.
-extern sUInt error_line;
-extern const char* error_file;
-extern int error_with_file;  // one-shot: cleared by the next report
+// Where a reporter's lines and message boxes go. All members may be null:
+// without `debug_line` nobody listens, without `message_box` a box is
+// answered as if OK was pressed and shown nowhere.
+struct sReportSink {
+  void* user = nullptr;
+  // One report line in the ANSI code page (UTF-8 on POSIX), no line end.
+  void (*debug_line)(void* user, const char* line) = nullptr;
+  // A modal box without owner, with the caller's style.
+  int (*message_box)(void* user, const char* text, const char* caption, unsigned style) = nullptr;
+};
+
+struct sReporter {
+  sReportSink sink;
+  // Report context, written right before each report.
+  sUInt error_line = 0;
+  const char* error_file = "";
+  int error_with_file = 0;  // one-shot: cleared by the next report
+  // The definition file being read, shown in the quoted field of the
+  // colon-and-quote format. The loaders set it while they read a file; the
+  // pointer must stay valid until it is replaced (or cleared with null).
+  const char16_t* definition_file = nullptr;
+
+  bool listening() const { return sink.debug_line != nullptr; }
+};
 
 // Module names of the report context.
 inline constexpr const char* kModuleAppUtil = "AppUtil";
@@ -22,44 +45,30 @@ inline constexpr const char* kModuleMain = "main";
 inline constexpr const char* kModuleShpFile = "ShpFile";
 inline constexpr const char* kModuleTokUtil = "TokUtil";
 
-// The definition file being read, shown in the quoted field of the
-// colon-and-quote format. The loaders set it while they read a file; the
-// pointer must stay valid until it is replaced (or cleared with null).
-void set_report_definition_file(const char16_t* name);
+inline void set_report_definition_file(sReporter& rep, const char16_t* name) { rep.definition_file = name; }
 
-// Formats (UTF-16 printf, see common/format.h) and writes one report line.
-// Costs nothing beyond a flag test while nobody listens on the channel.
-void debug_report(const char16_t* format, ...);
+// Formats (UTF-16 printf, see common/format.h) and hands over one report line.
+void debug_report(sReporter& rep, const char16_t* format, ...);
 
 // The check convention: a failed check reports "\nFAILED: " and the
 // condition's source text, spelled exactly as the reference texts quote it.
 // `with_file` sets error_with_file for this one report.
-void report_failed_check(const char* module, sUInt line, const char16_t* condition, bool with_file = false);
+void report_failed_check(sReporter& rep, const char* module, sUInt line, const char16_t* condition,
+                         bool with_file = false);
 
 // Evaluates `cond`; when false, reports `text` under `module`/`line` and
 // yields false.
-#define VX_CHECK(module, line, cond, text) \
-  ((cond) ? true : (report_failed_check((module), (line), u"" text), false))
-#define VX_CHECK_FILE(module, line, cond, text) \
-  ((cond) ? true : (report_failed_check((module), (line), u"" text, true), false))
+#define VX_CHECK(rep, module, line, cond, text) \
+  ((cond) ? true : (report_failed_check((rep), (module), (line), u"" text), false))
+#define VX_CHECK_FILE(rep, module, line, cond, text) \
+  ((cond) ? true : (report_failed_check((rep), (module), (line), u"" text, true), false))
 
 // Sets the context and reports a free-format message.
-void report_at(const char* module, sUInt line, const char16_t* format, ...);
-
-// Console printers: format into 1024 units, write the low byte of each unit.
-void print_message(const char16_t* format, ...);
-void print_load_message(const char16_t* format, ...);
-void print_error(const char16_t* format, ...);
-void print_text(const char16_t* text);
+void report_at(sReporter& rep, const char* module, sUInt line, const char16_t* format, ...);
 
 // Modal message box with caption "Vexlor Unicode" and the caller's style.
-int error_box(unsigned style, const char16_t* text);
+int error_box(sReporter& rep, unsigned style, const char16_t* text);
 
-// Writes `text` (when given) and ends the process with exit status 1.
-[[noreturn]] void fatal_exit(const char16_t* text);
-
-// Process-wide last-error code consulted by the save step before it prints
-// the generic write error.
-extern sUInt last_error_code;
-inline constexpr sUInt kErrorLiteralsWithoutBinary = 0x2000ff10u;  // "Not all literals ..."
-inline constexpr sUInt kErrorCannotWrite = 0x2000ff11u;            // "Could not write to file %s"
+// Last-error codes: set by a writer for the save step, which turns them
+// into the message the user sees.
+inline constexpr sUInt kErrorCannotWrite = 0x2000ff11u;  // "Could not write to file %s"

@@ -2,8 +2,7 @@
 //
 // str_to_wstr widens bytes by sign extension; wstr_to_str keeps low bytes.
 // wstr_to_ansi / ansi_to_wstr use the ANSI code page (UTF-8 on POSIX) and
-// return one of four static buffers of a ring: a result stays valid until
-// four further calls of the same operation.
+// write into the caller's buffer of kAnsiBufferBytes / kWideBufferUnits.
 #pragma once
 
 #include "common/types.h"
@@ -17,6 +16,6 @@ void str_to_wstr(char16_t* dst, const char* src, sUInt n);
 // At most n bytes; always terminated (cut at n-1).
 char* wstr_to_str(char* dst, const char16_t* src, sUInt n);
 // On a refused conversion the result is the cut text (last byte terminated).
-const char* wstr_to_ansi(const char16_t* src);
+const char* wstr_to_ansi(const char16_t* src, char (&out)[kAnsiBufferBytes]);
 // On a refused conversion the result is the empty text.
-const char16_t* ansi_to_wstr(const char* src);
+const char16_t* ansi_to_wstr(const char* src, char16_t (&out)[kWideBufferUnits]);

@@ -344,11 +344,11 @@ sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size) {
   return stream;
 }
 
-sFioShareFile* fioshare_file_open(const char16_t* fname, sUInt rw, sUInt comp, int open_unicode) {
+sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode) {
   char narrow[kFileNameBytes];
   bool named = false;
   if (fname != nullptr) {
-    named = file_name_to_8bit(fname, narrow);
+    named = file_name_to_8bit(rep, fname, narrow);
     if (!named) {
       // A non-ASCII character has been refused with the message box already;
       // a name too long for the conversion is treated as a file that cannot
@@ -361,19 +361,19 @@ sFioShareFile* fioshare_file_open(const char16_t* fname, sUInt rw, sUInt comp, i
 
   std::FILE* f = nullptr;
   if (rw == FIO_READ) {
-    if (!VX_CHECK(kModuleAppUtil, 292, named && (f = std::fopen(narrow, "rb")) != nullptr,
+    if (!VX_CHECK(rep, kModuleAppUtil, 292, named && (f = std::fopen(narrow, "rb")) != nullptr,
                   "(f = fopen (fname, \"rb\")) != 0")) {
       return nullptr;
     }
   } else {
-    if (!VX_CHECK(kModuleAppUtil, 294, named && (f = std::fopen(narrow, "w+b")) != nullptr,
+    if (!VX_CHECK(rep, kModuleAppUtil, 294, named && (f = std::fopen(narrow, "w+b")) != nullptr,
                   "(f = fopen (fname, \"w+b\")) != 0")) {
       return nullptr;
     }
   }
 
   sFioShareFile* fp = nullptr;
-  if (!VX_CHECK(kModuleAppUtil, 307,
+  if (!VX_CHECK(rep, kModuleAppUtil, 307,
                 (fp = fioshare_file_create_ex(f, static_cast<sFioShareFileType>(rw), static_cast<sFioShareComp>(comp),
                                               open_unicode != 0 ? 1 : 0)) != nullptr,
                 "(fp = fioshare_file_create_ex (f, (enum sFioShareFileType) rw, (enum sFioShareComp) comp, "
@@ -395,8 +395,8 @@ int fioshare_file_close(sFioShareFile* stream) {
 
 std::FILE* fioshare_file_handle(sFioShareFile* stream) { return stream != nullptr ? stream->file : nullptr; }
 
-int file_exists(const char16_t* name) {
-  std::FILE* f = open_file_utf16(name, "rb");
+int file_exists(sReporter& rep, const char16_t* name) {
+  std::FILE* f = open_file_utf16(rep, name, "rb");
   if (f == nullptr) return 0;
   std::fclose(f);
   return 1;

@@ -10,7 +10,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "common/types.h"
+
+struct sReporter;
 
 enum sFioShareFileType : sUInt {
   FIO_READ = 1,
@@ -49,11 +52,12 @@ struct sFioShareFile {
 inline constexpr sUInt kHeaderSizeOffset = 8;
 inline constexpr sUInt kHeaderMarkOffset = 7;
 
-sFioShareFile* fioshare_file_open(const char16_t* fname, sUInt rw, sUInt comp, int open_unicode);
+// Failed opens are reported through `rep` (a refused name with its box).
+sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode);
 sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode);
 int fioshare_file_close(sFioShareFile* stream);
 std::FILE* fioshare_file_handle(sFioShareFile* stream);
-int file_exists(const char16_t* name);
+int file_exists(sReporter& rep, const char16_t* name);
 
 // A read stream over bytes held in memory, parsed exactly like a file given to
 // fioshare_file_create_ex (header forms, marks, decompression). The stream has
@@ -86,6 +90,20 @@ inline sUInt fioshare_write(sFioShareFile* stream, const void* src, sUInt count)
   stream->position += count;
   if (stream->position > stream->body_size) stream->body_size = stream->position;
   return count;
+}
+
+// Appends a little-endian 32-bit number: the writers' commonest write, so
+// it takes the short way while the body has room.
+inline sUInt fioshare_write_le32(sFioShareFile* stream, sUInt value) {
+  if (stream->capacity - stream->position < 4) {
+    sByte bytes[4];
+    put_le32(bytes, value);
+    return fioshare_write_grow(stream, bytes, 4);
+  }
+  put_le32(stream->body + stream->position, value);
+  stream->position += 4;
+  if (stream->position > stream->body_size) stream->body_size = stream->position;
+  return 4;
 }
 
 // An uncompressed write stream with a file can send its body straight to

@@ -10,40 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "platform/platform.h"
 
 namespace platform {
 
 namespace {
-
-std::string g_command_line;
-DebugSink g_sink;
-int g_tracer_state = -1;  // -1 unknown, 0 none, 1 attached
-
-bool needs_quotes(const char* arg) {
-  if (*arg == 0) return true;
-  for (const char* p = arg; *p != 0; ++p) {
-    if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') return true;
-  }
-  return false;
-}
-
-bool tracer_attached() {
-  if (g_tracer_state < 0) {
-    g_tracer_state = 0;
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-      if (line.rfind("TracerPid:", 0) == 0) {
-        g_tracer_state = std::atol(line.c_str() + 10) != 0 ? 1 : 0;
-        break;
-      }
-    }
-  }
-  return g_tracer_state == 1;
-}
 
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
@@ -54,22 +26,6 @@ bool ends_with_bnf(const std::string& name) {
 }
 
 }  // namespace
-
-void set_arguments(int argc, char** argv) {
-  g_command_line.clear();
-  for (int i = 0; i < argc; ++i) {
-    if (i != 0) g_command_line += ' ';
-    if (needs_quotes(argv[i])) {
-      g_command_line += '"';
-      g_command_line += argv[i];
-      g_command_line += '"';
-    } else {
-      g_command_line += argv[i];
-    }
-  }
-}
-
-std::string command_line() { return g_command_line; }
 
 // UTF-8 stands in for the ANSI code page. Malformed bytes become U+FFFD; code
 // points beyond the basic plane become surrogate pairs.
@@ -166,42 +122,7 @@ bool utf16_to_ansi(const char16_t* src, char* dst, unsigned capacity) {
   return true;
 }
 
-std::u16string executable_dir() {
-  char path[PATH_MAX + 1];
-  ssize_t len = readlink("/proc/self/exe", path, PATH_MAX);
-  if (len <= 0) return {};
-  path[len] = 0;
-  char* slash = std::strrchr(path, '/');
-  if (slash == nullptr) return {};
-  slash[1] = 0;
-  char16_t wide[PATH_MAX + 1];
-  if (!ansi_to_utf16(path, wide, PATH_MAX + 1)) return {};
-  return std::u16string(wide);
-}
-
 char16_t path_separator() { return u'/'; }
-
-bool debug_channel_active() { return g_sink ? true : tracer_attached(); }
-
-void debug_channel_write(const char* ansi_line) {
-  if (g_sink) {
-    g_sink(ansi_line);
-    return;
-  }
-  if (!tracer_attached()) return;
-  std::fputs(ansi_line, stderr);
-  std::fputc('\n', stderr);
-  std::fflush(stderr);
-}
-
-void set_debug_sink(DebugSink sink) { g_sink = std::move(sink); }
-
-int message_box(const char* text, const char* caption, unsigned /*style*/) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "%s: %s\n", caption, text);
-  std::fflush(stderr);
-  return 1;  // IDOK
-}
 
 std::vector<std::string> find_bnf_files(const std::string& dir_prefix) {
   std::vector<std::string> names;
@@ -227,13 +148,6 @@ std::vector<std::string> find_bnf_files(const std::string& dir_prefix) {
   });
   return names;
 }
-
-void exit_process(int status) {
-  std::fflush(stdout);
-  std::exit(status);
-}
-
-void console_write(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stdout); }
 
 void prefault_memory(void* block, size_t bytes) {
 #if defined(__linux__)

@@ -17,9 +17,11 @@
 #include <cstring>
 
 #include "bnf/bnf_model.h"
+#include "common/byte_order.h"
 #include "common/report.h"
 #include "common/strings.h"
 #include "container/fioshare.h"
+#include "shape/conversion.h"
 #include "shape/shape_tree.h"
 #include "tables/stoken.h"
 
@@ -28,7 +30,6 @@ namespace {
 constexpr sUInt kSizePlaceholder = 0xD0D0D0D0u;
 constexpr sUInt kMaxBlockNameUnits = 255;
 constexpr sUInt kMaxStringUnits = 65535;
-constexpr sUInt kFormByte = 7;
 
 bool put_bytes(sFioShareFile* stream, const void* bytes, sUInt count) {
   return count == 0 || fioshare_write(stream, bytes, count) == count;
@@ -40,15 +41,12 @@ bool put_u8(sFioShareFile* stream, sUInt value) {
 }
 
 bool put_u16(sFioShareFile* stream, sUInt value) {
-  const sByte bytes[2] = {static_cast<sByte>(value), static_cast<sByte>(value >> 8)};
+  sByte bytes[2];
+  put_le16(bytes, value);
   return put_bytes(stream, bytes, 2);
 }
 
-bool put_u32(sFioShareFile* stream, sUInt value) {
-  const sByte bytes[4] = {static_cast<sByte>(value), static_cast<sByte>(value >> 8), static_cast<sByte>(value >> 16),
-                          static_cast<sByte>(value >> 24)};
-  return put_bytes(stream, bytes, 4);
-}
+bool put_u32(sFioShareFile* stream, sUInt value) { return fioshare_write_le32(stream, value) == 4; }
 
 bool put_units(sFioShareFile* stream, const char16_t* text, sUInt count) {
   if constexpr (std::endian::native == std::endian::little) {
@@ -63,12 +61,12 @@ bool put_units(sFioShareFile* stream, const char16_t* text, sUInt count) {
 
 const char16_t* text_or_empty(const sShapeItemNode* node) { return node->text != nullptr ? node->text : u""; }
 
-bool write_content_node(sFioShareFile* stream, sBNFTable* table, sShapeItemNode* node) {
+bool write_content_node(sConversion& conv, sFioShareFile* stream, sBNFTable* table, sShapeItemNode* node) {
   const sUInt offset = fioshare_tell(stream);
   switch (node->type) {
     case SHN_LITERAL: {
       // Grammar words that name no token, and the bracket nodes, leave no trace.
-      const sShapeTokenDef* def = node->text != nullptr ? tokutil_find_stoken_by_name(node->text) : nullptr;
+      const sShapeTokenDef* def = node->text != nullptr ? tokutil_find_stoken_by_name(conv.tokens, node->text) : nullptr;
       if (def == nullptr) return true;
       debug_trace(0, u"Bin data: %02x\toffset: %d\t(literal: %s)\n", def->id, offset, node->text);
       return put_u32(stream, def->id);
@@ -100,7 +98,7 @@ bool write_content_node(sFioShareFile* stream, sBNFTable* table, sShapeItemNode*
     case SHN_TOKEN:
       debug_trace(0, u"Bin data: %08x\toffset: %d\t(token: %s)\n", node->value, offset, text_or_empty(node));
       return put_u32(stream, node->value);
-    case SHN_PARENT: return write_binary_parent(stream, table, node) != 0;
+    case SHN_PARENT: return write_binary_parent(conv, stream, table, node) != 0;
     default: return true;
   }
 }
@@ -114,11 +112,11 @@ bool is_open_bracket(const sShapeItemNode* node) {
 
 // Id, size placeholder and name of a block; returns the node its content
 // starts with through `content`, and where the size goes through `size_at`.
-bool write_block_start(sFioShareFile* stream, sShapeItemNode* parent, sShapeItemNode** content, sUInt* size_at) {
+bool write_block_start(sConversion& conv, sFioShareFile* stream, sShapeItemNode* parent, sShapeItemNode** content, sUInt* size_at) {
   sShapeItemNode* name_node = parent->child;
   const sBNFTokenDef* rule = name_node->bnf_entry != nullptr ? name_node->bnf_entry->def : nullptr;
   const sShapeTokenDef* def =
-      rule != nullptr && rule->text != nullptr ? tokutil_find_stoken_by_name(rule->text) : nullptr;
+      rule != nullptr && rule->text != nullptr ? tokutil_find_stoken_by_name(conv.tokens, rule->text) : nullptr;
   if (def != nullptr) debug_trace(0, u"Bin data: block ID: %08x (%s)\n", def->id, def->name);
   if (name_node->type != SHN_LITERAL || def == nullptr) return false;
   if (!put_u32(stream, def->id)) return false;
@@ -144,41 +142,34 @@ bool write_block_start(sFioShareFile* stream, sShapeItemNode* parent, sShapeItem
 
 }  // namespace
 
-int write_binary_parent(sFioShareFile* stream, sBNFTable* table, sShapeItemNode* parent) {
+int write_binary_parent(sConversion& conv, sFioShareFile* stream, sBNFTable* table, sShapeItemNode* parent) {
   if (stream == nullptr || parent == nullptr) return 0;
   const sBNFTokenDef* def = parent->bnf_entry != nullptr ? parent->bnf_entry->def : nullptr;
   const bool block = def != nullptr && def->type == BNFT_TOKENDEF;
   const bool array = def != nullptr && def->type == BNFT_CON_ARRAY;
   if (parent->type != SHN_PARENT || (!block && !array)) {
-    report_at(kModuleShpFile, 2108,
+    report_at(conv.rep, kModuleShpFile, 2108,
               u"Parent shape item node doesn't reference BNF def type BNFT_TOKENDEF or BNFT_CON_ARRAY [BNFParse %d]\n",
               2109);
     return 0;
   }
   if (parent->child == nullptr) {
-    report_at(kModuleShpFile, 2116, u"Parent shape item node without children! [BNFParse %d]\n", 2116);
+    report_at(conv.rep, kModuleShpFile, 2116, u"Parent shape item node without children! [BNFParse %d]\n", 2116);
     return 1;
   }
   sShapeItemNode* node = parent->child;
   sUInt size_at = 0;
-  if (block && !write_block_start(stream, parent, &node, &size_at)) return 0;
+  if (block && !write_block_start(conv, stream, parent, &node, &size_at)) return 0;
   for (; node != nullptr; node = node->next) {
     // The four-byte values that make up most of a model go straight into
     // the body while it has room; everything else takes the full path.
     const sUInt type = node->type;
     if ((type == SHN_FLOAT || type == SHN_UINT || type == SHN_SINT || type == SHN_DWORD || type == SHN_TOKEN) &&
         stream->capacity - stream->position >= 4) {
-      const sUInt value = node->value;
-      sByte* at = stream->body + stream->position;
-      at[0] = static_cast<sByte>(value);
-      at[1] = static_cast<sByte>(value >> 8);
-      at[2] = static_cast<sByte>(value >> 16);
-      at[3] = static_cast<sByte>(value >> 24);
-      stream->position += 4;
-      if (stream->position > stream->body_size) stream->body_size = stream->position;
+      fioshare_write_le32(stream, node->value);
       continue;
     }
-    if (!write_content_node(stream, table, node)) return 0;
+    if (!write_content_node(conv, stream, table, node)) return 0;
   }
   if (block) {
     // The size counts every byte behind its own field: nested blocks are
@@ -194,26 +185,27 @@ int write_binary_parent(sFioShareFile* stream, sBNFTable* table, sShapeItemNode*
   return 1;
 }
 
-int write_binary_file(const char16_t* path, sBNFTable* table, sShapeFile* file, sShapeItemNode* first, sUInt comp) {
+int write_binary_file(sConversion& conv, const char16_t* path, sBNFTable* table, sShapeFile* file,
+                      sShapeItemNode* first, sUInt comp) {
   if (path == nullptr || table == nullptr || file == nullptr) return 0;
-  sFioShareFile* stream = fioshare_file_open(path, FIO_WRITE, comp, 0);
+  sFioShareFile* stream = fioshare_file_open(conv.rep, path, FIO_WRITE, comp, 0);
   if (stream == nullptr) {
-    last_error_code = kErrorCannotWrite;
+    conv.last_error_code = kErrorCannotWrite;
     return 0;
   }
   sByte header[kBodyHeaderBytes];
   std::memcpy(header, file->header, sizeof header);
-  header[kFormByte] = 'b';
+  header[kBodyFormByte] = kBinaryForm;
   if (fioshare_write(stream, header, sizeof header) != sizeof header) {
     fioshare_file_close(stream);
     return 0;
   }
   for (sShapeItemNode* node = first; node != nullptr; node = node->next) {
-    if (!write_binary_parent(stream, table, node)) {
+    if (!write_binary_parent(conv, stream, table, node)) {
       // Leave a container header without a body rather than a body that
       // stops part-way.
       fioshare_file_close(stream);
-      sFioShareFile* empty = fioshare_file_open(path, FIO_WRITE, FIO_COMP_NONE, 0);
+      sFioShareFile* empty = fioshare_file_open(conv.rep, path, FIO_WRITE, FIO_COMP_NONE, 0);
       if (empty != nullptr) fioshare_file_close(empty);
       return 0;
     }

@@ -4,9 +4,10 @@
 #include "common/types.h"
 
 struct sBNFTable;
+struct sConversion;
 struct sFioShareFile;
 struct sShapeFile;
 struct sShapeItemNode;
 
-int write_binary_file(const char16_t* path, sBNFTable* table, sShapeFile* file, sShapeItemNode* first, sUInt comp);
-int write_binary_parent(sFioShareFile* stream, sBNFTable* table, sShapeItemNode* parent);
+int write_binary_file(sConversion& conv, const char16_t* path, sBNFTable* table, sShapeFile* file, sShapeItemNode* first, sUInt comp);
+int write_binary_parent(sConversion& conv, sFioShareFile* stream, sBNFTable* table, sShapeItemNode* parent);

@@ -31,8 +31,6 @@ struct sShapeArena {
   // and the texts given to them later in a slab of their own.
   sArenaSlab* last_hit;
   sArenaSlab* other_hit;
-  sShapeArena* next_live;
-  sShapeArena* previous_live;
   sByte* adopted;
   sUInt adopted_size;
 };
@@ -44,11 +42,6 @@ constexpr sUInt kLargestSlabBytes = 32 * 1024 * 1024;
 constexpr sUInt kArenaAlign = 8;
 
 static_assert(sizeof(sArenaSlab) % kArenaAlign == 0);
-
-// The arena nodes are made in, if any; and every arena not yet released, so
-// that freeing a node can tell an arena's memory from a heap block.
-sShapeArena* arena_in_use = nullptr;
-sShapeArena* live_arenas = nullptr;
 
 sByte* slab_data(sArenaSlab* slab) { return reinterpret_cast<sByte*>(slab + 1); }
 
@@ -75,13 +68,6 @@ bool arena_holds(sShapeArena* arena, const void* p) {
       arena->last_hit = slab;
       return true;
     }
-  }
-  return false;
-}
-
-bool in_any_arena(const void* p) {
-  for (sShapeArena* arena = live_arenas; arena != nullptr; arena = arena->next_live) {
-    if (arena_holds(arena, p)) return true;
   }
   return false;
 }
@@ -159,11 +145,11 @@ char16_t* own_text(sShapeItemNode* node) { return reinterpret_cast<char16_t*>(no
 // A node of an arena without a text of its own is the bare record: the
 // address behind it is still inside the arena (or no block's start), where
 // no separate string can begin.
-sShapeItemNode* allocate_node(sUInt text_units, bool own) {
-  if (arena_in_use != nullptr) {
+sShapeItemNode* allocate_node(sShapeArena* arena, sUInt text_units, bool own) {
+  if (arena != nullptr) {
     const std::uint64_t size =
         sizeof(sShapeItemNode) + (own ? (std::uint64_t{text_units} + 1) * sizeof(char16_t) : 0);
-    auto* node = static_cast<sShapeItemNode*>(arena_allocate(arena_in_use, size));
+    auto* node = static_cast<sShapeItemNode*>(arena_allocate(arena, size));
     if (node == nullptr) return nullptr;
     std::memset(node, 0, sizeof(sShapeItemNode));
     return node;
@@ -177,11 +163,11 @@ sShapeItemNode* allocate_node(sUInt text_units, bool own) {
   return node;
 }
 
-// A text for a node: from the arena in use when the node is one of its own,
-// else a separate string.
-char16_t* node_text_copy(sShapeItemNode* node, const char16_t* text, sUInt length) {
-  if (arena_in_use == nullptr || !arena_holds(arena_in_use, node)) return alloc_string(text, length);
-  auto* copy = static_cast<char16_t*>(arena_allocate(arena_in_use, (std::uint64_t{length} + 1) * sizeof(char16_t)));
+// A text for a node: from the arena when the node is one of its own, else a
+// separate string.
+char16_t* node_text_copy(sShapeArena* arena, sShapeItemNode* node, const char16_t* text, sUInt length) {
+  if (arena == nullptr || !arena_holds(arena, node)) return alloc_string(text, length);
+  auto* copy = static_cast<char16_t*>(arena_allocate(arena, (std::uint64_t{length} + 1) * sizeof(char16_t)));
   if (copy == nullptr) return nullptr;
   std::memcpy(copy, text, length * sizeof(char16_t));
   copy[length] = 0;
@@ -208,21 +194,22 @@ const char16_t* node_type_name(sUInt type) {
 
 // A node of an arena gives back only a text that is a separate string; its
 // own memory goes with the arena.
-void free_node(sShapeItemNode* node) {
+void free_node(sShapeItemNode* node, sShapeArena* arena) {
   debug_trace(0, u"** Freeing shape item node: %s: %s\n", node_type_name(node->type),
               node->text != nullptr ? node->text : u"");
-  const bool in_arena = in_any_arena(node);
+  const bool in_arena = arena != nullptr && arena_holds(arena, node);
   char16_t* text = node->text;
-  if (text != nullptr && text != own_text(node) && !(in_arena && in_any_arena(text))) free_string(text);
+  if (text != nullptr && text != own_text(node) && !(in_arena && arena_holds(arena, text))) free_string(text);
   if (!in_arena) std::free(node);
 }
 
 }  // namespace
 
-sShapeItemNode* shape_node_create_placed(sShapeItemNode** cursor, const char16_t* text, sUInt length) {
-  if (arena_in_use == nullptr || !adopted_holds(arena_in_use, text)) return shape_node_create_text(cursor, text, length);
+sShapeItemNode* shape_node_create_placed(sShapeItemNode** cursor, const char16_t* text, sUInt length,
+                                         sShapeArena* arena) {
+  if (arena == nullptr || !adopted_holds(arena, text)) return shape_node_create_text(cursor, text, length, arena);
   if (cursor != nullptr && *cursor == nullptr) return nullptr;
-  auto* node = static_cast<sShapeItemNode*>(arena_allocate(arena_in_use, sizeof(sShapeItemNode)));
+  auto* node = static_cast<sShapeItemNode*>(arena_allocate(arena, sizeof(sShapeItemNode)));
   if (node == nullptr) return nullptr;
   *node = sShapeItemNode{};
   node->text = const_cast<char16_t*>(text);
@@ -230,7 +217,7 @@ sShapeItemNode* shape_node_create_placed(sShapeItemNode** cursor, const char16_t
   return node;
 }
 
-void shape_tree_free(sShapeItemNode* node) {
+void shape_tree_free(sShapeItemNode* node, sShapeArena* arena) {
   // Trees may be thousands of levels deep: free without recursion by
   // rotating each first child in front of its parent, so that every node
   // is freed once it has no child left.
@@ -242,7 +229,7 @@ void shape_tree_free(sShapeItemNode* node) {
       node = child;
     } else {
       sShapeItemNode* next = node->next;
-      free_node(node);
+      free_node(node, arena);
       node = next;
     }
   }
@@ -258,22 +245,11 @@ sShapeArena* shape_arena_create() {
   arena->other_hit = nullptr;
   arena->adopted = nullptr;
   arena->adopted_size = 0;
-  arena->previous_live = nullptr;
-  arena->next_live = live_arenas;
-  if (live_arenas != nullptr) live_arenas->previous_live = arena;
-  live_arenas = arena;
   return arena;
 }
 
 void shape_arena_release(sShapeArena* arena) {
   if (arena == nullptr) return;
-  if (arena_in_use == arena) arena_in_use = nullptr;
-  if (arena->previous_live != nullptr) {
-    arena->previous_live->next_live = arena->next_live;
-  } else {
-    live_arenas = arena->next_live;
-  }
-  if (arena->next_live != nullptr) arena->next_live->previous_live = arena->previous_live;
   for (sArenaSlab* slab = arena->first; slab != nullptr;) {
     sArenaSlab* next = slab->next;
     std::free(slab);
@@ -293,28 +269,23 @@ void shape_arena_adopt(sShapeArena* arena, void* block, sUInt size) {
   arena->adopted_size = block != nullptr ? size : 0;
 }
 
-sShapeArena* shape_arena_use(sShapeArena* arena) {
-  sShapeArena* before = arena_in_use;
-  arena_in_use = arena;
-  return before;
-}
-
-sShapeArenaPoint shape_arena_point() {
-  if (arena_in_use == nullptr) return {nullptr, 0};
-  sArenaSlab* slab = arena_in_use->current;
+sShapeArenaPoint shape_arena_point(const sShapeArena* arena) {
+  if (arena == nullptr) return {nullptr, 0};
+  sArenaSlab* slab = arena->current;
   return {slab, slab != nullptr ? slab->used : 0};
 }
 
-sShapeItemNode* shape_node_create(sShapeItemNode** cursor) {
+sShapeItemNode* shape_node_create(sShapeItemNode** cursor, sShapeArena* arena) {
   if (cursor != nullptr && *cursor == nullptr) return nullptr;
-  sShapeItemNode* node = allocate_node(0, false);
+  sShapeItemNode* node = allocate_node(arena, 0, false);
   if (node != nullptr && cursor != nullptr) link_at(cursor, node);
   return node;
 }
 
-sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* text, sUInt length) {
+sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* text, sUInt length,
+                                       sShapeArena* arena) {
   if (cursor != nullptr && *cursor == nullptr) return nullptr;
-  sShapeItemNode* node = allocate_node(length, true);
+  sShapeItemNode* node = allocate_node(arena, length, true);
   if (node == nullptr) return nullptr;
   char16_t* copy = own_text(node);
   // Most texts are a few units: a call to memcpy would cost more. The units
@@ -332,33 +303,33 @@ sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* 
   return node;
 }
 
-void shape_tree_prune(sShapeItemNode* node, int whole) {
+void shape_tree_prune(sShapeItemNode* node, int whole, sShapeArena* arena) {
   if (node == nullptr) return;
   if (whole) {
-    shape_tree_free(node);
+    shape_tree_free(node, arena);
     return;
   }
-  shape_tree_free(node->next);
+  shape_tree_free(node->next, arena);
   node->next = nullptr;
 }
 
-void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark) {
+void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark, sShapeArena* arena) {
   if (mark.node == nullptr) return;
   // Marked in the arena still in use: everything made since belongs to the
   // attempt (nodes and their texts alike), so unlinking it and setting the
   // top back releases it all.
-  const bool set_back = mark.arena.slab != nullptr && arena_in_use != nullptr;
+  const bool set_back = mark.arena.slab != nullptr && arena != nullptr;
   if (mark.childless_parent) {
-    if (!set_back) shape_tree_free(mark.node->child);
+    if (!set_back) shape_tree_free(mark.node->child, arena);
     mark.node->child = nullptr;
   }
   if (set_back) {
     mark.node->next = nullptr;
     auto* slab = static_cast<sArenaSlab*>(mark.arena.slab);
-    arena_in_use->current = slab;
+    arena->current = slab;
     slab->used = mark.arena.used;
   } else {
-    shape_tree_prune(mark.node, 0);
+    shape_tree_prune(mark.node, 0, arena);
   }
   if (cursor != nullptr) *cursor = mark.node;
 }
@@ -415,25 +386,31 @@ void scan_value(sShapeItemNode* node) {
   }
 }
 
-bool normalise_node(sShapeItemNode* node, bool values_scanned) {
+struct Normalising {
+  sReporter& rep;
+  const sTokenTable& tokens;
+  sShapeArena* arena;
+};
+
+bool normalise_node(Normalising& n, sShapeItemNode* node, bool values_scanned) {
   if (node->type < SHN_SINT || node->type > SHN_TOKEN) return true;
   if (node->type == SHN_TOKEN) {
     // A token value must name a token definition: without one neither form
     // of the file can hold it.
     if (node->text != nullptr) {
-      const sShapeTokenDef* def = tokutil_find_stoken_by_name(node->text);
+      const sShapeTokenDef* def = tokutil_find_stoken_by_name(n.tokens, node->text);
       if (def == nullptr) {
-        report_at(kModuleShpFile, 1790, u"Token value %s names no token definition [ShpFile %d]\n", node->text, 1790);
+        report_at(n.rep, kModuleShpFile, 1790, u"Token value %s names no token definition [ShpFile %d]\n", node->text, 1790);
         return false;
       }
       node->value = def->id;
     } else {
-      const sShapeTokenDef* def = tokutil_find_stoken_by_id(node->value);
+      const sShapeTokenDef* def = tokutil_find_stoken_by_id(n.tokens, node->value);
       if (def == nullptr) {
-        report_at(kModuleShpFile, 1796, u"Token value %08x is no token id [ShpFile %d]\n", node->value, 1796);
+        report_at(n.rep, kModuleShpFile, 1796, u"Token value %08x is no token id [ShpFile %d]\n", node->value, 1796);
         return false;
       }
-      node->text = node_text_copy(node, def->name, wstr_len(def->name));
+      node->text = node_text_copy(n.arena, node, def->name, wstr_len(def->name));
     }
     return node->text != nullptr;
   }
@@ -443,7 +420,7 @@ bool normalise_node(sShapeItemNode* node, bool values_scanned) {
   }
   char16_t text[kValueTextUnits];
   const sUInt length = format_value(node, text);
-  node->text = node_text_copy(node, text, length);
+  node->text = node_text_copy(n.arena, node, text, length);
   return node->text != nullptr;
 }
 
@@ -474,10 +451,10 @@ class NodeStack {
 
 namespace {
 
-int normalise_tree(sShapeItemNode* node, bool values_scanned) {
+int normalise_tree(Normalising& n, sShapeItemNode* node, bool values_scanned) {
   NodeStack pending;
   while (node != nullptr) {
-    if (!normalise_node(node, values_scanned)) return 0;
+    if (!normalise_node(n, node, values_scanned)) return 0;
     if (node->child != nullptr) {
       if (node->next != nullptr && !pending.push(node->next)) return 0;
       node = node->child;
@@ -490,9 +467,16 @@ int normalise_tree(sShapeItemNode* node, bool values_scanned) {
 
 }  // namespace
 
-int shape_tree_normalise(sShapeItemNode* node) { return normalise_tree(node, false); }
+int shape_tree_normalise(sReporter& rep, const sTokenTable& tokens, sShapeItemNode* node, sShapeArena* arena) {
+  Normalising n{rep, tokens, arena};
+  return normalise_tree(n, node, false);
+}
 
-int shape_tree_normalise_matched(sShapeItemNode* node) { return normalise_tree(node, true); }
+int shape_tree_normalise_matched(sReporter& rep, const sTokenTable& tokens, sShapeItemNode* node,
+                                 sShapeArena* arena) {
+  Normalising n{rep, tokens, arena};
+  return normalise_tree(n, node, true);
+}
 
 namespace {
 
@@ -506,7 +490,7 @@ void free_foreign_parts(sShapeItemNode* node, sShapeArena* arena) {
     sShapeItemNode* child = node->child;
     if (!arena_holds(arena, node)) {
       node->next = nullptr;
-      shape_tree_free(node);
+      shape_tree_free(node, arena);
       child = nullptr;
     } else if (char16_t* text = node->text;
                text != nullptr && text != own_text(node) && !adopted_holds(arena, text) && !arena_holds(arena, text)) {
@@ -517,9 +501,9 @@ void free_foreign_parts(sShapeItemNode* node, sShapeArena* arena) {
         // No room to remember the siblings: free the rest node by node.
         node->child = nullptr;
         node->next = nullptr;
-        shape_tree_free(child);
-        shape_tree_free(next);
-        while (sShapeItemNode* left = pending.pop()) shape_tree_free(left);
+        shape_tree_free(child, arena);
+        shape_tree_free(next, arena);
+        while (sShapeItemNode* left = pending.pop()) shape_tree_free(left, arena);
         return;
       }
       node = child;

@@ -12,6 +12,8 @@
 #include "common/types.h"
 
 struct sFioShareFile;
+struct sReporter;
+struct sTokenTable;
 
 enum sShapeNodeType : sUInt {
   SHN_LITERAL = 0,
@@ -36,7 +38,17 @@ struct sShapeItemNode {
   sUInt value;  // signed for SHN_SINT, IEEE single bits for SHN_FLOAT
 };
 
+// The body header, 16 bytes at the start of every body (in a UTF-16
+// container the low bytes of its first 16 units):
+//   0-3 "TORV"   4 format digit (at most "0")   5 file type   6 type version
+//   7 form: "t" text (UTF-16 tokens follow) or "b" binary   8-15 not read
 inline constexpr sUInt kBodyHeaderBytes = 16;
+inline constexpr sUInt kBodyFormatByte = 4;
+inline constexpr sUInt kBodyTypeByte = 5;
+inline constexpr sUInt kBodyVersionByte = 6;
+inline constexpr sUInt kBodyFormByte = 7;
+inline constexpr sByte kTextForm = 't';
+inline constexpr sByte kBinaryForm = 'b';
 
 // A loaded file's nodes, and the texts they were given while it was read,
 // are carved from slabs of its arena and released with it in one go. A
@@ -61,61 +73,63 @@ void shape_arena_release(sShapeArena* arena);
 // Gives the arena a heap block to release with it (a text body whose units
 // node texts point into); one block per arena.
 void shape_arena_adopt(sShapeArena* arena, void* block, sUInt size);
-// Makes `arena` the one nodes are created in (null: separate heap blocks,
-// the default) and returns the one in use before, to be put back.
-sShapeArena* shape_arena_use(sShapeArena* arena);
 
-// A point of the arena in use, for setting its top back.
+// A point of an arena, for setting its top back.
 struct sShapeArenaPoint {
   void* slab;
   sUInt used;
 };
-sShapeArenaPoint shape_arena_point();
+sShapeArenaPoint shape_arena_point(const sShapeArena* arena);
 
+// The node operations take the arena nodes are made in (null: separate heap
+// blocks). A tree is freed with the arena its nodes came from.
+//
 // Creates a cleared node. With a cursor it is linked after the cursor's node
 // (as first child of a childless parent, else as its next sibling) and the
 // cursor moves to it; a cursor designating nothing creates nothing.
-sShapeItemNode* shape_node_create(sShapeItemNode** cursor);
+sShapeItemNode* shape_node_create(sShapeItemNode** cursor, sShapeArena* arena = nullptr);
 // As shape_node_create, with a copy of `length` units of `text` (plus a
 // terminator) as the node's text, held in the node's own block: one
 // allocation per node. The text is freed with the node.
-sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* text, sUInt length);
+sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* text, sUInt length,
+                                       sShapeArena* arena = nullptr);
 // As shape_node_create_text for a text that stays where it is: a
-// terminated text inside the block the arena in use adopted becomes the
-// node's text as it is; any other is copied.
-sShapeItemNode* shape_node_create_placed(sShapeItemNode** cursor, const char16_t* text, sUInt length);
-void shape_tree_free(sShapeItemNode* node);
-void shape_tree_prune(sShapeItemNode* node, int whole);
+// terminated text inside the block the arena adopted becomes the node's
+// text as it is; any other is copied.
+sShapeItemNode* shape_node_create_placed(sShapeItemNode** cursor, const char16_t* text, sUInt length,
+                                         sShapeArena* arena = nullptr);
+void shape_tree_free(sShapeItemNode* node, sShapeArena* arena = nullptr);
+void shape_tree_prune(sShapeItemNode* node, int whole, sShapeArena* arena = nullptr);
 // Undoing a failed attempt. A reader marks the node its cursor designates
 // before the attempt; shape_tree_undo then removes everything the attempt
 // linked and sets the cursor back. Unlike a plain prune it also removes the
 // children linked under a parent that was childless when it was marked, so
 // the next alternative is linked as that parent's first child again.
-// While an arena is in use, the mark also holds its top: every node made
-// after the mark belongs to the attempt, so undo releases them all at once.
+// With an arena, the mark also holds its top: every node made after the
+// mark belongs to the attempt, so undo releases them all at once.
 struct sShapeMark {
   sShapeItemNode* node;
   bool childless_parent;
   sShapeArenaPoint arena;
 };
-inline sShapeMark shape_tree_mark(sShapeItemNode* node) {
-  return {node, node != nullptr && node->type == SHN_PARENT && node->child == nullptr, shape_arena_point()};
+inline sShapeMark shape_tree_mark(sShapeItemNode* node, const sShapeArena* arena = nullptr) {
+  return {node, node != nullptr && node->type == SHN_PARENT && node->child == nullptr, shape_arena_point(arena)};
 }
-void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark);
+void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark, sShapeArena* arena = nullptr);
 
 // Gives every value node both its text and its number. Fails (0) when a
 // token value names no token definition.
-int shape_tree_normalise(sShapeItemNode* node);
+int shape_tree_normalise(sReporter& rep, const sTokenTable& tokens, sShapeItemNode* node,
+                         sShapeArena* arena = nullptr);
 // As shape_tree_normalise for a tree from one of the readers, which give
 // every value node with a text the number of that text (the text reader as
 // it matches, the binary reader formats the text of each number it reads):
 // only token values and texts still missing are worked out.
-int shape_tree_normalise_matched(sShapeItemNode* node);
+int shape_tree_normalise_matched(sReporter& rep, const sTokenTable& tokens, sShapeItemNode* node,
+                                 sShapeArena* arena = nullptr);
 char16_t* shape_node_format_value(const sShapeItemNode* node);
 
 int read_body_header(sFioShareFile* stream, sByte* header);
-int peek_token_file(const char16_t* path, sByte* header);
-sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_mark);
 void free_shape_file(sShapeFile* file);
 
 // The trace hook of the readers and writers: discards its input. Defined

@@ -8,6 +8,7 @@
 #include "common/report.h"
 #include "common/strings.h"
 #include "container/fioshare.h"
+#include "shape/conversion.h"
 #include "shape/shape_tree.h"
 
 namespace {
@@ -38,16 +39,14 @@ constexpr sUInt kPieceWidthBase = 1016;
 constexpr sUInt kPieceWidthFloor = 256;
 constexpr sUInt kQuickWordUnits = 64;
 
-// The indentation text: 1024 TABs, ended at the depth last asked for.
+// The indentation: up to 1024 TABs.
 struct sIndentText {
-  char16_t units[kMaxIndentDepth + 1];
-  sUInt cut;
-  constexpr sIndentText() : units(), cut(kMaxIndentDepth) {
+  char16_t units[kMaxIndentDepth];
+  constexpr sIndentText() : units() {
     for (sUInt i = 0; i < kMaxIndentDepth; ++i) units[i] = u'\t';
-    units[kMaxIndentDepth] = 0;
   }
 };
-sIndentText indent_text;
+constexpr sIndentText kIndentText;
 
 // Units that end a word or begin another token in the tokenizer, or that a
 // plain word may not hold: white space, control characters, quotation mark,
@@ -104,7 +103,9 @@ sTextShape shape_of(const char16_t* text) {
 // would cost more than the values themselves.
 class sTextOutput {
  public:
-  explicit sTextOutput(sFioShareFile* stream) : stream_(stream) {}
+  sTextOutput(sReporter& rep, sFioShareFile* stream) : rep_(rep), stream_(stream) {}
+
+  sReporter& rep() { return rep_; }
   sTextOutput(const sTextOutput&) = delete;
   sTextOutput& operator=(const sTextOutput&) = delete;
 
@@ -135,9 +136,13 @@ class sTextOutput {
   char16_t* tail() { return buffer_ + used_; }
   void commit(sUInt units) { used_ += units; }
 
+  // Depths from kMaxIndentDepth on get no indentation, and a report.
   bool indent(sUInt depth) {
-    const char16_t* text = spaces(depth);
-    return put(text, depth < kMaxIndentDepth ? depth : 0);
+    if (depth >= kMaxIndentDepth) {
+      report_at(rep_, kModuleShpFile, kLineIndentTooLarge, kIndentTooLarge, kMaxIndentDepth);
+      return true;
+    }
+    return put(kIndentText.units, depth);
   }
 
   bool flush() {
@@ -154,6 +159,7 @@ class sTextOutput {
 
  private:
   static constexpr sUInt kUnits = 8192;
+  sReporter& rep_;
   sFioShareFile* stream_;
   sUInt used_ = 0;
   bool failed_ = false;
@@ -294,8 +300,8 @@ bool put_quick_word(sTextOutput& out, const char16_t* text, sUInt& column) {
   return true;
 }
 
-bool fail_check(sUInt line, const char16_t* condition) {
-  report_failed_check(kModuleShpFile, line, condition);
+bool fail_check(sTextOutput& out, sUInt line, const char16_t* condition) {
+  report_failed_check(out.rep(), kModuleShpFile, line, condition);
   return false;
 }
 
@@ -304,18 +310,18 @@ bool write_item(sTextOutput& out, const sShapeItemNode* node, sUInt depth, bool 
   const char16_t* text = node->text != nullptr ? node->text : u"";
   if (first) {
     if (in_array && depth == 0) {
-      if (!out.put(u' ')) return fail_check(kLineSeparatorFailed, kSeparatorFailed);
+      if (!out.put(u' ')) return fail_check(out, kLineSeparatorFailed, kSeparatorFailed);
     } else {
-      if (!out.indent(depth)) return fail_check(kLineIndentFailed, kIndentFailed);
+      if (!out.indent(depth)) return fail_check(out, kLineIndentFailed, kIndentFailed);
       column += kTabWidth * depth;
     }
   } else if (after_block && balance == 0 && is_bracket_text(text, u')')) {
-    if (!out.newline()) return fail_check(kLineNewlineFailed, kNewlineFailed);
+    if (!out.newline()) return fail_check(out, kLineNewlineFailed, kNewlineFailed);
     column = 0;
-    if (!out.indent(depth)) return fail_check(kLineIndentFailed, kIndentFailed);
+    if (!out.indent(depth)) return fail_check(out, kLineIndentFailed, kIndentFailed);
     column += kTabWidth * depth;
   } else if (!out.put(u' ')) {
-    return fail_check(kLineSeparatorFailed, kSeparatorFailed);
+    return fail_check(out, kLineSeparatorFailed, kSeparatorFailed);
   }
 
   const sTextShape shape = shape_of(text);
@@ -338,7 +344,7 @@ bool is_syntax_bracket(const sShapeItemNode* node, char16_t bracket) {
 
 bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, sUInt nesting) {
   if (nesting >= kMaxTextNesting) {
-    report_at(kModuleShpFile, kLineTooDeep, kTooDeep, kMaxTextNesting, kLineTooDeep);
+    report_at(out.rep(), kModuleShpFile, kLineTooDeep, kTooDeep, kMaxTextNesting, kLineTooDeep);
     return false;
   }
   sUInt column = kTabWidth * depth;
@@ -349,12 +355,12 @@ bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, s
   const bool array = kind == BNFT_CON_ARRAY;
   if (!array && !out.newline()) return false;
   if (kind != BNFT_TOKENDEF && !array) {
-    report_at(kModuleShpFile, kLineNotBlockOrArray, kNotBlockOrArray, kNumberNotBlockOrArray);
+    report_at(out.rep(), kModuleShpFile, kLineNotBlockOrArray, kNotBlockOrArray, kNumberNotBlockOrArray);
     return false;
   }
   const sShapeItemNode* child = parent->child;
   if (child == nullptr) {
-    report_at(kModuleShpFile, kLineNoChildren, kNoChildren, kLineNoChildren);
+    report_at(out.rep(), kModuleShpFile, kLineNoChildren, kNoChildren, kLineNoChildren);
     return true;
   }
 
@@ -391,43 +397,32 @@ bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, s
 
 }  // namespace
 
-const char16_t* spaces(sUInt depth) {
-  if (depth >= kMaxIndentDepth) {
-    report_at(kModuleShpFile, kLineIndentTooLarge, kIndentTooLarge, kMaxIndentDepth);
-    return u"";
-  }
-  if (indent_text.cut < kMaxIndentDepth) indent_text.units[indent_text.cut] = u'\t';
-  indent_text.units[depth] = 0;
-  indent_text.cut = depth;
-  return indent_text.units;
-}
-
-int text_wrap(sFioShareFile* stream, sUInt n, sUInt depth, sUInt* column) {
+int text_wrap(sReporter& rep, sFioShareFile* stream, sUInt n, sUInt depth, sUInt* column) {
   if (stream == nullptr || column == nullptr) return 0;
-  sTextOutput out(stream);
+  sTextOutput out(rep, stream);
   return wrap(out, n, depth, *column) && out.flush();
 }
 
-int write_text_item(sFioShareFile* stream, const sShapeItemNode* node, sUInt depth, int first, int after_block,
-                    int balance, sUInt* column, int in_array, int bare) {
+int write_text_item(sReporter& rep, sFioShareFile* stream, const sShapeItemNode* node, sUInt depth, int first,
+                    int after_block, int balance, sUInt* column, int in_array, int bare) {
   if (stream == nullptr || node == nullptr || column == nullptr) return 0;
-  sTextOutput out(stream);
+  sTextOutput out(rep, stream);
   return write_item(out, node, depth, first != 0, after_block != 0, balance, *column, in_array != 0, bare != 0) &&
          out.flush();
 }
 
-int write_text_parent(sFioShareFile* stream, sShapeItemNode* parent, sUInt depth) {
+int write_text_parent(sReporter& rep, sFioShareFile* stream, sShapeItemNode* parent, sUInt depth) {
   if (stream == nullptr || parent == nullptr) return 0;
-  sTextOutput out(stream);
+  sTextOutput out(rep, stream);
   const bool written = write_parent(out, parent, depth, 0);
   return out.flush() && written;
 }
 
-int write_text_file(const char16_t* path, sShapeFile* file, sShapeItemNode* first, sUInt comp) {
+int write_text_file(sConversion& conv, const char16_t* path, sShapeFile* file, sShapeItemNode* first, sUInt comp) {
   if (path == nullptr || file == nullptr || first == nullptr) return 0;
-  sFioShareFile* stream = fioshare_file_open(path, FIO_WRITE, comp, 1);
+  sFioShareFile* stream = fioshare_file_open(conv.rep, path, FIO_WRITE, comp, 1);
   if (stream == nullptr) {
-    last_error_code = kErrorCannotWrite;
+    conv.last_error_code = kErrorCannotWrite;
     return 0;
   }
   // Uncompressed text goes to the file as it is written rather than being
@@ -436,7 +431,7 @@ int write_text_file(const char16_t* path, sShapeFile* file, sShapeItemNode* firs
   fioshare_write_direct(stream);
   sByte header[2 * kBodyHeaderBytes];
   for (sUInt i = 0; i < kBodyHeaderBytes; ++i) {
-    header[2 * i] = i == 7 ? sByte('t') : file->header[i];
+    header[2 * i] = i == kBodyFormByte ? kTextForm : file->header[i];
     header[2 * i + 1] = 0;
   }
   if (fioshare_write(stream, header, sizeof header) != sizeof header) {
@@ -445,7 +440,7 @@ int write_text_file(const char16_t* path, sShapeFile* file, sShapeItemNode* firs
   }
   bool written = true;
   {
-    sTextOutput out(stream);
+    sTextOutput out(conv.rep, stream);
     for (const sShapeItemNode* node = first; node != nullptr && written; node = node->next) {
       written = write_parent(out, node, 0, 0);
     }

@@ -10,7 +10,9 @@
 
 #include "common/types.h"
 
+struct sConversion;
 struct sFioShareFile;
+struct sReporter;
 struct sShapeFile;
 struct sShapeItemNode;
 
@@ -24,19 +26,17 @@ inline constexpr sUInt kMaxTextNesting = 2048;
 // Longest item text written.
 inline constexpr sUInt kMaxItemUnits = 65536;
 
-int write_text_file(const char16_t* path, sShapeFile* file, sShapeItemNode* first, sUInt comp);
-int write_text_parent(sFioShareFile* stream, sShapeItemNode* parent, sUInt depth);
+int write_text_file(sConversion& conv, const char16_t* path, sShapeFile* file, sShapeItemNode* first, sUInt comp);
+int write_text_parent(sReporter& rep, sFioShareFile* stream, sShapeItemNode* parent, sUInt depth);
 
 // One non-parent node with its separator. `in_array` tells that the parent
 // is an array (at depth 0 its first item is set off by a space); `bare`
 // keeps a block's own bracket node unquoted. `column` is the parent's
 // line-width counter.
-int write_text_item(sFioShareFile* stream, const sShapeItemNode* node, sUInt depth, int first, int after_block,
+int write_text_item(sReporter& rep, sFioShareFile* stream, const sShapeItemNode* node, sUInt depth, int first, int after_block,
                     int balance, sUInt* column, int in_array, int bare);
 
 // The line-width step before a word or piece of width n: breaks the line
 // when `column` reaches 1024.
-int text_wrap(sFioShareFile* stream, sUInt n, sUInt depth, sUInt* column);
+int text_wrap(sReporter& rep, sFioShareFile* stream, sUInt n, sUInt depth, sUInt* column);
 
-// `depth` TABs; valid until the next call.
-const char16_t* spaces(sUInt depth);

@@ -1,25 +1,21 @@
 // Loading a token file: the body header, then the body through the reader
 // of its form, into a shape item tree.
-//
-// The body header, 16 bytes at the start of every body (in a UTF-16
-// container the low bytes of its first 16 units):
-//   0-3 "TORV"   4 format digit (at most "0")   5 file type   6 type version
-//   7 form: "t" text (UTF-16 tokens follow) or "b" binary   8-15 not read
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "bnf/tokenizer.h"
 #include "common/memory.h"
 #include "common/strings.h"
 #include "container/fioshare.h"
 #include "shape/binary_reader.h"
+#include "shape/conversion.h"
 #include "shape/shape_tree.h"
 #include "shape/text_reader.h"
+#include "shape/token_file.h"
 
 namespace {
 
-constexpr sUInt kFormByte = 7;
-constexpr sUInt kFormatByte = 4;
 constexpr sByte kHighestFormat = 0x30;
 
 // A path has an extension when a "." comes before any separator, scanning
@@ -37,15 +33,17 @@ bool has_extension(const char16_t* path) {
 
 // The text body starts right behind the header; the tokenizer owns the
 // stream from here on and closes it.
-bool match_text_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, sShapeItemNode** cursor,
+bool match_text_body(sConversion& conv, sFioShareFile* stream, sShapeFile* file, sShapeItemNode** cursor,
                      bool* complete) {
-  if (tokenizer_is_open()) {
+  if (conv.tokenizer == nullptr) conv.tokenizer = std::make_unique<sTokenizer>();
+  sTokenizer& tz = *conv.tokenizer;
+  if (tokenizer_is_open(tz)) {
     fioshare_file_close(stream);
     return false;
   }
-  if (!tokenizer_open_stream(stream)) {
-    if (tokenizer_is_open()) {
-      tokenizer_close();
+  if (!tokenizer_open_stream(tz, stream)) {
+    if (tokenizer_is_open(tz)) {
+      tokenizer_close(tz);
     } else {
       fioshare_file_close(stream);
     }
@@ -57,30 +55,27 @@ bool match_text_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, 
   // A tokenizer that ran out of memory for its saved states read an end of
   // input that is not there: nothing it matched can be trusted.
   int resolved = 0;
-  const bool matched = match_text_resolving(table, &file->root_entry, cursor, &resolved) != 0 && !tokenizer_state_lost();
+  const bool matched =
+      match_text(conv, tz, file->arena, &file->root_entry, cursor, &resolved) != 0 && !tokenizer_state_lost(tz);
   *complete = resolved != 0;
-  tokenizer_detach_text();
-  tokenizer_close();
+  tokenizer_detach_text(tz);
+  tokenizer_close(tz);
   return matched;
 }
 
 // The binary reader works on the stream's body in place: the whole body,
 // header included, with the position behind the header.
-bool match_binary_body(sFioShareFile* stream, sBNFTable* table, sShapeFile* file, sShapeItemNode** cursor,
+bool match_binary_body(sConversion& conv, sFioShareFile* stream, sShapeFile* file, sShapeItemNode** cursor,
                        bool* complete) {
   const sUInt size = fioshare_seek(stream, 0, 1);
   bool matched = false;
   if (size != kSeekFailed && fioshare_seek(stream, 0, 0) == 0) {
-    body_buffer = stream->body;
-    body_buffer_size = size;
-    read_position = kBodyHeaderBytes;
+    sUInt position = kBodyHeaderBytes;
     int resolved = 0;
-    matched = match_binary_resolving(table, &file->root_entry, cursor, kNoBlockEnd, &resolved) != 0;
+    matched = match_binary(conv, file->arena, stream->body, size, &position, &file->root_entry, cursor, &resolved) != 0;
     *complete = resolved != 0;
-    error_position = read_position;
+    conv.error_position = position;
   }
-  body_buffer = nullptr;
-  body_buffer_size = 0;
   fioshare_file_close(stream);
   return matched;
 }
@@ -98,90 +93,80 @@ int read_body_header(sFioShareFile* stream, sByte* header) {
     return 0;
   }
   if (std::memcmp(bytes, "TORV", 4) != 0) return 0;
-  if (bytes[kFormByte] != 't' && bytes[kFormByte] != 'b') return 0;
-  if (bytes[kFormatByte] > kHighestFormat) return 0;
+  if (bytes[kBodyFormByte] != kTextForm && bytes[kBodyFormByte] != kBinaryForm) return 0;
+  if (bytes[kBodyFormatByte] > kHighestFormat) return 0;
   std::memcpy(header, bytes, sizeof bytes);
   return 1;
 }
 
-namespace {
-
-// A file is peeked at to choose its grammar and read right after: the
-// stream the peek loaded (and decompressed) is kept for that read instead of
-// loading the file a second time. Only the latest peek is kept; it is given
-// up by the next peek, taken by a read of the same name, or released at exit.
-class PeekedStream {
- public:
-  ~PeekedStream() { drop(); }
-  void keep(const char16_t* path, sFioShareFile* stream) {
-    drop();
-    path_ = alloc_string(path, 0);
-    if (path_ == nullptr) {
-      fioshare_file_close(stream);
-      return;
-    }
-    stream_ = stream;
+void sPeekedStream::keep(const char16_t* path, sFioShareFile* stream) {
+  drop();
+  path_ = alloc_string(path, 0);
+  if (path_ == nullptr) {
+    fioshare_file_close(stream);
+    return;
   }
-  // The kept stream, rewound, when it was loaded from `path`.
-  sFioShareFile* take(const char16_t* path) {
-    if (stream_ == nullptr || !wstr_equal(path_, path)) return nullptr;
-    sFioShareFile* stream = stream_;
-    stream_ = nullptr;
-    drop();
-    if (fioshare_seek(stream, 0, 0) != 0) {
-      fioshare_file_close(stream);
-      return nullptr;
-    }
-    return stream;
+  stream_ = stream;
+}
+
+sFioShareFile* sPeekedStream::take(const char16_t* path) {
+  if (stream_ == nullptr || !wstr_equal(path_, path)) return nullptr;
+  sFioShareFile* stream = stream_;
+  stream_ = nullptr;
+  drop();
+  if (fioshare_seek(stream, 0, 0) != 0) {
+    fioshare_file_close(stream);
+    return nullptr;
   }
-  void drop() {
-    if (stream_ != nullptr) fioshare_file_close(stream_);
-    stream_ = nullptr;
-    free_string(path_);
-    path_ = nullptr;
-  }
+  return stream;
+}
 
- private:
-  char16_t* path_ = nullptr;
-  sFioShareFile* stream_ = nullptr;
-};
+void sPeekedStream::drop() {
+  if (stream_ != nullptr) fioshare_file_close(stream_);
+  stream_ = nullptr;
+  free_string(path_);
+  path_ = nullptr;
+}
 
-PeekedStream peeked;
-
-}  // namespace
-
-int peek_token_file(const char16_t* path, sByte* header) {
-  peeked.drop();
-  sFioShareFile* stream = fioshare_file_open(path, FIO_READ, FIO_COMP_NONE, 0);
+int peek_token_file(sConversion& conv, const char16_t* path, sByte* header) {
+  conv.peeked.drop();
+  sFioShareFile* stream = fioshare_file_open(conv.rep, path, FIO_READ, FIO_COMP_NONE, 0);
   if (stream == nullptr) return 0;
   const int ok = read_body_header(stream, header);
   if (ok && path != nullptr) {
-    peeked.keep(path, stream);
+    conv.peeked.keep(path, stream);
   } else {
     fioshare_file_close(stream);
   }
   return ok;
 }
 
-sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_mark) {
-  error_position = 0;
+sShapeFile* read_token_file(sConversion& conv, const char16_t* path, sBNFTable* table, sUInt* comp_mark) {
+  conv.error_position = 0;
   if (path == nullptr || table == nullptr || !has_extension(path)) return nullptr;
-  sFioShareFile* stream = peeked.take(path);
-  if (stream == nullptr) stream = fioshare_file_open(path, FIO_READ, FIO_COMP_NONE, 0);
+  sFioShareFile* stream = conv.peeked.take(path);
+  if (stream == nullptr) stream = fioshare_file_open(conv.rep, path, FIO_READ, FIO_COMP_NONE, 0);
   if (stream == nullptr) return nullptr;
   if (comp_mark != nullptr) *comp_mark = fioshare_get_comp(stream);
+  return read_token_stream(conv, stream, table);
+}
 
+sShapeFile* read_token_stream(sConversion& conv, sFioShareFile* stream, sBNFTable* table) {
+  conv.error_position = 0;
+  if (stream == nullptr) return nullptr;
+  if (table == nullptr) {
+    fioshare_file_close(stream);
+    return nullptr;
+  }
   sByte header[kBodyHeaderBytes];
   auto* file = static_cast<sShapeFile*>(vexlor_mem_alloc_fixed(sizeof(sShapeFile)));
-  sShapeArena* arena = shape_arena_create();
   // Every node of the read, and every text normalising gives one, comes
   // from the file's arena.
-  sShapeArena* arena_before = shape_arena_use(arena);
-  sShapeItemNode* root = arena != nullptr ? shape_node_create(nullptr) : nullptr;
+  sShapeArena* arena = shape_arena_create();
+  sShapeItemNode* root = arena != nullptr ? shape_node_create(nullptr, arena) : nullptr;
   if (!read_body_header(stream, header) || file == nullptr || root == nullptr) {
     fioshare_file_close(stream);
     std::free(file);
-    shape_arena_use(arena_before);
     shape_arena_release(arena);
     return nullptr;
   }
@@ -199,15 +184,15 @@ sShapeFile* read_token_file(const char16_t* path, sBNFTable* table, sUInt* comp_
   // A tree whose token values all had definitions needs no normalising:
   // either reader gave every node its number and its text as it matched.
   bool tokens_complete = false;
-  const bool matched = header[kFormByte] == 't' ? match_text_body(stream, table, file, &cursor, &tokens_complete)
-                                                : match_binary_body(stream, table, file, &cursor, &tokens_complete);
+  const bool matched = header[kBodyFormByte] == kTextForm
+                           ? match_text_body(conv, stream, file, &cursor, &tokens_complete)
+                           : match_binary_body(conv, stream, file, &cursor, &tokens_complete);
   sShapeItemNode* first = root->child;
   root->child = nullptr;
-  shape_tree_free(root);
-  if (!matched) debug_trace(0, u".s file didn't correspond to BNF definition\n");
+  shape_tree_free(root, arena);
   // A token value that names no token definition fails the read here.
-  const bool complete = matched && (tokens_complete || shape_tree_normalise_matched(first));
-  shape_arena_use(arena_before);
+  const bool complete =
+      matched && (tokens_complete || shape_tree_normalise_matched(conv.rep, conv.tokens, first, arena));
   file->first = first;
   if (!complete) {
     free_shape_file(file);

@@ -14,9 +14,15 @@ struct sExtTable {
   sListNode* entries;  // payloads: sExtEntry, in file order
 };
 
-extern sExtTable* ext_table;
-extern char16_t coreids_file[kPathCapacity];
-extern char16_t appids_file[kPathCapacity];
+struct sReporter;
 
-int tokutil_load_config(const char16_t* path);
-void tokutil_free_config();
+// What the configuration file says.
+struct sConfig {
+  sExtTable* ext_table = nullptr;  // owned; null when not loaded
+  char16_t coreids_file[kPathCapacity] = {};
+  char16_t appids_file[kPathCapacity] = {};
+};
+
+// Fails (0) when `config` holds a loaded file already.
+int tokutil_load_config(sReporter& rep, sConfig& config, const char16_t* path);
+void tokutil_free_config(sConfig& config);

@@ -2,15 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
+#include "common/file_handle.h"
 #include "common/file_names.h"
 #include "common/line_scan.h"
 #include "common/memory.h"
 #include "common/report.h"
 #include "common/strings.h"
-
-sSIDNTable* sidn_table = nullptr;
 
 namespace {
 
@@ -28,11 +26,6 @@ enum : sUInt {
 // A value wider than this is refused rather than cut: a silently truncated
 // range number would give every token of the range a wrong id.
 constexpr sUInt kMaxValueDigits = 8;
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 bool hex_digit_value(char16_t c, sUInt* digit) {
   if (c >= u'0' && c <= u'9') {
@@ -92,7 +85,7 @@ void free_entry(sSIDNEntry* entry) {
 
 // Fills the freshly created sidn_table from `f`. On failure the caller
 // releases the table with everything added to it.
-int read_definitions(std::FILE* f) {
+int read_definitions(sReporter& rep, sSIDNTable* sidn_table, std::FILE* f) {
   char16_t line[kLineCapacity];
   char16_t* lstr = line;
   while (line_read(f, line, &lstr)) {
@@ -104,23 +97,23 @@ int read_definitions(std::FILE* f) {
 
     char16_t sidn_buf[kLineCapacity];
     sUInt value = 0;
-    if (!VX_CHECK(kModuleTokUtil, kLineScan, scan_definition(definition, sidn_buf, &value) == 2,
+    if (!VX_CHECK(rep, kModuleTokUtil, kLineScan, scan_definition(definition, sidn_buf, &value) == 2,
                   "swscanf (lstr, L\"%s = %x\", &sidn_buf, &value) == 2")) {
       return 0;
     }
     sSIDNEntry* entry = nullptr;
-    if (!VX_CHECK(kModuleTokUtil, kLineEntry,
+    if (!VX_CHECK(rep, kModuleTokUtil, kLineEntry,
                   (entry = static_cast<sSIDNEntry*>(vexlor_mem_alloc_fixed(sizeof(sSIDNEntry)))) != nullptr,
                   "(entry = (sSIDNEntry *) vexlor_mem_alloc_fixed(sizeof (sSIDNEntry))) != 0")) {
       return 0;
     }
     entry->value = value;
-    if (!VX_CHECK(kModuleTokUtil, kLineName, (entry->str = alloc_string(sidn_buf, 0u)) != nullptr,
+    if (!VX_CHECK(rep, kModuleTokUtil, kLineName, (entry->str = alloc_string(sidn_buf, 0u)) != nullptr,
                   "(entry->str = alloc_string (sidn_buf, 0u)) != 0")) {
       free_entry(entry);
       return 0;
     }
-    if (!VX_CHECK(kModuleTokUtil, kLineAdd, list_add(sidn_table->entries, entry) != nullptr,
+    if (!VX_CHECK(rep, kModuleTokUtil, kLineAdd, list_add(sidn_table->entries, entry) != nullptr,
                   "list_add (sidn_table->entries, entry) != 0")) {
       free_entry(entry);
       return 0;
@@ -129,17 +122,17 @@ int read_definitions(std::FILE* f) {
   return 1;
 }
 
-int load_opened(std::FILE* f) {
-  if (!VX_CHECK(kModuleTokUtil, kLineTable,
+int load_opened(sReporter& rep, sSIDNTable*& sidn_table, std::FILE* f) {
+  if (!VX_CHECK(rep, kModuleTokUtil, kLineTable,
                 (sidn_table = static_cast<sSIDNTable*>(vexlor_mem_alloc_fixed(sizeof(sSIDNTable)))) != nullptr,
                 "(sidn_table = (sSIDNTable *) vexlor_mem_alloc_fixed(sizeof (sSIDNTable))) != 0")) {
     return 0;
   }
   sidn_table->entries = nullptr;
-  if (!VX_CHECK(kModuleTokUtil, kLineList, (sidn_table->entries = list_create()) != nullptr,
+  if (!VX_CHECK(rep, kModuleTokUtil, kLineList, (sidn_table->entries = list_create()) != nullptr,
                 "(sidn_table->entries = list_create ()) != 0") ||
-      !read_definitions(f)) {
-    tokutil_free_sidn_table();
+      !read_definitions(rep, sidn_table, f)) {
+    tokutil_free_sidn_table(sidn_table);
     return 0;
   }
   return 1;
@@ -147,17 +140,17 @@ int load_opened(std::FILE* f) {
 
 }  // namespace
 
-int tokutil_load_sidn_table(const char16_t* path) {
+int tokutil_load_sidn_table(sReporter& rep, sSIDNTable*& sidn_table, const char16_t* path) {
   if (sidn_table != nullptr) return 0;
-  set_report_definition_file(path);
-  FilePtr f(open_file_utf16(path, "r"));
-  int ok = VX_CHECK_FILE(kModuleTokUtil, kLineOpen, f != nullptr, "(f = fopen (fname, \"r\")) != 0") &&
-           load_opened(f.get());
-  set_report_definition_file(nullptr);
+  set_report_definition_file(rep, path);
+  FilePtr f(open_file_utf16(rep, path, "r"));
+  int ok = VX_CHECK_FILE(rep, kModuleTokUtil, kLineOpen, f != nullptr, "(f = fopen (fname, \"r\")) != 0") &&
+           load_opened(rep, sidn_table, f.get());
+  set_report_definition_file(rep, nullptr);
   return ok;
 }
 
-void tokutil_free_sidn_table() {
+void tokutil_free_sidn_table(sSIDNTable*& sidn_table) {
   if (sidn_table == nullptr) return;
   if (sListNode* head = sidn_table->entries; head != nullptr) {
     for (sListNode* node = head->next; node != head; node = node->next) {
@@ -169,7 +162,7 @@ void tokutil_free_sidn_table() {
   sidn_table = nullptr;
 }
 
-int tokutil_get_sidn_value(const char16_t* name, sUInt* value) {
+int tokutil_get_sidn_value(const sSIDNTable* sidn_table, const char16_t* name, sUInt* value) {
   if (sidn_table == nullptr || sidn_table->entries == nullptr || name == nullptr) return 0;
   sListNode* head = sidn_table->entries;
   for (sListNode* node = head->next; node != head; node = node->next) {

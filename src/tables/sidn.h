@@ -13,8 +13,9 @@ struct sSIDNTable {
   sListNode* entries;  // payloads: sSIDNEntry, last definition first
 };
 
-extern sSIDNTable* sidn_table;
+struct sReporter;
 
-int tokutil_load_sidn_table(const char16_t* path);
-void tokutil_free_sidn_table();
-int tokutil_get_sidn_value(const char16_t* name, sUInt* value);
+// Loads `path` into `table`, which must be null; on failure it stays null.
+int tokutil_load_sidn_table(sReporter& rep, sSIDNTable*& table, const char16_t* path);
+void tokutil_free_sidn_table(sSIDNTable*& table);
+int tokutil_get_sidn_value(const sSIDNTable* table, const char16_t* name, sUInt* value);

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
+#include "common/file_handle.h"
 #include "common/file_names.h"
 #include "common/format.h"
 #include "common/line_scan.h"
@@ -12,8 +12,6 @@
 #include "common/report.h"
 #include "common/strings.h"
 #include "tables/sidn.h"
-
-sShapeTokenDef* stoken_table = nullptr;
 
 namespace {
 
@@ -46,13 +44,11 @@ constexpr sUInt kMaxIncludeDepth = 8;
 constexpr sUInt kMaxFilesPerPass = 4096;
 constexpr sUInt kMaxLinesPerPass = 1u << 22;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // What one named file's pass shares with all its includes.
 struct PassState {
+  sReporter& rep;
+  const sSIDNTable* sidn;
+  std::vector<std::u16string>* opened;
   sShapeTokenDef** entry;
   const sShapeTokenDef* entry_end;
   sUInt* kaldo_id;
@@ -71,27 +67,33 @@ bool is_relative_name(const char16_t* name) {
 // Opens `fname` as written; a relative name that is not there is tried in
 // the fallback directory too.
 std::FILE* open_definition(const PassState& pass, const char16_t* fname) {
-  std::FILE* f = open_file_utf16(fname, "r");
-  if (f != nullptr || pass.fallback_dir == nullptr || pass.fallback_dir[0] == 0 || !is_relative_name(fname)) {
+  std::FILE* f = open_file_utf16(pass.rep, fname, "r");
+  if (f != nullptr) {
+    if (pass.opened != nullptr) pass.opened->emplace_back(fname);
+    return f;
+  }
+  if (pass.fallback_dir == nullptr || pass.fallback_dir[0] == 0 || !is_relative_name(fname)) {
     return f;
   }
   char16_t joined[2 * kPathCapacity];
   if (format_text_n(joined, 2 * kPathCapacity, u"%s%s", pass.fallback_dir, fname) >= 2 * kPathCapacity) {
     return nullptr;
   }
-  return open_file_utf16(joined, "r");
+  f = open_file_utf16(pass.rep, joined, "r");
+  if (f != nullptr && pass.opened != nullptr) pass.opened->emplace_back(joined);
+  return f;
 }
 
 // The word after a keyword must be opened by "(".
-bool open_paren(char16_t** lstr, sUInt line) {
-  return VX_CHECK_FILE(kModuleTokUtil, line, line_strcmp(lstr, u"("), "line_strcmp (&lstr, _TT(\"(\"))");
+bool open_paren(PassState& pass, char16_t** lstr, sUInt line) {
+  return VX_CHECK_FILE(pass.rep, kModuleTokUtil, line, line_strcmp(lstr, u"("), "line_strcmp (&lstr, _TT(\"(\"))");
 }
 
 int read_range_start(PassState& pass, char16_t** lstr, char16_t* temp_str) {
-  if (!open_paren(lstr, kLineRangeParen)) return 0;
+  if (!open_paren(pass, lstr, kLineRangeParen)) return 0;
   line_get_word(lstr, u')', temp_str);
   sUInt value = 0;
-  if (!VX_CHECK_FILE(kModuleTokUtil, kLineSidnValue, tokutil_get_sidn_value(temp_str, &value),
+  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineSidnValue, tokutil_get_sidn_value(pass.sidn, temp_str, &value),
                      "tokutil_get_sidn_value (temp_str, &value)")) {
     return 0;
   }
@@ -101,19 +103,19 @@ int read_range_start(PassState& pass, char16_t** lstr, char16_t* temp_str) {
 
 int read_token_definition(PassState& pass, char16_t** lstr, char16_t* temp_str) {
   ++*pass.kaldo_id;
-  if (!VX_CHECK_FILE(kModuleTokUtil, kLineIdWrap, *pass.kaldo_id != static_cast<sUInt>(-1),
+  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineIdWrap, *pass.kaldo_id != static_cast<sUInt>(-1),
                      "*kaldo_id != (sUInt)-1") ||
-      !open_paren(lstr, kLineDefParen)) {
+      !open_paren(pass, lstr, kLineDefParen)) {
     return 0;
   }
   // The identifier before the comma only names the token in C sources.
   line_skip_word(lstr, u',');
-  if (!VX_CHECK_FILE(kModuleTokUtil, kLineDefComma, line_strcmp(lstr, u","), "line_strcmp (&lstr, _TT(\",\"))")) {
+  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineDefComma, line_strcmp(lstr, u","), "line_strcmp (&lstr, _TT(\",\"))")) {
     return 0;
   }
   char16_t* quote = *lstr;
   while (*quote != 0 && *quote != u'"') ++quote;
-  if (!VX_CHECK_FILE(kModuleTokUtil, kLineDefQuote, *quote == u'"', "(lstr = wcschr (lstr, L'\"')) != 0")) {
+  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineDefQuote, *quote == u'"', "(lstr = wcschr (lstr, L'\"')) != 0")) {
     return 0;
   }
   *lstr = quote + 1;
@@ -124,8 +126,8 @@ int read_token_definition(PassState& pass, char16_t** lstr, char16_t* temp_str) 
   // The counting pass sized the table; a file that changed since then must
   // not make this pass write beyond it.
   sShapeTokenDef* entry = *pass.entry;
-  if (!VX_CHECK_FILE(kModuleTokUtil, kLineTableRoom, entry < pass.entry_end, "*entry < entry_end")) return 0;
-  if (!VX_CHECK(kModuleTokUtil, kLineNameCopy, (entry->name = alloc_string(temp_str, 0u)) != nullptr,
+  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineTableRoom, entry < pass.entry_end, "*entry < entry_end")) return 0;
+  if (!VX_CHECK(pass.rep, kModuleTokUtil, kLineNameCopy, (entry->name = alloc_string(temp_str, 0u)) != nullptr,
                 "(entry->name = alloc_string (temp_str, 0u)) != 0")) {
     return 0;
   }
@@ -140,8 +142,8 @@ int read_include(PassState& pass, const char16_t* fname, char16_t** lstr, char16
   line_strcmp(lstr, u"\"");
   line_get_word(lstr, u'"', temp_str);
   int ok = read_file(pass, temp_str, depth + 1u);
-  set_report_definition_file(fname);
-  return VX_CHECK(kModuleTokUtil, kLineInclude, ok,
+  set_report_definition_file(pass.rep, fname);
+  return VX_CHECK(pass.rep, kModuleTokUtil, kLineInclude, ok,
                   "load_table_pass (temp_str, entry, kaldo_id, prefix_str, id_count, depth + 1u)");
 }
 
@@ -152,7 +154,7 @@ int read_line(PassState& pass, const char16_t* fname, char16_t* lstr, char16_t* 
   if (line_strcmp(&lstr, u"SID_DECLARE_STR_PREFIX") ||
       (line_strcmp(&lstr, u"#define") && line_strcmp(&lstr, u"SIDSTR_PREFIX") &&
        line_strcmp(&lstr, u"SID_DECLARE_STR_PREFIX"))) {
-    if (!open_paren(&lstr, kLinePrefixParen)) return 0;
+    if (!open_paren(pass, &lstr, kLinePrefixParen)) return 0;
     line_get_word(&lstr, u')', pass.prefix_str);
     return 1;
   }
@@ -164,19 +166,19 @@ int read_line(PassState& pass, const char16_t* fname, char16_t* lstr, char16_t* 
 
 int read_file(PassState& pass, const char16_t* fname, sUInt depth) {
   if (depth >= kMaxIncludeDepth) return 0;
-  set_report_definition_file(fname);
-  if (!VX_CHECK_FILE(kModuleTokUtil, kLineFileBudget, ++pass.files_read <= kMaxFilesPerPass,
+  set_report_definition_file(pass.rep, fname);
+  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineFileBudget, ++pass.files_read <= kMaxFilesPerPass,
                      "++files_read <= kMaxFilesPerPass")) {
     return 0;
   }
   FilePtr f(open_definition(pass, fname));
-  if (!VX_CHECK_FILE(kModuleTokUtil, kLineOpen, f != nullptr, "(f = fopen (fname, \"r\")) != 0")) return 0;
+  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineOpen, f != nullptr, "(f = fopen (fname, \"r\")) != 0")) return 0;
 
   char16_t line[kLineCapacity];
   char16_t* lstr = line;
   char16_t temp_str[kLineCapacity];
   while (line_read(f.get(), line, &lstr)) {
-    if (!VX_CHECK_FILE(kModuleTokUtil, kLineLineBudget, ++pass.lines_read <= kMaxLinesPerPass,
+    if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineLineBudget, ++pass.lines_read <= kMaxLinesPerPass,
                        "++lines_read <= kMaxLinesPerPass") ||
         !read_line(pass, fname, lstr, temp_str, depth)) {
       return 0;
@@ -185,18 +187,9 @@ int read_file(PassState& pass, const char16_t* fname, sUInt depth) {
   return 1;
 }
 
-// Hash index over the loaded table. Each slot holds an entry's position + 1
-// (0: empty slot). Only the first entry of each distinct name and id is
+// Hash indexes over the loaded table. Each slot holds an entry's position
+// + 1 (0: empty slot). Only the first entry of each distinct name and id is
 // entered, so a hit is the same entry the walk from the front would find.
-struct TokenIndex {
-  const sShapeTokenDef* table = nullptr;  // the table this index belongs to
-  sUInt* by_name = nullptr;
-  sUInt* by_id = nullptr;
-  std::size_t mask = 0;
-};
-
-TokenIndex token_index;
-
 inline sUInt mix(sUInt h) {
   h ^= h >> 16;
   h *= 0x85EBCA6Bu;
@@ -213,16 +206,19 @@ inline sUInt hash_name(const char16_t* name) {
   return mix(h);
 }
 
-void drop_index() {
-  std::free(token_index.by_name);
-  std::free(token_index.by_id);
-  token_index = TokenIndex{};
+void drop_index(sTokenTable& table) {
+  std::free(table.by_name);
+  std::free(table.by_id);
+  table.by_name = nullptr;
+  table.by_id = nullptr;
+  table.mask = 0;
 }
 
 // Without an index (memory ran short) the lookups walk the table; the
 // results are the same.
-void build_index(const sShapeTokenDef* table) {
-  drop_index();
+void build_index(sTokenTable& token_table) {
+  drop_index(token_table);
+  const sShapeTokenDef* table = token_table.entries;
   std::size_t count = 0;
   while (table[count].name != nullptr) ++count;
   std::size_t slots = 16;
@@ -256,26 +252,17 @@ void build_index(const sShapeTokenDef* table) {
       if (table[by_id[s] - 1].id == def.id) break;
     }
   }
-  token_index = TokenIndex{table, by_name, by_id, mask};
+  token_table.by_name = by_name;
+  token_table.by_id = by_id;
+  token_table.mask = mask;
 }
-
-bool index_usable() { return stoken_table != nullptr && token_index.table == stoken_table; }
 
 }  // namespace
 
-int load_table_pass(const char16_t* fname, sShapeTokenDef** entry, sUInt* kaldo_id, char16_t* prefix_str,
-                    sUInt* id_count, sUInt depth, const sShapeTokenDef* entry_end,
-                    const char16_t* fallback_dir) {
-  PassState pass{entry, entry_end, kaldo_id, prefix_str, id_count, 0, 0, fallback_dir};
-  return read_file(pass, fname, depth);
-}
-
-int tokutil_load_stoken_table(const char16_t* core_file, const char16_t* app_file) {
-  return tokutil_load_stoken_table_from(core_file, app_file, nullptr);
-}
-
-int tokutil_load_stoken_table_from(const char16_t* core_file, const char16_t* app_file,
-                                   const char16_t* fallback_dir) {
+int tokutil_load_stoken_table(sReporter& rep, sTokenTable& token_table, const sSIDNTable* sidn,
+                              const char16_t* core_file, const char16_t* app_file, const char16_t* fallback_dir,
+                              std::vector<std::u16string>* opened) {
+  sShapeTokenDef*& stoken_table = token_table.entries;
   if (stoken_table != nullptr || core_file == nullptr || core_file[0] == 0) return 0;
   const char16_t* files[2] = {core_file, (app_file != nullptr && app_file[0] != 0) ? app_file : nullptr};
 
@@ -289,7 +276,7 @@ int tokutil_load_stoken_table_from(const char16_t* core_file, const char16_t* ap
     sUInt kaldo_id = 0;
     if (load_pass == 1) {
       const std::size_t bytes = (std::size_t{id_count} + 1u) * sizeof(sShapeTokenDef);
-      if (!VX_CHECK(kModuleTokUtil, kLineTableAlloc,
+      if (!VX_CHECK(rep, kModuleTokUtil, kLineTableAlloc,
                     bytes <= 0xFFFFFFFFu && (stoken_table = static_cast<sShapeTokenDef*>(
                                                  vexlor_mem_alloc_fixed(static_cast<sUInt>(bytes)))) != nullptr,
                     "(stoken_table = (sShapeTokenDef *) vexlor_mem_alloc_fixed((id_count + 1u) * "
@@ -302,56 +289,66 @@ int tokutil_load_stoken_table_from(const char16_t* core_file, const char16_t* ap
     }
     for (const char16_t* fname : files) {
       if (fname == nullptr) continue;
-      int ok = load_table_pass(fname, load_pass == 0u ? nullptr : &table, &kaldo_id, prefix_str,
-                               load_pass == 0u ? &id_count : nullptr, 0u, table_end, fallback_dir);
-      set_report_definition_file(nullptr);
-      if (!VX_CHECK(kModuleTokUtil, kLinePass, ok,
+      PassState pass{rep,
+                     sidn,
+                     load_pass == 0u ? opened : nullptr,
+                     load_pass == 0u ? nullptr : &table,
+                     table_end,
+                     &kaldo_id,
+                     prefix_str,
+                     load_pass == 0u ? &id_count : nullptr,
+                     0,
+                     0,
+                     fallback_dir};
+      int ok = read_file(pass, fname, 0u);
+      set_report_definition_file(rep, nullptr);
+      if (!VX_CHECK(rep, kModuleTokUtil, kLinePass, ok,
                     "load_table_pass (fname, (load_pass == 0u ? NULL : &table), &kaldo_id, prefix_str, "
                     "(load_pass == 0u ? &id_count : NULL), 0u)")) {
-        tokutil_free_stoken_table();
+        tokutil_free_stoken_table(token_table);
         return 0;
       }
     }
   }
-  build_index(stoken_table);
+  build_index(token_table);
   return 1;
 }
 
-void tokutil_free_stoken_table() {
-  if (stoken_table == nullptr) return;
-  drop_index();
-  for (sShapeTokenDef* def = stoken_table; def->name != nullptr; ++def) free_string(def->name);
-  std::free(stoken_table);
-  stoken_table = nullptr;
+void tokutil_free_stoken_table(sTokenTable& table) {
+  if (table.entries == nullptr) return;
+  drop_index(table);
+  for (sShapeTokenDef* def = table.entries; def->name != nullptr; ++def) free_string(def->name);
+  std::free(table.entries);
+  table.entries = nullptr;
 }
 
-const sShapeTokenDef* tokutil_find_stoken_by_name(const char16_t* name) {
-  if (stoken_table == nullptr || name == nullptr) return nullptr;
-  if (index_usable()) {
-    const sUInt* slots = token_index.by_name;
-    for (std::size_t s = hash_name(name) & token_index.mask; slots[s] != 0; s = (s + 1) & token_index.mask) {
-      const sShapeTokenDef* def = stoken_table + (slots[s] - 1);
+const sShapeTokenDef* tokutil_find_stoken_by_name(const sTokenTable& table, const char16_t* name) {
+  if (table.entries == nullptr || name == nullptr) return nullptr;
+  if (table.by_name != nullptr) {
+    const sUInt* slots = table.by_name;
+    for (std::size_t s = hash_name(name) & table.mask; slots[s] != 0; s = (s + 1) & table.mask) {
+      const sShapeTokenDef* def = table.entries + (slots[s] - 1);
       if (wstr_equal_nocase(def->name, name)) return def;
     }
     return nullptr;
   }
-  for (const sShapeTokenDef* def = stoken_table; def->name != nullptr; ++def) {
+  for (const sShapeTokenDef* def = table.entries; def->name != nullptr; ++def) {
     if (wstr_equal_nocase(def->name, name)) return def;
   }
   return nullptr;
 }
 
-const sShapeTokenDef* tokutil_find_stoken_by_id(sUInt id) {
-  if (stoken_table == nullptr) return nullptr;
-  if (index_usable()) {
-    const sUInt* slots = token_index.by_id;
-    for (std::size_t s = mix(id) & token_index.mask; slots[s] != 0; s = (s + 1) & token_index.mask) {
-      const sShapeTokenDef* def = stoken_table + (slots[s] - 1);
+const sShapeTokenDef* tokutil_find_stoken_by_id(const sTokenTable& table, sUInt id) {
+  if (table.entries == nullptr) return nullptr;
+  if (table.by_id != nullptr) {
+    const sUInt* slots = table.by_id;
+    for (std::size_t s = mix(id) & table.mask; slots[s] != 0; s = (s + 1) & table.mask) {
+      const sShapeTokenDef* def = table.entries + (slots[s] - 1);
       if (def->id == id) return def;
     }
     return nullptr;
   }
-  for (const sShapeTokenDef* def = stoken_table; def->name != nullptr; ++def) {
+  for (const sShapeTokenDef* def = table.entries; def->name != nullptr; ++def) {
     if (def->id == id) return def;
   }
   return nullptr;

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "common/report.h"
 #include "container/fioshare.h"
 #include "e2e/sandbox.h"
 
@@ -318,7 +319,8 @@ TEST(Failures, NonAsciiNamesAreRefusedWithAMessageBox) {
 // The program writes marks "@" and "F" only, but reads mark "B" too.
 void write_huffman_file(const fs::path& path, const std::string& body, bool unicode) {
   std::u16string name = vxtest::u16(path.string());
-  sFioShareFile* stream = fioshare_file_open(name.c_str(), FIO_WRITE, FIO_COMP_HUFF, unicode ? 1 : 0);
+  sReporter rep;
+  sFioShareFile* stream = fioshare_file_open(rep, name.c_str(), FIO_WRITE, FIO_COMP_HUFF, unicode ? 1 : 0);
   ASSERT_NE(stream, nullptr);
   ASSERT_EQ(fioshare_write(stream, body.data(), static_cast<sUInt>(body.size())), body.size());
   ASSERT_EQ(fioshare_file_close(stream), 1);

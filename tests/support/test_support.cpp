@@ -9,7 +9,6 @@
 #include <random>
 #include <sstream>
 
-#include "platform/platform.h"
 
 namespace vxtest {
 
@@ -77,10 +76,15 @@ std::string narrow(const std::u16string& text) {
 }
 
 DebugCapture::DebugCapture() {
-  platform::set_debug_sink([this](std::string_view line) { lines_.emplace_back(line); });
+  rep_.sink.user = this;
+  rep_.sink.debug_line = [](void* user, const char* line) { static_cast<DebugCapture*>(user)->lines_.emplace_back(line); };
+  rep_.sink.message_box = [](void* user, const char* text, const char* caption, unsigned) {
+    static_cast<DebugCapture*>(user)->boxes_.push_back(std::string(caption) + ": " + text);
+    return 1;
+  };
 }
 
-DebugCapture::~DebugCapture() { platform::set_debug_sink({}); }
+DebugCapture::~DebugCapture() = default;
 
 std::string DebugCapture::joined() const {
   std::string all;

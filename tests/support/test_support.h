@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/report.h"
+
 namespace vxtest {
 
 // A fresh directory that is removed with everything in it at the end of the
@@ -33,17 +35,25 @@ std::string utf16le(const std::u16string& text, bool bom = false);
 std::u16string u16(const std::string& ascii);
 std::string narrow(const std::u16string& text);  // low bytes
 
-// Captures every debug report line while alive.
+// A reporter that keeps every debug report line and message box it is
+// given (rep() is what the code under test reports through).
 class DebugCapture {
  public:
   DebugCapture();
   ~DebugCapture();
+  DebugCapture(const DebugCapture&) = delete;
+  DebugCapture& operator=(const DebugCapture&) = delete;
+  sReporter& rep() { return rep_; }
   const std::vector<std::string>& lines() const { return lines_; }
+  // "<caption>: <text>" of each message box shown.
+  const std::vector<std::string>& boxes() const { return boxes_; }
   std::string joined() const;
   void clear() { lines_.clear(); }
 
  private:
+  sReporter rep_;
   std::vector<std::string> lines_;
+  std::vector<std::string> boxes_;
 };
 
 // Captures standard output written through the console printers.

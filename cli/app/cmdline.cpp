@@ -6,6 +6,7 @@
 #include "common/report.h"
 #include "common/strings.h"
 #include "common/text_convert.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 namespace {
@@ -37,7 +38,7 @@ bool is_absolute_path_item(const char16_t* p, bool quoted) {
 
 // Copies a piece into a name buffer; refuses (never cuts) a piece that does
 // not fit in 259 units.
-void set_name(char16_t* dst, const char16_t* prefix, const char16_t* text, sUInt length) {
+void set_name(sAppState& app_state, char16_t* dst, const char16_t* prefix, const char16_t* text, sUInt length) {
   sUInt prefix_len = wstr_len(prefix);
   if (prefix_len + length >= kPathCapacity) {
     app_state.name_refused = 1;
@@ -49,8 +50,6 @@ void set_name(char16_t* dst, const char16_t* prefix, const char16_t* text, sUInt
 }
 
 }  // namespace
-
-sAppState app_state{};
 
 sUInt cmdline_parse_text(const char16_t* cl, std::uintptr_t context, CmdLineHandler handler) {
   sUInt count = 0;
@@ -110,21 +109,23 @@ sUInt cmdline_parse_text(const char16_t* cl, std::uintptr_t context, CmdLineHand
 }
 
 sUInt cmdline_parse(std::uintptr_t context, CmdLineHandler handler) {
-  std::string cl = platform::command_line();
-  return cmdline_parse_text(ansi_to_wstr(cl.c_str()), context, handler);
+  std::string cl = console::command_line();
+  char16_t wide[kWideBufferUnits];
+  return cmdline_parse_text(ansi_to_wstr(cl.c_str(), wide), context, handler);
 }
 
-int on_cmdline_item(std::uintptr_t, sUInt kind, const char16_t* text, sUInt length, int sub_count,
+int on_cmdline_item(std::uintptr_t context, sUInt kind, const char16_t* text, sUInt length, int sub_count,
                     const char16_t* const* sub_values, const sUInt* sub_lengths) {
+  sAppState& app_state = *reinterpret_cast<sAppState*>(context);
   switch (kind) {
     case CL_PLAIN:
-      set_name(app_state.source_name, u"", text, length);
+      set_name(app_state, app_state.source_name, u"", text, length);
       break;
     case CL_PLUS:
-      set_name(app_state.source_name, u"+", text, length);
+      set_name(app_state, app_state.source_name, u"+", text, length);
       break;
     case CL_MINUS:
-      set_name(app_state.source_name, u"-", text, length);
+      set_name(app_state, app_state.source_name, u"-", text, length);
       break;
     case CL_SLASH: {
       if (length == 0) break;
@@ -133,7 +134,7 @@ int on_cmdline_item(std::uintptr_t, sUInt kind, const char16_t* text, sUInt leng
           app_state.check_only = 1;
           break;
         case u'o':
-          if (sub_count >= 1) set_name(app_state.output_name, u"", sub_values[0], sub_lengths[0]);
+          if (sub_count >= 1) set_name(app_state, app_state.output_name, u"", sub_values[0], sub_lengths[0]);
           break;
         case u'c':
           app_state.compress_option = kCompressOn;
@@ -152,7 +153,7 @@ int on_cmdline_item(std::uintptr_t, sUInt kind, const char16_t* text, sUInt leng
   return 1;
 }
 
-int get_module_dir_from_command_line(const char16_t* cl, char16_t* buffer, sUInt capacity) {
+int get_module_dir_from_command_line(sReporter& rep, const char16_t* cl, char16_t* buffer, sUInt capacity) {
   const char16_t* start = cl;
   const char16_t* end;
   if (*cl == u'"') {
@@ -168,20 +169,21 @@ int get_module_dir_from_command_line(const char16_t* cl, char16_t* buffer, sUInt
   // c is one past the last separator, or the token's start when there is none.
   const char16_t* sep = c > start ? c - 1 : cl;
   sUInt str_len = static_cast<sUInt>(sep - cl) + 1;
-  if (!VX_CHECK(kModuleAppUtil, 591, sep > cl && str_len < capacity, "c > cl && str_len < maxlen")) return 0;
+  if (!VX_CHECK(rep, kModuleAppUtil, 591, sep > cl && str_len < capacity, "c > cl && str_len < maxlen")) return 0;
   sUInt n = static_cast<sUInt>(sep - start) + 1;
   std::memcpy(buffer, start, n * sizeof(char16_t));
   buffer[n] = 0;
   return 1;
 }
 
-int get_module_dir(char16_t* buffer, sUInt capacity) {
-  std::u16string dir = platform::executable_dir();
+int get_module_dir(sReporter& rep, char16_t* buffer, sUInt capacity) {
+  std::u16string dir = console::executable_dir();
   if (!dir.empty()) {
     if (dir.size() >= capacity) return 0;
     std::memcpy(buffer, dir.c_str(), (dir.size() + 1) * sizeof(char16_t));
     return 1;
   }
-  std::string cl = platform::command_line();
-  return get_module_dir_from_command_line(ansi_to_wstr(cl.c_str()), buffer, capacity);
+  std::string cl = console::command_line();
+  char16_t wide[kWideBufferUnits];
+  return get_module_dir_from_command_line(rep, ansi_to_wstr(cl.c_str(), wide), buffer, capacity);
 }

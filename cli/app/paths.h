@@ -12,9 +12,9 @@
 const char16_t* path_find_ext(const char16_t* path);
 // The character after the last directory separator, or the whole path.
 const char16_t* path_find_name(const char16_t* path);
-// The last component without its extension, copied into a buffer of this
-// module that stays valid until the next call; null when that text is empty.
-const char16_t* path_base_name(const char16_t* path);
+// The last component without its extension, copied into `buffer`
+// (kPathCapacity units); null when that text is empty.
+const char16_t* path_base_name(const char16_t* path, char16_t* buffer);
 
 inline constexpr sUInt kMaxExtensionUnits = 127;
 

@@ -29,11 +29,14 @@ sUInt cmdline_parse(std::uintptr_t context, CmdLineHandler handler);
 // Parses the given text (the converted command line; at most 2047 units).
 sUInt cmdline_parse_text(const char16_t* command_line, std::uintptr_t context, CmdLineHandler handler);
 
+// The program's handler: `context` is the address of the sAppState to fill.
 int on_cmdline_item(std::uintptr_t context, sUInt kind, const char16_t* text, sUInt length, int sub_count,
                     const char16_t* const* sub_values, const sUInt* sub_lengths);
 
+struct sReporter;
+
 // The directory of the running program with its trailing separator.
-int get_module_dir(char16_t* buffer, sUInt capacity);
+int get_module_dir(sReporter& rep, char16_t* buffer, sUInt capacity);
 // The rule on the command line's first token (used where the system cannot
 // tell the executable's directory; exposed for tests).
-int get_module_dir_from_command_line(const char16_t* command_line, char16_t* buffer, sUInt capacity);
+int get_module_dir_from_command_line(sReporter& rep, const char16_t* command_line, char16_t* buffer, sUInt capacity);

@@ -9,9 +9,6 @@ namespace {
 bool is_dir_separator(char16_t c) { return c == u'\\' || c == u'/'; }
 bool is_name_separator(char16_t c) { return is_dir_separator(c) || c == u':'; }
 
-// The source name holds at most 259 units, so its base name always fits.
-char16_t base_name_buffer[kPathCapacity];
-
 }  // namespace
 
 const char16_t* path_find_ext(const char16_t* path) {
@@ -33,7 +30,7 @@ const char16_t* path_find_name(const char16_t* path) {
   return name;
 }
 
-const char16_t* path_base_name(const char16_t* path) {
+const char16_t* path_base_name(const char16_t* path, char16_t* buffer) {
   if (path == nullptr) return nullptr;
   const char16_t* end = path_find_ext(path);
   if (end == nullptr) end = path + wstr_len(path);
@@ -41,9 +38,9 @@ const char16_t* path_base_name(const char16_t* path) {
   while (start > path && !is_name_separator(start[-1])) --start;
   sUInt length = static_cast<sUInt>(end - start);
   if (length == 0 || length >= kPathCapacity) return nullptr;
-  std::memcpy(base_name_buffer, start, length * sizeof(char16_t));
-  base_name_buffer[length] = 0;
-  return base_name_buffer;
+  std::memcpy(buffer, start, length * sizeof(char16_t));
+  buffer[length] = 0;
+  return buffer;
 }
 
 int make_output_name(char16_t* out, sUInt capacity, const char16_t* base) {
