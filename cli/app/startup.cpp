@@ -35,7 +35,7 @@ int app_startup(sReporter& rep, sDefinitions& defs) {
   if (!get_module_dir(rep, program_dir, kPathCapacity)) program_dir[0] = 0;
 
   sDefinitionSearch search;
-  search.program_dir = program_dir;
+  search.dirs = program_search_dirs(program_dir);
   search.notice = print_grammar_notice;
   sDefinitionsFailure failure;
   if (load_definitions(rep, search, defs, failure)) return 1;

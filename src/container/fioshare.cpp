@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "common/byte_order.h"
 #include "common/file_names.h"
@@ -255,18 +256,25 @@ std::uint64_t header_bytes(const sFioShareFile* stream) {
   return stream->unicode ? kUnicodeHeaderBytes : kContainerHeaderBytes;
 }
 
-bool write_header(sFioShareFile* stream) {
-  if (stream->unicode) {
-    sByte wide[kUnicodeHeaderBytes];
-    wide[0] = kByteOrderMark[0];
-    wide[1] = kByteOrderMark[1];
-    for (sUInt i = 0; i < kContainerHeaderBytes; ++i) {
-      wide[2 + 2 * i] = stream->header[i];
-      wide[3 + 2 * i] = 0;
-    }
-    return write_all(stream->file, wide, sizeof wide);
+// The container header as it goes to the file: 16 bytes, or 34 in the
+// UTF-16 form. `out` holds kUnicodeHeaderBytes.
+sUInt header_image(const sFioShareFile* stream, sByte* out) {
+  if (!stream->unicode) {
+    std::memcpy(out, stream->header, kContainerHeaderBytes);
+    return kContainerHeaderBytes;
   }
-  return write_all(stream->file, stream->header, kContainerHeaderBytes);
+  out[0] = kByteOrderMark[0];
+  out[1] = kByteOrderMark[1];
+  for (sUInt i = 0; i < kContainerHeaderBytes; ++i) {
+    out[2 + 2 * i] = stream->header[i];
+    out[3 + 2 * i] = 0;
+  }
+  return kUnicodeHeaderBytes;
+}
+
+bool write_header(sFioShareFile* stream) {
+  sByte image[kUnicodeHeaderBytes];
+  return write_all(stream->file, image, header_image(stream, image));
 }
 
 // Compresses and writes header and body; the stream itself is released by
@@ -291,6 +299,25 @@ bool finish_write_stream(sFioShareFile* stream) {
 }
 
 }  // namespace
+
+int fioshare_close_to_memory(sFioShareFile* stream, std::vector<sByte>& out) {
+  if (stream == nullptr) return 0;
+  bool ok = stream->rw == FIO_WRITE && stream->file == nullptr && !stream->direct;
+  sByte* compressed = nullptr;
+  sUInt body_length = 0;
+  if (ok) ok = compress_body(stream, &compressed, &body_length);
+  const sByte* body = compressed != nullptr ? compressed : stream->body;
+  if (ok && header_bytes(stream) + body_length > kMaxFileLength) ok = false;
+  if (ok) {
+    sByte image[kUnicodeHeaderBytes];
+    const sUInt header_length = header_image(stream, image);
+    out.assign(image, image + header_length);
+    out.insert(out.end(), body, body + body_length);
+  }
+  std::free(compressed);
+  free_stream(stream);
+  return ok ? 1 : 0;
+}
 
 int fioshare_write_direct(sFioShareFile* stream) {
   if (stream == nullptr || stream->rw != FIO_WRITE || stream->file == nullptr || stream->direct ||

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "common/byte_order.h"
 #include "common/types.h"
@@ -57,6 +58,10 @@ sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt r
 sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode);
 int fioshare_file_close(sFioShareFile* stream);
 std::FILE* fioshare_file_handle(sFioShareFile* stream);
+// Closes a write stream made without a file (fioshare_file_create_ex with a
+// null file) into `out`: container header and (compressed) body, exactly the
+// bytes a file would get. Releases the stream on every path.
+int fioshare_close_to_memory(sFioShareFile* stream, std::vector<sByte>& out);
 int file_exists(sReporter& rep, const char16_t* name);
 
 // A read stream over bytes held in memory, parsed exactly like a file given to

@@ -16,14 +16,20 @@ constexpr char16_t kSidnName[] = u"sidn.txt";
 // does not fit a path buffer, and the open refuses it like a missing file.
 constexpr sUInt kJoinedCapacity = 2 * kPathCapacity;
 
-// The name in the current directory when a file of that name can be opened
-// there, else the program directory followed by the name.
-void find_definition_file(sReporter& rep, const char16_t* name, const char16_t* program_dir, char16_t* out) {
-  if (file_exists(rep, name)) {
-    wstr_copy(out, name, kJoinedCapacity);
-  } else {
-    format_text_n(out, kJoinedCapacity, u"%s%s", program_dir, name);
+// The definition file `name` in the first directory that has it; the last
+// directory is taken without asking.
+sUInt find_definition_file(sReporter& rep, const std::vector<std::u16string>& dirs, const char16_t* name,
+                           char16_t* out) {
+  sUInt at = static_cast<sUInt>(dirs.size()) - 1;
+  for (sUInt i = 0; i + 1 < dirs.size(); ++i) {
+    format_text_n(out, kJoinedCapacity, u"%s%s", dirs[i].c_str(), name);
+    if (file_exists(rep, out)) {
+      at = i;
+      break;
+    }
   }
+  format_text_n(out, kJoinedCapacity, u"%s%s", dirs[at].c_str(), name);
+  return at;
 }
 
 }  // namespace
@@ -36,6 +42,8 @@ void free_definitions(sDefinitions& defs) {
   tokutil_free_config(defs.config);
   defs.files.clear();
 }
+
+namespace {
 
 std::u16string definitions_program_dir(const std::u16string& program_dir) {
   if (program_dir.empty()) return program_dir;
@@ -58,14 +66,22 @@ std::u16string definitions_program_dir(const std::u16string& program_dir) {
   return file_exists(quiet, shared_config.c_str()) ? shared : program_dir;
 }
 
+}  // namespace
+
+std::vector<std::u16string> program_search_dirs(const std::u16string& program_dir) {
+  return {std::u16string(), definitions_program_dir(program_dir)};
+}
+
 bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefinitions& defs,
                       sDefinitionsFailure& failure) {
   failure = sDefinitionsFailure{};
-  const std::u16string dir = definitions_program_dir(search.program_dir);
-  const char16_t* program_dir = dir.c_str();
-
+  if (search.dirs.empty()) {
+    failure.stage = sDefinitionsFailure::kConfig;
+    failure.file = kConfigName;
+    return false;
+  }
   char16_t config_path[kJoinedCapacity];
-  find_definition_file(rep, kConfigName, program_dir, config_path);
+  const sUInt config_dir = find_definition_file(rep, search.dirs, kConfigName, config_path);
   if (!tokutil_load_config(rep, defs.config, config_path)) {
     failure.stage = sDefinitionsFailure::kConfig;
     failure.file = config_path;
@@ -74,7 +90,7 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
   defs.files.emplace_back(config_path);
 
   char16_t sidn_path[kJoinedCapacity];
-  find_definition_file(rep, kSidnName, program_dir, sidn_path);
+  find_definition_file(rep, search.dirs, kSidnName, sidn_path);
   sSIDNTable* sidn = nullptr;
   if (!tokutil_load_sidn_table(rep, sidn, sidn_path)) {
     failure.stage = sDefinitionsFailure::kSidn;
@@ -84,13 +100,13 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
   }
   defs.files.emplace_back(sidn_path);
 
-  // Token definition files are named relative to the working directory; when
-  // the configuration came from the program directory, names missing from
-  // the working directory are looked for beside it as well.
-  const bool config_beside_program = !wstr_equal(config_path, kConfigName);
+  // Token definition files are named relative to the first directory; when
+  // the configuration came from a later one, names missing from the first
+  // are looked for beside the configuration as well.
+  const char16_t* fallback = config_dir > 0 ? search.dirs[config_dir].c_str() : nullptr;
   const bool tokens_loaded =
       tokutil_load_stoken_table(rep, defs.tokens, sidn, defs.config.coreids_file, defs.config.appids_file,
-                                config_beside_program ? program_dir : nullptr, &defs.files) != 0;
+                                search.dirs[0].c_str(), fallback, &defs.files) != 0;
   // Token ids are resolved now; the range names are not needed any more.
   tokutil_free_sidn_table(sidn);
   if (!tokens_loaded) {
@@ -107,8 +123,7 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
     free_definitions(defs);
     return false;
   }
-  const std::vector<std::u16string> dirs{std::u16string(), dir};
-  if (load_bnf_files(rep, defs.tokens, defs.grammars, dirs, search.notice, search.notice_user, &defs.files) == 0) {
+  if (load_bnf_files(rep, defs.tokens, defs.grammars, search.dirs, search.notice, search.notice_user, &defs.files) == 0) {
     failure.stage = sDefinitionsFailure::kNoGrammars;
     free_definitions(defs);
     return false;

@@ -43,20 +43,25 @@ struct sDefinitionsFailure {
   std::u16string second_file;
 };
 
-// Where the definitions are looked for: the configuration and the SIDN file
-// in the current directory, else in `program_dir`; the token definition
-// files as the configuration names them (a relative name missing from the
-// current directory is looked for in `program_dir` when the configuration
-// came from there); then every grammar file of the current directory and
-// of `program_dir`. `program_dir` is empty (the current directory only) or
-// ends in its separator. When it holds no configuration file and the
-// directory "../share/vexlor/" relative to it does (an installed program),
-// that directory takes its place in all of these rules.
+// Where the definitions are looked for, in a list of directories (each
+// empty, for the working directory, or ending in its separator): the
+// configuration and the SIDN file in the first directory that has them (the
+// last one is not asked: a file missing there too is reported missing
+// there); the token definition files as the configuration names them,
+// relative names in the first directory, and in the configuration's own
+// directory when they are missing there and the configuration came from a
+// later one; then every grammar file of every directory, in order.
 struct sDefinitionSearch {
-  std::u16string program_dir;
+  std::vector<std::u16string> dirs;
   GrammarNoticeFn notice = nullptr;  // grammar files passed over
   void* notice_user = nullptr;
 };
+
+// The program's directories: the working directory, then the program's
+// directory (empty when unknown), in whose place "../share/vexlor/"
+// relative to it stands when it holds no configuration file and that
+// directory does (an installed program).
+std::vector<std::u16string> program_search_dirs(const std::u16string& program_dir);
 
 // Fills `defs` (which must be empty); on failure everything loaded is
 // released again and `failure` says why.
@@ -65,6 +70,3 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
 // Releases everything `defs` holds; it is empty again.
 void free_definitions(sDefinitions& defs);
 
-// The directory that stands for the program's directory in the search
-// rules (see sDefinitionSearch).
-std::u16string definitions_program_dir(const std::u16string& program_dir);

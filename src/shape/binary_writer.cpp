@@ -185,6 +185,19 @@ int write_binary_parent(sConversion& conv, sFioShareFile* stream, sBNFTable* tab
   return 1;
 }
 
+int write_binary_stream(sConversion& conv, sFioShareFile* stream, sBNFTable* table, sShapeFile* file,
+                        sShapeItemNode* first) {
+  if (stream == nullptr || table == nullptr || file == nullptr) return 0;
+  sByte header[kBodyHeaderBytes];
+  std::memcpy(header, file->header, sizeof header);
+  header[kBodyFormByte] = kBinaryForm;
+  if (fioshare_write(stream, header, sizeof header) != sizeof header) return 0;
+  for (sShapeItemNode* node = first; node != nullptr; node = node->next) {
+    if (!write_binary_parent(conv, stream, table, node)) return 0;
+  }
+  return 1;
+}
+
 int write_binary_file(sConversion& conv, const char16_t* path, sBNFTable* table, sShapeFile* file,
                       sShapeItemNode* first, sUInt comp) {
   if (path == nullptr || table == nullptr || file == nullptr) return 0;
@@ -193,22 +206,13 @@ int write_binary_file(sConversion& conv, const char16_t* path, sBNFTable* table,
     conv.last_error_code = kErrorCannotWrite;
     return 0;
   }
-  sByte header[kBodyHeaderBytes];
-  std::memcpy(header, file->header, sizeof header);
-  header[kBodyFormByte] = kBinaryForm;
-  if (fioshare_write(stream, header, sizeof header) != sizeof header) {
+  if (!write_binary_stream(conv, stream, table, file, first)) {
+    // Leave a container header without a body rather than a body that
+    // stops part-way.
     fioshare_file_close(stream);
+    sFioShareFile* empty = fioshare_file_open(conv.rep, path, FIO_WRITE, FIO_COMP_NONE, 0);
+    if (empty != nullptr) fioshare_file_close(empty);
     return 0;
-  }
-  for (sShapeItemNode* node = first; node != nullptr; node = node->next) {
-    if (!write_binary_parent(conv, stream, table, node)) {
-      // Leave a container header without a body rather than a body that
-      // stops part-way.
-      fioshare_file_close(stream);
-      sFioShareFile* empty = fioshare_file_open(conv.rep, path, FIO_WRITE, FIO_COMP_NONE, 0);
-      if (empty != nullptr) fioshare_file_close(empty);
-      return 0;
-    }
   }
   return fioshare_file_close(stream) ? 1 : 0;
 }

@@ -418,6 +418,23 @@ int write_text_parent(sReporter& rep, sFioShareFile* stream, sShapeItemNode* par
   return out.flush() && written;
 }
 
+int write_text_stream(sConversion& conv, sFioShareFile* stream, sShapeFile* file, sShapeItemNode* first) {
+  if (stream == nullptr || file == nullptr || first == nullptr) return 0;
+  sByte header[2 * kBodyHeaderBytes];
+  for (sUInt i = 0; i < kBodyHeaderBytes; ++i) {
+    header[2 * i] = i == kBodyFormByte ? kTextForm : file->header[i];
+    header[2 * i + 1] = 0;
+  }
+  if (fioshare_write(stream, header, sizeof header) != sizeof header) return 0;
+  sTextOutput out(conv.rep, stream);
+  bool written = true;
+  for (const sShapeItemNode* node = first; node != nullptr && written; node = node->next) {
+    written = write_parent(out, node, 0, 0);
+  }
+  out.newline();
+  return out.flush() && written;
+}
+
 int write_text_file(sConversion& conv, const char16_t* path, sShapeFile* file, sShapeItemNode* first, sUInt comp) {
   if (path == nullptr || file == nullptr || first == nullptr) return 0;
   sFioShareFile* stream = fioshare_file_open(conv.rep, path, FIO_WRITE, comp, 1);
@@ -429,24 +446,7 @@ int write_text_file(sConversion& conv, const char16_t* path, sShapeFile* file, s
   // held whole until the close: the text of a large file is several times
   // the size of its binary form.
   fioshare_write_direct(stream);
-  sByte header[2 * kBodyHeaderBytes];
-  for (sUInt i = 0; i < kBodyHeaderBytes; ++i) {
-    header[2 * i] = i == kBodyFormByte ? kTextForm : file->header[i];
-    header[2 * i + 1] = 0;
-  }
-  if (fioshare_write(stream, header, sizeof header) != sizeof header) {
-    fioshare_file_close(stream);
-    return 0;
-  }
-  bool written = true;
-  {
-    sTextOutput out(conv.rep, stream);
-    for (const sShapeItemNode* node = first; node != nullptr && written; node = node->next) {
-      written = write_parent(out, node, 0, 0);
-    }
-    out.newline();
-    if (!out.flush()) written = false;
-  }
+  const bool written = write_text_stream(conv, stream, file, first) != 0;
   const bool closed = fioshare_file_close(stream) != 0;
   return written && closed;
 }

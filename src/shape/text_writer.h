@@ -27,6 +27,9 @@ inline constexpr sUInt kMaxTextNesting = 2048;
 inline constexpr sUInt kMaxItemUnits = 65536;
 
 int write_text_file(sConversion& conv, const char16_t* path, sShapeFile* file, sShapeItemNode* first, sUInt comp);
+// The body (body header and every block from `first` on) into an open
+// write stream made with the UTF-16 header; the caller closes it.
+int write_text_stream(sConversion& conv, sFioShareFile* stream, sShapeFile* file, sShapeItemNode* first);
 int write_text_parent(sReporter& rep, sFioShareFile* stream, sShapeItemNode* parent, sUInt depth);
 
 // One non-parent node with its separator. `in_array` tells that the parent

@@ -56,7 +56,8 @@ struct PassState {
   sUInt* id_count;
   sUInt files_read;
   sUInt lines_read;
-  const char16_t* fallback_dir;  // null or empty: the working directory only
+  const char16_t* base_dir;      // null or empty: the working directory
+  const char16_t* fallback_dir;  // null or empty: none
 };
 
 bool is_relative_name(const char16_t* name) {
@@ -64,24 +65,26 @@ bool is_relative_name(const char16_t* name) {
   return !(name[0] != 0 && name[1] == u':');  // a drive letter
 }
 
-// Opens `fname` as written; a relative name that is not there is tried in
-// the fallback directory too.
-std::FILE* open_definition(const PassState& pass, const char16_t* fname) {
-  std::FILE* f = open_file_utf16(pass.rep, fname, "r");
-  if (f != nullptr) {
-    if (pass.opened != nullptr) pass.opened->emplace_back(fname);
-    return f;
-  }
+// `name` in `dir` (a relative name), or as written.
+std::FILE* open_in(PassState& pass, const char16_t* dir, const char16_t* fname) {
+  const bool joined = dir != nullptr && dir[0] != 0 && is_relative_name(fname);
+  char16_t path[2 * kPathCapacity];
+  if (joined && format_text_n(path, 2 * kPathCapacity, u"%s%s", dir, fname) >= 2 * kPathCapacity) return nullptr;
+  const char16_t* name = joined ? path : fname;
+  std::FILE* f = open_file_utf16(pass.rep, name, "r");
+  if (f != nullptr && pass.opened != nullptr) pass.opened->emplace_back(name);
+  return f;
+}
+
+// Opens `fname` (a relative name in the base directory); a relative name
+// that is not there is tried in the fallback directory too.
+std::FILE* open_definition(PassState& pass, const char16_t* fname) {
+  std::FILE* f = open_in(pass, pass.base_dir, fname);
+  if (f != nullptr) return f;
   if (pass.fallback_dir == nullptr || pass.fallback_dir[0] == 0 || !is_relative_name(fname)) {
     return f;
   }
-  char16_t joined[2 * kPathCapacity];
-  if (format_text_n(joined, 2 * kPathCapacity, u"%s%s", pass.fallback_dir, fname) >= 2 * kPathCapacity) {
-    return nullptr;
-  }
-  f = open_file_utf16(pass.rep, joined, "r");
-  if (f != nullptr && pass.opened != nullptr) pass.opened->emplace_back(joined);
-  return f;
+  return open_in(pass, pass.fallback_dir, fname);
 }
 
 // The word after a keyword must be opened by "(".
@@ -260,7 +263,8 @@ void build_index(sTokenTable& token_table) {
 }  // namespace
 
 int tokutil_load_stoken_table(sReporter& rep, sTokenTable& token_table, const sSIDNTable* sidn,
-                              const char16_t* core_file, const char16_t* app_file, const char16_t* fallback_dir,
+                              const char16_t* core_file, const char16_t* app_file, const char16_t* base_dir,
+                              const char16_t* fallback_dir,
                               std::vector<std::u16string>* opened) {
   sShapeTokenDef*& stoken_table = token_table.entries;
   if (stoken_table != nullptr || core_file == nullptr || core_file[0] == 0) return 0;
@@ -299,6 +303,7 @@ int tokutil_load_stoken_table(sReporter& rep, sTokenTable& token_table, const sS
                      load_pass == 0u ? &id_count : nullptr,
                      0,
                      0,
+                     base_dir,
                      fallback_dir};
       int ok = read_file(pass, fname, 0u);
       set_report_definition_file(rep, nullptr);

@@ -32,17 +32,19 @@ struct sTokenTable {
 
 // Reads the core file and then, when named, the application file, in a
 // counting pass and a filling pass, resolving range names through `sidn`.
-// Returns 1 on success; on failure nothing stays loaded. Includes are opened
-// relative to the working directory, at most 8 levels deep (depth 0 is a
-// named file); a named file with its includes may open at most 4096 files
-// and read at most 4,194,304 lines. A relative name (of a named file or of
-// an include) that cannot be opened in the working directory is looked for
-// in `fallback_dir` (null, or a directory ending in its separator) as well:
-// the working directory always comes first, so this only finds files that
-// would otherwise be missing. `opened`, when given, receives the name of
+// Returns 1 on success; on failure nothing stays loaded. Relative names (of
+// the named files and of includes) are opened in `base_dir` (null or empty:
+// the working directory; else a directory ending in its separator), includes
+// at most 8 levels deep (depth 0 is a named file); a named file with its
+// includes may open at most 4096 files and read at most 4,194,304 lines. A
+// relative name that cannot be opened there is looked for in `fallback_dir`
+// (null, or a directory ending in its separator) as well: the base directory
+// always comes first, so this only finds files that would otherwise be
+// missing. `opened`, when given, receives the name of
 // every file opened, in order.
 int tokutil_load_stoken_table(sReporter& rep, sTokenTable& table, const sSIDNTable* sidn, const char16_t* core_file,
-                              const char16_t* app_file, const char16_t* fallback_dir = nullptr,
+                              const char16_t* app_file, const char16_t* base_dir = nullptr,
+                              const char16_t* fallback_dir = nullptr,
                               std::vector<std::u16string>* opened = nullptr);
 void tokutil_free_stoken_table(sTokenTable& table);
 const sShapeTokenDef* tokutil_find_stoken_by_name(const sTokenTable& table, const char16_t* name);
