@@ -1,0 +1,109 @@
+#include "engine/token_io.h"
+
+#include <utility>
+
+#include "bnf/bnf_registry.h"
+#include "container/fioshare.h"
+#include "engine/definitions.h"
+#include "shape/binary_writer.h"
+#include "shape/conversion.h"
+#include "shape/shape_tree.h"
+#include "shape/text_writer.h"
+#include "shape/token_file.h"
+
+namespace {
+
+void take_over(sLoadedSource& to, sLoadedSource& from) {
+  to.table = std::exchange(from.table, nullptr);
+  to.file = std::exchange(from.file, nullptr);
+  to.binary_source = from.binary_source;
+  to.comp_mark = from.comp_mark;
+}
+
+void set_loaded(sLoadedSource& loaded, sBNFTable* table, sShapeFile* file, sUInt comp_mark) {
+  free_shape_file(loaded.file);
+  loaded.table = table;
+  loaded.file = file;
+  loaded.binary_source = file->header[kBodyFormByte] == kBinaryForm;
+  loaded.comp_mark = comp_mark;
+}
+
+// Writing starts at the first node that carries text of its own: a root
+// that is only an array hands over its first block.
+sShapeItemNode* first_written(const sShapeFile* file) {
+  sShapeItemNode* first = file != nullptr ? file->first : nullptr;
+  while (first != nullptr && first->child != nullptr && first->child->text == nullptr) first = first->child;
+  return first;
+}
+
+}  // namespace
+
+sLoadedSource::sLoadedSource(sLoadedSource&& other) noexcept { take_over(*this, other); }
+
+sLoadedSource& sLoadedSource::operator=(sLoadedSource&& other) noexcept {
+  if (this != &other) {
+    free_shape_file(file);
+    take_over(*this, other);
+  }
+  return *this;
+}
+
+sLoadedSource::~sLoadedSource() { free_shape_file(file); }
+
+sLoadStatus load_source_file(sConversion& conv, const sDefinitions& defs, const char16_t* path,
+                             sLoadedSource& loaded) {
+  sByte header[kBodyHeaderBytes];
+  if (!peek_token_file(conv, path, header)) return sLoadStatus::kCannotOpen;
+  sBNFTable* table = find_bnf_table(defs.grammars, header[kBodyTypeByte], header[kBodyVersionByte]);
+  if (table == nullptr) return sLoadStatus::kNoGrammar;
+  sUInt comp_mark = 0;
+  sShapeFile* file = read_token_file(conv, path, table, &comp_mark);
+  if (file == nullptr) return sLoadStatus::kReadFailed;
+  set_loaded(loaded, table, file, comp_mark);
+  return sLoadStatus::kLoaded;
+}
+
+sLoadStatus load_source_memory(sConversion& conv, const sDefinitions& defs, const sByte* data, sUInt size,
+                               sLoadedSource& loaded) {
+  conv.error_position = 0;
+  sFioShareFile* stream = fioshare_open_memory(data, size);
+  sByte header[kBodyHeaderBytes];
+  if (stream == nullptr || !read_body_header(stream, header) || fioshare_seek(stream, 0, 0) != 0) {
+    fioshare_file_close(stream);
+    return sLoadStatus::kCannotOpen;
+  }
+  sBNFTable* table = find_bnf_table(defs.grammars, header[kBodyTypeByte], header[kBodyVersionByte]);
+  if (table == nullptr) {
+    fioshare_file_close(stream);
+    return sLoadStatus::kNoGrammar;
+  }
+  const sUInt comp_mark = fioshare_get_comp(stream);
+  sShapeFile* file = read_token_stream(conv, stream, table);
+  if (file == nullptr) return sLoadStatus::kReadFailed;
+  set_loaded(loaded, table, file, comp_mark);
+  return sLoadStatus::kLoaded;
+}
+
+bool save_to_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* path, bool to_binary, sUInt comp) {
+  conv.last_error_code = 0;
+  sShapeItemNode* first = first_written(loaded.file);
+  return first != nullptr && (to_binary ? write_binary_file(conv, path, loaded.table, loaded.file, first, comp)
+                                        : write_text_file(conv, path, loaded.file, first, comp));
+}
+
+bool save_to_memory(sConversion& conv, const sLoadedSource& loaded, bool to_binary, sUInt comp,
+                    std::vector<sByte>& out) {
+  conv.last_error_code = 0;
+  sShapeItemNode* first = first_written(loaded.file);
+  if (first == nullptr) return false;
+  sFioShareFile* stream = fioshare_file_create_ex(nullptr, FIO_WRITE, static_cast<sFioShareComp>(comp),
+                                                  to_binary ? 0 : 1);
+  if (stream == nullptr) return false;
+  const bool written = to_binary ? write_binary_stream(conv, stream, loaded.table, loaded.file, first) != 0
+                                 : write_text_stream(conv, stream, loaded.file, first) != 0;
+  if (!written) {
+    fioshare_file_close(stream);
+    return false;
+  }
+  return fioshare_close_to_memory(stream, out) != 0;
+}
