@@ -185,9 +185,11 @@ class VEXLOR_API Node {
 
  private:
   friend class Document;
-  Node(const void* node, const void* end) : node_(node), end_(end) {}
+  friend struct NodeHandle;  // the C interface's node values
+  Node(const void* node, const void* end, const void* document) : node_(node), end_(end), document_(document) {}
   const void* node_ = nullptr;
   const void* end_ = nullptr;  // where the siblings stop (a closing bracket), or null
+  const void* document_ = nullptr;
 };
 
 class VEXLOR_API Document {
