@@ -5,6 +5,7 @@
 
 #include "bnf/tokenizer.h"
 #include "common/memory.h"
+#include "common/number_scan.h"
 #include "common/report.h"
 #include "common/strings.h"
 #include "tables/stoken.h"
@@ -329,29 +330,11 @@ bool scan_number(const char16_t* text, sUInt* value) {
     negative = *p == u'-';
     ++p;
   }
-  std::uint64_t v = 0;
-  const char16_t* digits = p;
-  for (;; ++p) {
-    unsigned d;
-    if (wc_is_digit(*p)) {
-      d = *p - u'0';
-    } else if (hex && *p >= u'a' && *p <= u'f') {
-      d = *p - u'a' + 10;
-    } else if (hex && *p >= u'A' && *p <= u'F') {
-      d = *p - u'A' + 10;
-    } else {
-      break;
-    }
-    v = v * (hex ? 16 : 10) + d;
-    if (v > 0xFFFFFFFFu) v = 0x100000000u;
-  }
-  if (p == digits) {
-    // "0x" without hex digits scans as the 0 before the x.
-    if (!hex) return false;
-    v = 0;
-  }
-  if (v > 0xFFFFFFFFu) v = 0xFFFFFFFFu;
-  *value = negative ? static_cast<sUInt>(0u - static_cast<sUInt>(v)) : static_cast<sUInt>(v);
+  const sDigitRun run = scan_digits(p, p + wstr_len(p), hex ? 16 : 10);
+  // "0x" without hex digits scans as the 0 before the x.
+  if (run.end == p && !hex) return false;
+  const sUInt v = run.overflow || run.value > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<sUInt>(run.value);
+  *value = negative ? 0u - v : v;
   return true;
 }
 

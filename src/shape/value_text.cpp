@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "common/memory.h"
+#include "common/number_scan.h"
 #include "common/strings.h"
 
 namespace {
@@ -16,15 +17,6 @@ namespace {
 const char16_t* skip_space(const char16_t* p) {
   while (wc_is_space(*p)) ++p;
   return p;
-}
-
-int digit_value(char16_t c, int base) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (base == 16) {
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  }
-  return -1;
 }
 
 struct ScannedInteger {
@@ -39,6 +31,7 @@ struct ScannedInteger {
 int scan_integer(const char16_t* text, int base, ScannedInteger& n) {
   const char16_t* p = skip_space(text);
   if (*p == 0) return kScanEndOfText;
+  const char16_t* last = p + wstr_len(p);
   if (*p == u'-' || *p == u'+') {
     n.negative = *p == u'-';
     ++p;
@@ -49,18 +42,10 @@ int scan_integer(const char16_t* text, int base, ScannedInteger& n) {
     ++p;
     if (base == 16 && (*p == u'x' || *p == u'X')) ++p;
   }
-  for (int d; (d = digit_value(*p, base)) >= 0; ++p) {
-    digits = true;
-    if (n.overflow) continue;
-    // Below 2^59 one more digit of any base up to 16 cannot pass 64 bits.
-    if (n.magnitude >= (std::uint64_t{1} << 59) &&
-        n.magnitude > (UINT64_MAX - static_cast<unsigned>(d)) / static_cast<unsigned>(base)) {
-      n.overflow = true;
-    } else {
-      n.magnitude = n.magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(d);
-    }
-  }
-  return digits ? kScanConverted : kScanNoMatch;
+  const sDigitRun run = scan_digits(p, last, base);
+  n.magnitude = run.value;
+  n.overflow = run.overflow;
+  return digits || run.end != p ? kScanConverted : kScanNoMatch;
 }
 
 // strtoul with a 64-bit unsigned long, then the store into 32 bits.

@@ -7,6 +7,7 @@
 #include "common/file_names.h"
 #include "common/line_scan.h"
 #include "common/memory.h"
+#include "common/number_scan.h"
 #include "common/report.h"
 #include "common/strings.h"
 
@@ -26,19 +27,6 @@ enum : sUInt {
 // A value wider than this is refused rather than cut: a silently truncated
 // range number would give every token of the range a wrong id.
 constexpr sUInt kMaxValueDigits = 8;
-
-bool hex_digit_value(char16_t c, sUInt* digit) {
-  if (c >= u'0' && c <= u'9') {
-    *digit = c - u'0';
-  } else if (c >= u'a' && c <= u'f') {
-    *digit = c - u'a' + 10u;
-  } else if (c >= u'A' && c <= u'F') {
-    *digit = c - u'A' + 10u;
-  } else {
-    return false;
-  }
-  return true;
-}
 
 // Reads "<name> = <hex>" the way the standard wide scan with "%s = %x"
 // accepts it: leading white space; the name runs to the next white space;
@@ -66,14 +54,11 @@ int scan_definition(const char16_t* s, char16_t* name, sUInt* value) {
     prefix_zero = true;
     s += 2;
   }
-  sUInt digits = 0;
-  sUInt number = 0;
-  sUInt digit = 0;
-  for (; hex_digit_value(*s, &digit); ++s) {
-    if (++digits > kMaxValueDigits) return 1;
-    number = (number << 4) | digit;
-  }
+  const sDigitRun run = scan_digits(s, s + wstr_len(s), 16);
+  const auto digits = static_cast<std::size_t>(run.end - s);
+  if (digits > kMaxValueDigits) return 1;
   if (digits == 0 && !prefix_zero) return 1;
+  const auto number = static_cast<sUInt>(run.value);
   *value = negative ? 0u - number : number;
   return 2;
 }

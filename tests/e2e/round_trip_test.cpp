@@ -34,7 +34,9 @@ struct ExampleSandbox : Sandbox {
 std::string base_of(const std::string& name) { return name.substr(0, name.rfind('.')); }
 
 TEST(RoundTrip, EveryExampleIsShipped) {
-  size_t shipped = std::distance(fs::directory_iterator(vxtest::source_root() / "examples"), fs::directory_iterator());
+  // Token files only: examples/api holds a program that uses the library.
+  size_t shipped = 0;
+  for (const auto& entry : fs::directory_iterator(vxtest::source_root() / "examples")) shipped += entry.is_regular_file();
   EXPECT_EQ(shipped, std::size(kExamples));
 }
 
