@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bnf/tokenizer.h"
-#include "common/memory.h"
 #include "grammar_fixture.h"
+#include "support/alloc_hook.h"
 
 namespace {
 
@@ -22,27 +23,31 @@ std::vector<sBNFTokenDef*> chain(const sBNFChain& c) {
   return out;
 }
 
-class BnfParserTest : public ::testing::Test {
+class BnfParserTest : public bnftest::GrammarTest {
  protected:
-  void SetUp() override { bnftest::load_token_names(dir_); }
   void TearDown() override {
     destroy_bnf_table(table_);
-    tokutil_free_stoken_table();
-    EXPECT_FALSE(tokenizer_is_open());
+    GrammarTest::TearDown();
   }
 
   // Parses kHeader + body (unless `raw`); the table is freed by TearDown.
   sBNFTable* parse(const std::u16string& body, bool raw = false, bool bom = false) {
     destroy_bnf_table(table_);
     std::u16string path = bnftest::write_grammar(dir_, "grammar.bnf", raw ? body : kHeader + body, bom);
-    table_ = parse_bnf_file(path.c_str());
-    EXPECT_FALSE(tokenizer_is_open());
+    table_ = parse_file(path);
     return table_;
   }
+  // Parses `path` with the fixture's tokenizer, reporter and tokens.
+  sBNFTable* parse_file(const std::u16string& path) {
+    sBNFTable* t = parse_bnf_file(*tz_, debug_.rep(), tokens_, path.c_str());
+    EXPECT_FALSE(tokenizer_is_open(*tz_));
+    EXPECT_EQ(debug_.rep().definition_file, nullptr);
+    return t;
+  }
+  sUInt error_line() const { return get_error_position(*tz_); }
 
-  sBNFTokenDef* rule(const char16_t* name) { return find_bnf_def(table_, name, BNF_CHAIN_DEFS); }
+  sBNFTokenDef* rule(const char16_t* name) { return find_bnf_def(debug_.rep(), table_, name, BNF_CHAIN_DEFS); }
 
-  vxtest::TempDir dir_;
   sBNFTable* table_ = nullptr;
 };
 
@@ -107,7 +112,7 @@ TEST_F(BnfParserTest, TokenRulesNeedAKnownTokenName) {
   EXPECT_EQ(rule(u"shape")->type, BNFT_TOKENDEF);
   EXPECT_EQ(rule(u"item")->type, BNFT_TOKENDEF);
   EXPECT_EQ(parse(u"FILE = a .\nunknown ==> b .\nEOF"), nullptr);
-  EXPECT_EQ(error_position, 4u);
+  EXPECT_EQ(error_line(), 4u);
 }
 
 TEST_F(BnfParserTest, FileTypeValues) {
@@ -124,7 +129,7 @@ TEST_F(BnfParserTest, FileTypeValues) {
     sBNFTable* t = parse(u"FILE_TYPE = " + c.value + u" .\nFILE_TYPE_VER = 1 .\nFILE = .\n", true);
     if (c.expected < 0) {
       EXPECT_EQ(t, nullptr) << vxtest::narrow(c.value);
-      EXPECT_EQ(error_position, 1u);
+      EXPECT_EQ(error_line(), 1u);
     } else {
       ASSERT_NE(t, nullptr) << vxtest::narrow(c.value);
       EXPECT_EQ(t->file_type, c.expected) << vxtest::narrow(c.value);
@@ -140,9 +145,9 @@ TEST_F(BnfParserTest, FileTypeValues) {
 
 TEST_F(BnfParserTest, NamesMustBeNewAndFileIsTheExactRoot) {
   EXPECT_EQ(parse(u"FILE = .\nfloat = a .\n"), nullptr);
-  EXPECT_EQ(error_position, 4u);
+  EXPECT_EQ(error_line(), 4u);
   EXPECT_EQ(parse(u"FILE = .\nItem = a .\nitem = b .\n"), nullptr);
-  EXPECT_EQ(error_position, 5u);
+  EXPECT_EQ(error_line(), 5u);
   EXPECT_EQ(parse(u"file = a .\n"), nullptr);
   // Text after EOF is never read; a lower-case eof is a rule name.
   EXPECT_NE(parse(u"FILE = .\nEOF ( ] \"unterminated"), nullptr);
@@ -181,14 +186,14 @@ TEST_F(BnfParserTest, BracketsSetTheKindAndNeedNotPair) {
 }
 
 TEST_F(BnfParserTest, BarAfterAConstructLeavesAnEntryEmpty) {
-  vxtest::DebugCapture debug;
+  debug_.clear();
   ASSERT_NE(parse(u"X = ( a ) | b .\nFILE = .\nEOF"), nullptr);
   sBNFTokenDef* x = rule(u"X");
   ASSERT_EQ(x->subtoken_count, 3u);
   EXPECT_EQ(x->subtokens[0].def->type, BNFT_CON_GROUP);
   EXPECT_EQ(text_of(x->subtokens[1].def), u"b");
   EXPECT_EQ(x->subtokens[2].def, nullptr);
-  EXPECT_NE(debug.joined().find("subitem ptr array not fully populated [BNFParse "), std::string::npos);
+  EXPECT_NE(debug_.joined().find("subitem ptr array not fully populated [BNFParse "), std::string::npos);
 }
 
 TEST_F(BnfParserTest, MissingFullStopRunsIntoTheNextStatement) {
@@ -207,7 +212,7 @@ TEST_F(BnfParserTest, UnresolvedReferenceReportsTheNewestLine) {
     body += line == 10 ? u"A = :missing1 .\n" : line == 20 ? u"B = :missing2 .\n" : u"// filler\n";
   }
   EXPECT_EQ(parse(body), nullptr);
-  EXPECT_EQ(error_position, 20u);
+  EXPECT_EQ(error_line(), 20u);
 }
 
 TEST_F(BnfParserTest, IndexNamesAnEarlierLabel) {
@@ -254,14 +259,14 @@ TEST_F(BnfParserTest, MalformedBodiesFailWithTheirLine) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(parse(c.body), nullptr) << vxtest::narrow(c.body);
-    EXPECT_EQ(error_position, c.line) << vxtest::narrow(c.body);
+    EXPECT_EQ(error_line(), c.line) << vxtest::narrow(c.body);
   }
 }
 
 TEST_F(BnfParserTest, MissingRuleSeparatorIsReported) {
-  vxtest::DebugCapture debug;
+  debug_.clear();
   EXPECT_EQ(parse(u"FILE a .\n"), nullptr);
-  EXPECT_NE(debug.joined().find("Missing ==> [BNFParse "), std::string::npos);
+  EXPECT_NE(debug_.joined().find("Missing ==> [BNFParse "), std::string::npos);
 }
 
 TEST_F(BnfParserTest, EndOfInputAfterTheLastRule) {
@@ -283,24 +288,37 @@ TEST_F(BnfParserTest, NestingIsLimited) {
   sBNFTokenDef* d = table_->root_token;
   for (sUInt i = 0; i < kBNFMaxNesting; ++i) d = d->subtokens[0].def;
   EXPECT_EQ(text_of(d->subtokens[0].def), u"a");
-  vxtest::DebugCapture debug;
+  debug_.clear();
   EXPECT_EQ(parse(nested(kBNFMaxNesting + 1)), nullptr);
-  EXPECT_NE(debug.joined().find("nested too deeply"), std::string::npos);
+  EXPECT_NE(debug_.joined().find("nested too deeply"), std::string::npos);
   EXPECT_EQ(parse(u"FILE = " + std::u16string(20000, u'[') + u" .\n"), nullptr);
 }
 
 TEST_F(BnfParserTest, RefusesWhileTheTokenizerIsBusyAndShortFiles) {
   std::u16string path = bnftest::write_grammar(dir_, "ok.bnf", kHeader + u"FILE = .\n");
-  ASSERT_TRUE(tokenizer_open_file(path.c_str()));
-  EXPECT_EQ(parse_bnf_file(path.c_str()), nullptr);
-  EXPECT_TRUE(tokenizer_is_open());  // not the parser's to close
-  tokenizer_close();
+  ASSERT_TRUE(tokenizer_open_file(*tz_, debug_.rep(), path.c_str()));
+  EXPECT_EQ(parse_bnf_file(*tz_, debug_.rep(), tokens_, path.c_str()), nullptr);
+  EXPECT_TRUE(tokenizer_is_open(*tz_));  // not the parser's to close
+  tokenizer_close(*tz_);
   for (const std::string& bytes : {std::string(), std::string("F")}) {
     vxtest::write_file(dir_.str("short.bnf"), bytes);
-    EXPECT_EQ(parse_bnf_file(vxtest::u16(dir_.str("short.bnf")).c_str()), nullptr);
-    EXPECT_FALSE(tokenizer_is_open());
+    EXPECT_EQ(parse_file(vxtest::u16(dir_.str("short.bnf"))), nullptr);
+    EXPECT_EQ(error_line(), 0u);
   }
-  EXPECT_EQ(parse_bnf_file(vxtest::u16(dir_.str("none.bnf")).c_str()), nullptr);
+  EXPECT_EQ(parse_file(vxtest::u16(dir_.str("none.bnf"))), nullptr);
+}
+
+TEST_F(BnfParserTest, TokenizersAreIndependent) {
+  // Two grammars read side by side, each with a tokenizer of its own.
+  std::u16string first = bnftest::write_grammar(dir_, "one.bnf", kHeader + u"FILE = a .\n");
+  auto other = std::make_unique<sTokenizer>();
+  sTokenizer& tz = *other;
+  ASSERT_TRUE(tokenizer_open_file(tz, debug_.rep(), first.c_str()));
+  ASSERT_TRUE(get_next_token_text(tz, u"FILE_TYPE"));
+  ASSERT_NE(parse(u"FILE = :uint .\nEOF"), nullptr);
+  EXPECT_EQ(table_->root_token->subtokens[0].def->type, BNFT_UINT);
+  ASSERT_TRUE(get_next_token_text(tz, u"="));
+  tokenizer_close(tz);
 }
 
 TEST_F(BnfParserTest, OutOfMemoryAnywhereFailsCleanly) {
@@ -312,9 +330,8 @@ TEST_F(BnfParserTest, OutOfMemoryAnywhereFailsCleanly) {
   int failures = 0;
   for (long k = 0;; ++k) {
     vexlor_mem_fail_after(k);
-    sBNFTable* t = parse_bnf_file(path.c_str());
+    sBNFTable* t = parse_file(path);
     vexlor_mem_fail_after(-1);
-    EXPECT_FALSE(tokenizer_is_open());
     if (t != nullptr) {
       destroy_bnf_table(t);
       break;

@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "common/memory.h"
 #include "container/fioshare.h"
+#include "support/alloc_hook.h"
 #include "support/test_support.h"
 
 namespace {
@@ -26,8 +27,8 @@ std::ostream& operator<<(std::ostream& os, const Tok& t) {
 class TokenizerTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    tokenizer_close();
-    EXPECT_FALSE(tokenizer_is_open());
+    tokenizer_close(tz);
+    EXPECT_FALSE(tokenizer_is_open(tz));
   }
 
   // The container refuses files shorter than 34 bytes, so short texts are
@@ -42,27 +43,30 @@ class TokenizerTest : public ::testing::Test {
 
   bool open(const std::u16string& text, bool bom = false) {
     std::u16string path = write_text(text, bom);
-    return tokenizer_open_file(path.c_str()) != 0;
+    return tokenizer_open_file(tz, debug_.rep(), path.c_str()) != 0;
   }
 
   std::vector<Tok> all_tokens() {
     std::vector<Tok> out;
-    while (get_next_token(ST_DONTCARE)) {
-      out.push_back({token.type, std::u16string(token.tokenbuf, token.length), token.line});
+    while (get_next_token(tz, ST_DONTCARE)) {
+      out.push_back({tz.token.type, std::u16string(tz.token.tokenbuf, tz.token.length), tz.token.line});
       if (out.size() > 1000) break;
     }
-    EXPECT_EQ(token.status, kTokenEndOfInput);
+    EXPECT_EQ(tz.token.status, kTokenEndOfInput);
     return out;
   }
 
   std::vector<Tok> tokens_of(const std::u16string& text) {
     EXPECT_TRUE(open(text));
     std::vector<Tok> out = all_tokens();
-    tokenizer_close();
+    tokenizer_close(tz);
     return out;
   }
 
   vxtest::TempDir dir_;
+  vxtest::DebugCapture debug_;
+  std::unique_ptr<sTokenizer> tz_ = std::make_unique<sTokenizer>();
+  sTokenizer& tz = *tz_;
 };
 
 TEST_F(TokenizerTest, SplitsIntoClassesAtWordBoundaries) {
@@ -121,10 +125,10 @@ TEST_F(TokenizerTest, PlusJoinsOnlyDirectlyAfterTheClosingQuote) {
 
 TEST_F(TokenizerTest, EndOfInputAfterPlusDeliversNothing) {
   ASSERT_TRUE(open(u"x \"abc\"+  "));
-  EXPECT_TRUE(get_next_token(ST_WORD));
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
-  EXPECT_EQ(token.status, kTokenEndOfInput);
-  EXPECT_EQ(token.length, 0u);
+  EXPECT_TRUE(get_next_token(tz, ST_WORD));
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
+  EXPECT_EQ(tz.token.status, kTokenEndOfInput);
+  EXPECT_EQ(tz.token.length, 0u);
 }
 
 TEST_F(TokenizerTest, CrLfFilesAreNumberedLikeLfFiles) {
@@ -167,13 +171,13 @@ TEST_F(TokenizerTest, QuoteBeforeLineFeedOpensAString) {
 
 TEST_F(TokenizerTest, TextOfCommentsAndLineEndsOnlyIsEndOfInput) {
   ASSERT_TRUE(open(u"// one\n/* two */\n\n"));
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
-  EXPECT_EQ(token.status, kTokenEndOfInput);
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
+  EXPECT_EQ(tz.token.status, kTokenEndOfInput);
   // End of input is sticky, for gets and previews alike.
-  EXPECT_FALSE(preview_next_token(ST_DONTCARE));
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
-  EXPECT_FALSE(preview_next_token(ST_DONTCARE));
-  EXPECT_EQ(token.status, kTokenEndOfInput);
+  EXPECT_FALSE(preview_next_token(tz, ST_DONTCARE));
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
+  EXPECT_FALSE(preview_next_token(tz, ST_DONTCARE));
+  EXPECT_EQ(tz.token.status, kTokenEndOfInput);
 }
 
 TEST_F(TokenizerTest, ByteOrderMarkIsSkipped) {
@@ -187,153 +191,153 @@ TEST_F(TokenizerTest, TooShortFilesAndNullStreamsDoNotOpen) {
   for (const std::string& bytes : {std::string(), std::string("a")}) {
     std::string path = dir_.str("short.bnf");
     vxtest::write_file(path, bytes);
-    EXPECT_FALSE(tokenizer_open_file(vxtest::u16(path).c_str()));
-    EXPECT_FALSE(tokenizer_is_open());
+    EXPECT_FALSE(tokenizer_open_file(tz, debug_.rep(), vxtest::u16(path).c_str()));
+    EXPECT_FALSE(tokenizer_is_open(tz));
   }
-  EXPECT_FALSE(tokenizer_open_file(vxtest::u16(dir_.str("missing.bnf")).c_str()));
-  EXPECT_FALSE(tokenizer_open_stream(nullptr));
-  EXPECT_FALSE(tokenizer_is_open());
+  EXPECT_FALSE(tokenizer_open_file(tz, debug_.rep(), vxtest::u16(dir_.str("missing.bnf")).c_str()));
+  EXPECT_FALSE(tokenizer_open_stream(tz, nullptr));
+  EXPECT_FALSE(tokenizer_is_open(tz));
 }
 
 TEST_F(TokenizerTest, StreamWithLessThanOneUnitLeftIsRefused) {
   std::u16string path = write_text(u"abc");
-  sFioShareFile* stream = fioshare_file_open(path.c_str(), FIO_READ, FIO_COMP_NONE, 0);
+  sFioShareFile* stream = fioshare_file_open(debug_.rep(), path.c_str(), FIO_READ, FIO_COMP_NONE, 0);
   ASSERT_NE(stream, nullptr);
   sUInt size = fioshare_seek(stream, 0, 1);
   fioshare_seek(stream, size - 1, 0);
-  EXPECT_FALSE(tokenizer_open_stream(stream));
-  EXPECT_FALSE(tokenizer_is_open());
+  EXPECT_FALSE(tokenizer_open_stream(tz, stream));
+  EXPECT_FALSE(tokenizer_is_open(tz));
   EXPECT_EQ(fioshare_tell(stream), size - 1);
   // Started part-way, it reads from there.
   fioshare_seek(stream, size - 2, 0);
-  ASSERT_TRUE(tokenizer_open_stream(stream));
-  EXPECT_TRUE(get_next_token(ST_WORD));
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
-  tokenizer_close();  // closes the stream too
+  ASSERT_TRUE(tokenizer_open_stream(tz, stream));
+  EXPECT_TRUE(get_next_token(tz, ST_WORD));
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"c");
+  tokenizer_close(tz);  // closes the stream too
 }
 
 TEST_F(TokenizerTest, ClassArgumentSelectsButTokenIsConsumedAnyway) {
   ASSERT_TRUE(open(u"word 12 \"s\""));
-  EXPECT_FALSE(get_next_token(ST_NUMBER));
-  EXPECT_TRUE(preview_next_token(ST_NUMBER));
-  EXPECT_FALSE(preview_next_token(ST_WORD));  // the same pending token
-  EXPECT_TRUE(get_next_token(ST_NUMBER));
-  EXPECT_TRUE(get_next_token(ST_STRING));
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  EXPECT_FALSE(get_next_token(tz, ST_NUMBER));
+  EXPECT_TRUE(preview_next_token(tz, ST_NUMBER));
+  EXPECT_FALSE(preview_next_token(tz, ST_WORD));  // the same pending token
+  EXPECT_TRUE(get_next_token(tz, ST_NUMBER));
+  EXPECT_TRUE(get_next_token(tz, ST_STRING));
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
 }
 
 TEST_F(TokenizerTest, TextComparisonFoldsOnlyLettersAToZ) {
   ASSERT_TRUE(open(u"hELLo \u00c9t EOF eo"));
-  EXPECT_TRUE(get_next_token_text(u"Hello"));
-  EXPECT_FALSE(get_next_token_text(u"\u00e9t"));
-  EXPECT_TRUE(get_next_token_text(u"eof"));
-  EXPECT_FALSE(get_next_token_text(u"eof"));
-  EXPECT_FALSE(get_next_token_text(u""));
+  EXPECT_TRUE(get_next_token_text(tz, u"Hello"));
+  EXPECT_FALSE(get_next_token_text(tz, u"\u00e9t"));
+  EXPECT_TRUE(get_next_token_text(tz, u"eof"));
+  EXPECT_FALSE(get_next_token_text(tz, u"eof"));
+  EXPECT_FALSE(get_next_token_text(tz, u""));
 }
 
 TEST_F(TokenizerTest, PopRestoresTokenAndLine) {
   ASSERT_TRUE(open(u"a\nb\n/* c */\nc\nd"));
-  ASSERT_TRUE(get_next_token(ST_DONTCARE));
-  push_token_state();
-  ASSERT_TRUE(get_next_token(ST_DONTCARE));
-  EXPECT_EQ(token.line, 2u);
-  ASSERT_TRUE(get_next_token(ST_DONTCARE));
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
-  EXPECT_EQ(token.line, 4u);
-  pop_token_state();
-  EXPECT_EQ(token.line, 1u);
-  ASSERT_TRUE(get_next_token(ST_DONTCARE));
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"b");
-  EXPECT_EQ(token.line, 2u);
+  ASSERT_TRUE(get_next_token(tz, ST_DONTCARE));
+  push_token_state(tz);
+  ASSERT_TRUE(get_next_token(tz, ST_DONTCARE));
+  EXPECT_EQ(tz.token.line, 2u);
+  ASSERT_TRUE(get_next_token(tz, ST_DONTCARE));
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"c");
+  EXPECT_EQ(tz.token.line, 4u);
+  pop_token_state(tz);
+  EXPECT_EQ(tz.token.line, 1u);
+  ASSERT_TRUE(get_next_token(tz, ST_DONTCARE));
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"b");
+  EXPECT_EQ(tz.token.line, 2u);
 
   // A pending token comes back as the current token, still pending.
-  ASSERT_TRUE(preview_next_token(ST_DONTCARE));
-  push_token_state();
-  get_next_token(ST_DONTCARE);
-  get_next_token(ST_DONTCARE);
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"d");
-  pop_token_state();
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
-  EXPECT_EQ(token.type, ST_WORD);
-  EXPECT_EQ(token.line, 4u);
-  ASSERT_TRUE(get_next_token(ST_DONTCARE));
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
-  ASSERT_TRUE(get_next_token(ST_DONTCARE));
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"d");
-  EXPECT_EQ(token.line, 5u);
+  ASSERT_TRUE(preview_next_token(tz, ST_DONTCARE));
+  push_token_state(tz);
+  get_next_token(tz, ST_DONTCARE);
+  get_next_token(tz, ST_DONTCARE);
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"d");
+  pop_token_state(tz);
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"c");
+  EXPECT_EQ(tz.token.type, ST_WORD);
+  EXPECT_EQ(tz.token.line, 4u);
+  ASSERT_TRUE(get_next_token(tz, ST_DONTCARE));
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"c");
+  ASSERT_TRUE(get_next_token(tz, ST_DONTCARE));
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"d");
+  EXPECT_EQ(tz.token.line, 5u);
 }
 
 TEST_F(TokenizerTest, DropKeepsPositionAndPushesNest) {
   ASSERT_TRUE(open(u"t0 t1 t2 t3 t4"));
-  push_token_state();
-  get_next_token(ST_DONTCARE);
-  drop_token_state();
-  get_next_token(ST_DONTCARE);
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"t1");
+  push_token_state(tz);
+  get_next_token(tz, ST_DONTCARE);
+  drop_token_state(tz);
+  get_next_token(tz, ST_DONTCARE);
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"t1");
 
   // Deep nesting (the saved stack grows) restores every level in order.
   constexpr int kDepth = 300;
   for (int i = 0; i < kDepth; ++i) {
-    push_token_state();
-    if (i % 100 == 0) get_next_token(ST_DONTCARE);
+    push_token_state(tz);
+    if (i % 100 == 0) get_next_token(tz, ST_DONTCARE);
   }
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"t4");
-  for (int i = 0; i < 100; ++i) pop_token_state();  // back to before t4
-  get_next_token(ST_DONTCARE);
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"t4");
-  for (int i = 0; i < 200; ++i) pop_token_state();  // back to before t2
-  get_next_token(ST_DONTCARE);
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"t2");
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"t4");
+  for (int i = 0; i < 100; ++i) pop_token_state(tz);  // back to before t4
+  get_next_token(tz, ST_DONTCARE);
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"t4");
+  for (int i = 0; i < 200; ++i) pop_token_state(tz);  // back to before t2
+  get_next_token(tz, ST_DONTCARE);
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"t2");
 }
 
 TEST_F(TokenizerTest, PendingEndOfInputSurvivesPushAndPop) {
   ASSERT_TRUE(open(u"only"));
-  get_next_token(ST_DONTCARE);
-  EXPECT_FALSE(preview_next_token(ST_DONTCARE));
-  push_token_state();
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
-  pop_token_state();
-  EXPECT_EQ(token.status, kTokenEndOfInput);
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  get_next_token(tz, ST_DONTCARE);
+  EXPECT_FALSE(preview_next_token(tz, ST_DONTCARE));
+  push_token_state(tz);
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
+  pop_token_state(tz);
+  EXPECT_EQ(tz.token.status, kTokenEndOfInput);
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
 }
 
 TEST_F(TokenizerTest, TokensHoldAtMost65535Units) {
   std::u16string long_word(70000, u'w');
   ASSERT_TRUE(open(long_word + u" next \"" + std::u16string(70000, u's') + u"\" exact " +
                    std::u16string(65535, u'e')));
-  ASSERT_TRUE(get_next_token(ST_WORD));
-  EXPECT_EQ(token.length, 65535u);
-  EXPECT_EQ(std::u16string(token.tokenbuf), std::u16string(65535, u'w'));
-  ASSERT_TRUE(get_next_token_text(u"next"));
-  ASSERT_TRUE(get_next_token(ST_STRING));
-  EXPECT_EQ(token.length, 65535u);
-  ASSERT_TRUE(get_next_token_text(u"exact"));
-  ASSERT_TRUE(get_next_token(ST_WORD));
-  EXPECT_EQ(std::u16string(token.tokenbuf), std::u16string(65535, u'e'));
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  ASSERT_TRUE(get_next_token(tz, ST_WORD));
+  EXPECT_EQ(tz.token.length, 65535u);
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), std::u16string(65535, u'w'));
+  ASSERT_TRUE(get_next_token_text(tz, u"next"));
+  ASSERT_TRUE(get_next_token(tz, ST_STRING));
+  EXPECT_EQ(tz.token.length, 65535u);
+  ASSERT_TRUE(get_next_token_text(tz, u"exact"));
+  ASSERT_TRUE(get_next_token(tz, ST_WORD));
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), std::u16string(65535, u'e'));
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
 }
 
 TEST_F(TokenizerTest, JoiningStopsAtTheLimit) {
   std::u16string a(40000, u'a'), b(40000, u'b');
   ASSERT_TRUE(open(u"\"" + a + u"\"+\"" + b + u"\"+\"c\" d"));
-  ASSERT_TRUE(get_next_token(ST_STRING));
-  EXPECT_EQ(token.length, 65535u);
-  EXPECT_EQ(std::u16string(token.tokenbuf), a + std::u16string(25535, u'b'));
-  ASSERT_TRUE(get_next_token(ST_STRING));
-  EXPECT_EQ(std::u16string(token.tokenbuf), u"c");
-  ASSERT_TRUE(get_next_token_text(u"d"));
+  ASSERT_TRUE(get_next_token(tz, ST_STRING));
+  EXPECT_EQ(tz.token.length, 65535u);
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), a + std::u16string(25535, u'b'));
+  ASSERT_TRUE(get_next_token(tz, ST_STRING));
+  EXPECT_EQ(std::u16string(tz.token.tokenbuf), u"c");
+  ASSERT_TRUE(get_next_token_text(tz, u"d"));
 }
 
 TEST_F(TokenizerTest, ReopensAfterClose) {
   ASSERT_TRUE(open(u"first"));
-  push_token_state();
-  get_next_token(ST_DONTCARE);
-  tokenizer_close();  // frees the saved state left behind
+  push_token_state(tz);
+  get_next_token(tz, ST_DONTCARE);
+  tokenizer_close(tz);  // frees the saved state left behind
   ASSERT_TRUE(open(u"second"));
-  EXPECT_EQ(token.line, 1u);
-  EXPECT_TRUE(get_next_token_text(u"second"));
-  pop_token_state();  // nothing saved: no effect
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
+  EXPECT_EQ(tz.token.line, 1u);
+  EXPECT_TRUE(get_next_token_text(tz, u"second"));
+  pop_token_state(tz);  // nothing saved: no effect
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
 }
 
 }  // namespace
@@ -343,19 +347,19 @@ namespace {
 TEST_F(TokenizerTest, PushWithoutMemoryEndsTheReadingVisibly) {
   ASSERT_TRUE(open(u"a b c"));
   vexlor_mem_fail_after(0);
-  push_token_state();
+  push_token_state(tz);
   vexlor_mem_fail_after(-1);
-  EXPECT_TRUE(tokenizer_state_lost());
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
-  pop_token_state();
-  EXPECT_FALSE(get_next_token(ST_DONTCARE));
-  tokenizer_close();
-  EXPECT_FALSE(tokenizer_state_lost());
+  EXPECT_TRUE(tokenizer_state_lost(tz));
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
+  pop_token_state(tz);
+  EXPECT_FALSE(get_next_token(tz, ST_DONTCARE));
+  tokenizer_close(tz);
+  EXPECT_FALSE(tokenizer_state_lost(tz));
   ASSERT_TRUE(open(u"a b c"));
-  push_token_state();
-  EXPECT_TRUE(get_next_token_text(u"a"));
-  pop_token_state();
-  EXPECT_TRUE(get_next_token_text(u"a"));
+  push_token_state(tz);
+  EXPECT_TRUE(get_next_token_text(tz, u"a"));
+  pop_token_state(tz);
+  EXPECT_TRUE(get_next_token_text(tz, u"a"));
 }
 
 }  // namespace
@@ -376,24 +380,24 @@ TEST_F(TokenizerTest, RandomTextsKeepTheRecordWhole) {
     for (;; ++steps) {
       ASSERT_LT(steps, 1000);
       int action = static_cast<int>(rng() % 4);
-      if (action == 0) push_token_state();
-      bool got = action == 1 ? preview_next_token(ST_DONTCARE) : get_next_token(ST_DONTCARE);
+      if (action == 0) push_token_state(tz);
+      bool got = action == 1 ? preview_next_token(tz, ST_DONTCARE) : get_next_token(tz, ST_DONTCARE);
       if (action == 0) {
         if (rng() % 2) {
-          pop_token_state();
+          pop_token_state(tz);
         } else {
-          drop_token_state();
+          drop_token_state(tz);
         }
       }
-      ASSERT_LE(token.length, kTokenMaxUnits);
-      ASSERT_EQ(token.tokenbuf[token.length], 0);
+      ASSERT_LE(tz.token.length, kTokenMaxUnits);
+      ASSERT_EQ(tz.token.tokenbuf[tz.token.length], 0);
       if (!got) break;
-      ASSERT_GE(token.type, sUInt{ST_WORD});
-      ASSERT_LE(token.type, sUInt{ST_BAR});
-      ASSERT_GE(token.line, last_line);
-      last_line = token.line;
+      ASSERT_GE(tz.token.type, sUInt{ST_WORD});
+      ASSERT_LE(tz.token.type, sUInt{ST_BAR});
+      ASSERT_GE(tz.token.line, last_line);
+      last_line = tz.token.line;
     }
-    tokenizer_close();
+    tokenizer_close(tz);
   }
 }
 
@@ -414,30 +418,30 @@ TEST_F(TokenizerTest, TokensLeftInPlaceReadTheSameAfterwards) {
     std::vector<Tok> seen;
     for (int steps = 0; steps < 2000; ++steps) {
       const bool go_back = rng() % 4 == 0;
-      if (go_back) push_token_state();
+      if (go_back) push_token_state(tz);
       const size_t mark = seen.size();
-      if (!preview_next_token(ST_DONTCARE)) {
-        if (go_back) drop_token_state();
+      if (!preview_next_token(tz, ST_DONTCARE)) {
+        if (go_back) drop_token_state(tz);
         break;
       }
-      const char16_t* in_place = token_text_in_place();
+      const char16_t* in_place = token_text_in_place(tz);
       if (in_place != nullptr) {
-        ASSERT_EQ(std::u16string(in_place), std::u16string(token.tokenbuf, token.length)) << round;
+        ASSERT_EQ(std::u16string(in_place), std::u16string(tz.token.tokenbuf, tz.token.length)) << round;
       }
-      get_next_token(ST_DONTCARE);
-      seen.push_back({token.type, std::u16string(token.tokenbuf, token.length), token.line});
+      get_next_token(tz, ST_DONTCARE);
+      seen.push_back({tz.token.type, std::u16string(tz.token.tokenbuf, tz.token.length), tz.token.line});
       if (go_back) {
         // Read one more, then go back to before both and read them again.
-        if (get_next_token(ST_DONTCARE)) {
-          token_text_in_place();
-          seen.push_back({token.type, std::u16string(token.tokenbuf, token.length), token.line});
+        if (get_next_token(tz, ST_DONTCARE)) {
+          token_text_in_place(tz);
+          seen.push_back({tz.token.type, std::u16string(tz.token.tokenbuf, tz.token.length), tz.token.line});
         }
-        pop_token_state();
+        pop_token_state(tz);
         seen.resize(mark);
       }
     }
     ASSERT_EQ(seen, reference) << round;
-    tokenizer_close();
+    tokenizer_close(tz);
   }
 }
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "common/memory.h"
+#include "support/alloc_hook.h"
 
 namespace {
 
@@ -49,30 +49,19 @@ TEST(List, DestroyIgnoresPayloadNodesAndNull) {
   list_destroy(list);
 }
 
-TEST(List, PoolKeepsFiftyNodesAndServesThemFirst) {
-  // Drain whatever earlier tests left on the pool.
-  std::vector<sListNode*> drain;
-  while (list_pool_count() > 0) drain.push_back(list_create());
+TEST(List, FailedAllocationLeavesTheListAsItWas) {
+  vexlor_mem_fail_after(0);
+  EXPECT_EQ(list_create(), nullptr);
   sListNode* list = list_create();
-  for (long i = 1; i < 60; ++i) list_add_last(list, p(i));
-  list_destroy(list);  // 60 nodes: 50 pooled, 10 back to the heap
-  EXPECT_EQ(list_pool_count(), 50u);
-
-  // The next 50 requests come from the pool: no heap allocation is needed.
-  vexlor_mem_fail_after(0);
-  std::vector<sListNode*> heads;
-  for (int i = 0; i < 50; ++i) {
-    sListNode* h = list_create();
-    ASSERT_NE(h, nullptr) << i;
-    heads.push_back(h);
+  ASSERT_NE(list, nullptr);
+  ASSERT_NE(list_add(list, p(1)), nullptr);
+  for (int front = 0; front <= 1; ++front) {
+    vexlor_mem_fail_after(0);
+    EXPECT_EQ(front ? list_add(list, p(2)) : list_add_last(list, p(2)), nullptr);
+    EXPECT_EQ(payloads(list), std::vector<long>{1});
+    EXPECT_EQ(list->prev->data, p(1));
   }
-  EXPECT_EQ(list_create(), nullptr);  // the pool is empty and the heap refuses
-  vexlor_mem_fail_after(0);
-  EXPECT_EQ(list_add(heads[0], p(1)), nullptr);
-  EXPECT_TRUE(payloads(heads[0]).empty());  // unchanged after the failure
-  vexlor_mem_fail_after(-1);
-  for (auto* h : heads) list_destroy(h);
-  for (auto* h : drain) list_destroy(h);
+  list_destroy(list);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "common/format.h"
 #include "support/test_support.h"
 
@@ -9,50 +12,38 @@ namespace {
 
 TEST(DebugReport, PlainFormatNamesModuleAndLine) {
   vxtest::DebugCapture capture;
-  EXPECT_FALSE(VX_CHECK(kModuleMain, 1828, false, "(bnf_table_list = list_create ()) != 0"));
-  ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0], "\nFAILED: (bnf_table_list = list_create ()) != 0 [File: main Line: 1828]");
+  EXPECT_FALSE(VX_CHECK(capture.rep(), kModuleMain, 1828, false, "(bnf_table_list = list_create ()) != 0"));
+  EXPECT_TRUE(VX_CHECK(capture.rep(), kModuleMain, 1, 2 > 1, "2 > 1"));
+  EXPECT_EQ(capture.lines(),
+            std::vector<std::string>{"\nFAILED: (bnf_table_list = list_create ()) != 0 [File: main Line: 1828]"});
 }
 
 TEST(DebugReport, FileFormatIsOneShot) {
   vxtest::DebugCapture capture;
-  set_report_definition_file(u"core.h");
-  EXPECT_FALSE(VX_CHECK_FILE(kModuleTokUtil, 12, 1 == 2, "line_strcmp (&lstr, _TT(\"(\"))"));
-  report_at(kModuleBnfParse, 40, u"Missing %s [BNFParse %d]\n", u"==>", 7);
-  set_report_definition_file(nullptr);
+  sReporter& rep = capture.rep();
+  set_report_definition_file(rep, u"core.h");
+  EXPECT_FALSE(VX_CHECK_FILE(rep, kModuleTokUtil, 12, 1 == 2, "line_strcmp (&lstr, _TT(\"(\"))"));
+  report_at(rep, kModuleBnfParse, 40, u"Missing %s [BNFParse %d]\n", u"==>", 7);
   ASSERT_EQ(capture.lines().size(), 2u);
   EXPECT_EQ(capture.lines()[0], ":\"core.h\" : \nFAILED: line_strcmp (&lstr, _TT(\"(\")) [File: TokUtil Line: 12]");
   EXPECT_EQ(capture.lines()[1], "Missing ==> [BNFParse 7]\n [File: bnfparse Line: 40]");
-  EXPECT_EQ(error_with_file, 0);
-}
-
-TEST(DebugReport, PassingCheckReportsNothing) {
-  vxtest::DebugCapture capture;
-  EXPECT_TRUE(VX_CHECK(kModuleMain, 1, 2 > 1, "2 > 1"));
-  EXPECT_TRUE(capture.lines().empty());
+  EXPECT_EQ(rep.error_with_file, 0);
 }
 
 TEST(DebugReport, SilentWithoutListenerAndClearsTheFlag) {
-  // No sink and no tracer: nothing is written, and the one-shot flag is
-  // consumed all the same.
-  error_with_file = 1;
-  debug_report(u"\nFAILED: x");
-  EXPECT_EQ(error_with_file, 0);
+  sReporter quiet;
+  quiet.error_with_file = 1;
+  debug_report(quiet, u"\nFAILED: x");
+  EXPECT_EQ(quiet.error_with_file, 0);
 }
 
-TEST(ConsolePrinters, WriteLowBytesAndNoLineBreakOfTheirOwn) {
-  vxtest::StdoutCapture out;
-  print_message(u"a%sb", u"\u0141");  // U+0141: low byte 0x41 'A'
-  print_error(u"%u-%d|", 7u, -3);
-  print_load_message(u"%c%02x", u'w', 0x31);
-  EXPECT_EQ(out.finish(), "aAb7--3|w31");
-}
-
-TEST(ConsolePrinters, LongMessagesAreCutNotOverrun) {
-  std::u16string big(5000, u'x');
-  vxtest::StdoutCapture out;
-  print_error(u"%s", big.c_str());
-  EXPECT_EQ(out.finish(), std::string(1023, 'x'));
+TEST(ErrorBox, GoesToTheSinkWithTheProgramCaption) {
+  vxtest::DebugCapture capture;
+  EXPECT_EQ(error_box(capture.rep(), 16, u"Could not \u0141oad"), 1);  // low bytes: 'A'
+  EXPECT_EQ(capture.boxes(), std::vector<std::string>{"Vexlor Unicode: Could not Aoad"});
+  EXPECT_TRUE(capture.lines().empty());
+  sReporter nobody;
+  EXPECT_EQ(error_box(nobody, 16, u"unseen"), 1);  // answered as OK
 }
 
 TEST(FormatText, ConversionsOfTheSystemMessages) {

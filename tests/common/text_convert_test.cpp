@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/file_names.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -24,38 +26,45 @@ TEST(WstrToStr, KeepsLowBytesAndAlwaysTerminates) {
   EXPECT_EQ(std::string(out), "Abc");
 }
 
-TEST(AnsiConversions, RoundTripAndRingLifetime) {
-  const char16_t* w = ansi_to_wstr("h\xC3\xA9llo");  // UTF-8 on POSIX
+TEST(AnsiConversions, RoundTripIntoTheCallersBuffer) {
+  char16_t wide[kWideBufferUnits];
+  char ansi[kAnsiBufferBytes];
+  const char16_t* w = ansi_to_wstr("h\xC3\xA9llo", wide);  // UTF-8 on POSIX
+  EXPECT_EQ(w, wide);
   EXPECT_EQ(std::u16string(w), u"h\u00e9llo");
-  EXPECT_EQ(std::string(wstr_to_ansi(w)), "h\xC3\xA9llo");
-  EXPECT_EQ(std::u16string(ansi_to_wstr("")), u"");
-  // A result stays valid for four further calls... of the same operation.
-  const char* first = wstr_to_ansi(u"one");
-  wstr_to_ansi(u"two");
-  wstr_to_ansi(u"three");
-  wstr_to_ansi(u"four");
-  EXPECT_EQ(std::string(first), "one");
+  EXPECT_EQ(wstr_to_ansi(w, ansi), ansi);
+  EXPECT_EQ(std::string(ansi), "h\xC3\xA9llo");
+  EXPECT_EQ(std::u16string(ansi_to_wstr("", wide)), u"");
+  EXPECT_EQ(std::u16string(ansi_to_wstr(nullptr, wide)), u"");
+  EXPECT_EQ(std::string(wstr_to_ansi(nullptr, ansi)), "");
 }
 
 TEST(AnsiConversions, OverlongResultsAreCutOrEmptied) {
+  char16_t wide[kWideBufferUnits];
+  char ansi[kAnsiBufferBytes];
   std::u16string big(3000, u'x');
-  EXPECT_EQ(std::string(wstr_to_ansi(big.c_str())), std::string(2047, 'x'));
+  EXPECT_EQ(std::string(wstr_to_ansi(big.c_str(), ansi)), std::string(2047, 'x'));
   std::string narrow(3000, 'y');
-  EXPECT_EQ(std::u16string(ansi_to_wstr(narrow.c_str())), u"");
+  EXPECT_EQ(std::u16string(ansi_to_wstr(narrow.c_str(), wide)), u"");
 }
 
 TEST(FileNames, RefusesNonAsciiAndOverlongNames) {
+  vxtest::DebugCapture capture;
+  sReporter& rep = capture.rep();
   char out[kFileNameBytes];
-  EXPECT_TRUE(file_name_to_8bit(u"dir/file.s", out));
+  EXPECT_TRUE(file_name_to_8bit(rep, u"dir/file.s", out));
   EXPECT_EQ(std::string(out), "dir/file.s");
   std::u16string name255(255, u'a');
-  EXPECT_TRUE(file_name_to_8bit(name255.c_str(), out));
+  EXPECT_TRUE(file_name_to_8bit(rep, name255.c_str(), out));
   std::u16string name256(256, u'a');
-  EXPECT_FALSE(file_name_to_8bit(name256.c_str(), out));
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(file_name_to_8bit(u"caf\u00e9.s", out));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Vexlor Unicode: Non-ASCII characters in filenames not currently supported\n");
+  EXPECT_FALSE(file_name_to_8bit(rep, name256.c_str(), out));
+  EXPECT_TRUE(capture.boxes().empty());  // too long is refused without a box
+  EXPECT_FALSE(file_name_to_8bit(rep, u"caf\u00e9.s", out));
+  EXPECT_EQ(capture.boxes(),
+            std::vector<std::string>{"Vexlor Unicode: Non-ASCII characters in filenames not currently supported"});
+  EXPECT_EQ(open_file_utf16(rep, u"caf\u00e9.s", "rb"), nullptr);
+  EXPECT_EQ(capture.boxes().size(), 2u);
+  EXPECT_TRUE(capture.lines().empty());
 }
 
 }  // namespace

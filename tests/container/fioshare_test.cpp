@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "common/memory.h"
 #include "container/huffman.h"
+#include "support/alloc_hook.h"
 #include "support/test_support.h"
 
 namespace {
@@ -79,8 +79,14 @@ std::string sample_body(std::size_t n) {
   return body;
 }
 
+// Opens `path` (reports go nowhere).
+sFioShareFile* open_path(const std::string& path, sUInt rw, sUInt comp = FIO_COMP_NONE, int unicode = 0) {
+  sReporter rep;
+  return fioshare_file_open(rep, u16(path).c_str(), rw, comp, unicode);
+}
+
 bool write_stream(const std::string& path, sFioShareComp comp, int unicode, const std::string& body) {
-  sFioShareFile* w = fioshare_file_open(u16(path).c_str(), FIO_WRITE, comp, unicode);
+  sFioShareFile* w = open_path(path, FIO_WRITE, comp, unicode);
   if (w == nullptr) return false;
   if (!body.empty() && fioshare_write(w, body.data(), static_cast<sUInt>(body.size())) != body.size()) {
     fioshare_file_close(w);
@@ -110,6 +116,13 @@ TEST(ContainerWrite, HeaderAndBodyBytesForEveryMarkAndForm) {
       const std::string expected =
           (unicode ? std::string("\xFF\xFE") + widen(c.stored_header) : c.stored_header) + c.stored_body;
       EXPECT_EQ(read_file(path), expected) << "mark " << c.comp << " unicode " << unicode;
+      // Closed into memory, a stream without a file yields the same bytes.
+      sFioShareFile* m = fioshare_file_create_ex(nullptr, FIO_WRITE, c.comp, unicode);
+      ASSERT_NE(m, nullptr);
+      ASSERT_EQ(fioshare_write(m, body.data(), static_cast<sUInt>(body.size())), body.size());
+      std::vector<sByte> image;
+      ASSERT_EQ(fioshare_close_to_memory(m, image), 1);
+      EXPECT_EQ(std::string(image.begin(), image.end()), expected) << "mark " << c.comp << " unicode " << unicode;
     }
   }
 }
@@ -122,7 +135,7 @@ TEST(ContainerRead, EveryMarkAndFormReadsBackTheSameBody) {
       for (int unicode = 0; unicode <= 1; ++unicode) {
         const std::string path = dir.str("rt.bin");
         ASSERT_TRUE(write_stream(path, comp, unicode, body));
-        sFioShareFile* r = fioshare_file_open(u16(path).c_str(), FIO_READ, FIO_COMP_NONE, 0);
+        sFioShareFile* r = open_path(path, FIO_READ, FIO_COMP_NONE, 0);
         if (std::filesystem::file_size(path) < 34) {
           EXPECT_EQ(r, nullptr);  // shorter than the probe of a UTF-16 header
           continue;
@@ -234,7 +247,8 @@ TEST(ContainerRead, FailedOpenReportsTheCreateCheckAndClosesTheFile) {
   TempDir dir;
   write_file(dir.path() / "short.bin", header('@', "@@@@") + "abc");
   DebugCapture debug;
-  EXPECT_EQ(fioshare_file_open(u16(dir.str("short.bin")).c_str(), FIO_READ, FIO_COMP_NONE, 0), nullptr);
+  EXPECT_EQ(fioshare_file_open(debug.rep(), u16(dir.str("short.bin")).c_str(), FIO_READ, FIO_COMP_NONE, 0),
+            nullptr);
   ASSERT_EQ(debug.lines().size(), 1u);
   EXPECT_EQ(debug.lines()[0], kOpenFailedLine);
 }
@@ -242,8 +256,10 @@ TEST(ContainerRead, FailedOpenReportsTheCreateCheckAndClosesTheFile) {
 TEST(ContainerOpen, FopenFailuresReportTheirChecks) {
   TempDir dir;
   DebugCapture debug;
-  EXPECT_EQ(fioshare_file_open(u16(dir.str("missing.bin")).c_str(), FIO_READ, FIO_COMP_NONE, 0), nullptr);
-  EXPECT_EQ(fioshare_file_open(u16(dir.str("no/such/dir.bin")).c_str(), FIO_WRITE, FIO_COMP_ZLIB, 0), nullptr);
+  EXPECT_EQ(fioshare_file_open(debug.rep(), u16(dir.str("missing.bin")).c_str(), FIO_READ, FIO_COMP_NONE, 0),
+            nullptr);
+  EXPECT_EQ(fioshare_file_open(debug.rep(), u16(dir.str("no/such/dir.bin")).c_str(), FIO_WRITE, FIO_COMP_ZLIB, 0),
+            nullptr);
   ASSERT_EQ(debug.lines().size(), 2u);
   EXPECT_EQ(debug.lines()[0], "\nFAILED: (f = fopen (fname, \"rb\")) != 0 [File: AppUtil Line: 292]");
   EXPECT_EQ(debug.lines()[1], "\nFAILED: (f = fopen (fname, \"w+b\")) != 0 [File: AppUtil Line: 294]");
@@ -255,39 +271,40 @@ TEST(ContainerOpen, NamesThatCannotBeConvertedAreRefused) {
   write_file(dir.path() / std::string(255, 'n'), header('@', "@@@@") + std::string(40, 'x'));
   DebugCapture debug;
   // 255 characters still fit the conversion.
-  sFioShareFile* ok = fioshare_file_open(u16(std::string(255, 'n')).c_str(), FIO_READ, 0, 0);
+  sFioShareFile* ok = fioshare_file_open(debug.rep(), u16(std::string(255, 'n')).c_str(), FIO_READ, 0, 0);
   ASSERT_NE(ok, nullptr);
   fioshare_file_close(ok);
-  EXPECT_TRUE(file_exists(u16(std::string(255, 'n')).c_str()));
+  EXPECT_TRUE(file_exists(debug.rep(), u16(std::string(255, 'n')).c_str()));
   // 256 are refused like a file that cannot be opened.
-  EXPECT_EQ(fioshare_file_open(u16(std::string(256, 'n')).c_str(), FIO_READ, 0, 0), nullptr);
-  EXPECT_FALSE(file_exists(u16(std::string(256, 'n')).c_str()));
+  EXPECT_EQ(fioshare_file_open(debug.rep(), u16(std::string(256, 'n')).c_str(), FIO_READ, 0, 0), nullptr);
+  EXPECT_FALSE(file_exists(debug.rep(), u16(std::string(256, 'n')).c_str()));
   ASSERT_EQ(debug.lines().size(), 1u);
   EXPECT_EQ(debug.lines()[0], "\nFAILED: (f = fopen (fname, \"rb\")) != 0 [File: AppUtil Line: 292]");
   // A non-ASCII name shows the message box only.
   debug.clear();
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(fioshare_file_open(u"caf\u00e9.bin", FIO_WRITE, 0, 0), nullptr);
-  EXPECT_FALSE(file_exists(u"caf\u00e9.bin"));
-  const std::string box = testing::internal::GetCapturedStderr();
-  EXPECT_NE(box.find("Vexlor Unicode: Non-ASCII characters in filenames not currently supported"), std::string::npos);
+  EXPECT_TRUE(debug.boxes().empty());
+  EXPECT_EQ(fioshare_file_open(debug.rep(), u"caf\u00e9.bin", FIO_WRITE, 0, 0), nullptr);
+  EXPECT_FALSE(file_exists(debug.rep(), u"caf\u00e9.bin"));
+  EXPECT_EQ(debug.boxes(), std::vector<std::string>(
+                               2, "Vexlor Unicode: Non-ASCII characters in filenames not currently supported"));
   EXPECT_TRUE(debug.lines().empty());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "caf\xC3\xA9.bin"));
 }
 
 TEST(ContainerOpen, FileExistsOnlyForReadableFiles) {
   TempDir dir;
+  sReporter rep;
   write_file(dir.path() / "there.txt", "x");
-  EXPECT_TRUE(file_exists(u16(dir.str("there.txt")).c_str()));
-  EXPECT_FALSE(file_exists(u16(dir.str("absent.txt")).c_str()));
-  EXPECT_FALSE(file_exists(nullptr));
+  EXPECT_TRUE(file_exists(rep, u16(dir.str("there.txt")).c_str()));
+  EXPECT_FALSE(file_exists(rep, u16(dir.str("absent.txt")).c_str()));
+  EXPECT_FALSE(file_exists(rep, nullptr));
 }
 
 TEST(ContainerWrite, FileIsEmptiedAtOpenAndFilledAtClose) {
   TempDir dir;
   const std::string path = dir.str("w.bin");
   write_file(path, "old contents");
-  sFioShareFile* w = fioshare_file_open(u16(path).c_str(), FIO_WRITE, FIO_COMP_NONE, 0);
+  sFioShareFile* w = open_path(path, FIO_WRITE, FIO_COMP_NONE, 0);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(read_file(path), "");
   EXPECT_EQ(fioshare_file_handle(w), w->file);
@@ -314,9 +331,19 @@ TEST(ContainerWrite, StreamClosedWithoutBodyWritesOnlyTheHeader) {
   }
 }
 
+TEST(ContainerWrite, OnlyStreamsWithoutAFileCloseIntoMemory) {
+  // Refused streams are released all the same.
+  TempDir dir;
+  std::vector<sByte> image{1, 2, 3};
+  EXPECT_EQ(fioshare_close_to_memory(open_path(dir.str("f.bin"), FIO_WRITE), image), 0);
+  EXPECT_EQ(fioshare_close_to_memory(open_bytes(header('@', "@@@@") + sample_body(40)), image), 0);
+  EXPECT_EQ(fioshare_close_to_memory(nullptr, image), 0);
+  EXPECT_EQ(image, (std::vector<sByte>{1, 2, 3}));
+}
+
 TEST(ContainerWrite, WriteErrorsFailTheClose) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  sFioShareFile* w = fioshare_file_open(u"/dev/full", FIO_WRITE, FIO_COMP_ZLIB, 0);
+  sFioShareFile* w = open_path("/dev/full", FIO_WRITE, FIO_COMP_ZLIB, 0);
   ASSERT_NE(w, nullptr);
   const std::string body = sample_body(100000);
   ASSERT_EQ(fioshare_write(w, body.data(), static_cast<sUInt>(body.size())), body.size());
@@ -331,7 +358,7 @@ TEST(ContainerWrite, DirectStreamWritesTheSameFile) {
   const std::string path = dir.str("d.bin");
   const std::string body = sample_body(70000);
   for (int unicode = 0; unicode <= 1; ++unicode) {
-    sFioShareFile* w = fioshare_file_open(u16(path).c_str(), FIO_WRITE, FIO_COMP_NONE, unicode);
+    sFioShareFile* w = open_path(path, FIO_WRITE, FIO_COMP_NONE, unicode);
     ASSERT_NE(w, nullptr);
     ASSERT_EQ(fioshare_write_direct(w), 1);
     EXPECT_EQ(fioshare_write_direct(w), 0);  // once
@@ -347,11 +374,11 @@ TEST(ContainerWrite, DirectStreamWritesTheSameFile) {
     EXPECT_EQ(read_file(path), (unicode ? std::string("\xFF\xFE") + widen(head) : head) + body);
   }
 
-  sFioShareFile* zlib = fioshare_file_open(u16(path).c_str(), FIO_WRITE, FIO_COMP_ZLIB, 0);
+  sFioShareFile* zlib = open_path(path, FIO_WRITE, FIO_COMP_ZLIB, 0);
   ASSERT_NE(zlib, nullptr);
   EXPECT_EQ(fioshare_write_direct(zlib), 0);
   EXPECT_TRUE(fioshare_file_close(zlib));
-  sFioShareFile* started = fioshare_file_open(u16(path).c_str(), FIO_WRITE, FIO_COMP_NONE, 0);
+  sFioShareFile* started = open_path(path, FIO_WRITE, FIO_COMP_NONE, 0);
   ASSERT_NE(started, nullptr);
   ASSERT_EQ(fioshare_write(started, "ab", 2), 2u);
   EXPECT_EQ(fioshare_write_direct(started), 0);
@@ -365,7 +392,7 @@ TEST(ContainerWrite, DirectStreamWritesTheSameFile) {
 
 TEST(ContainerWrite, DirectWriteErrorsFailTheWriteAndTheClose) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  sFioShareFile* w = fioshare_file_open(u"/dev/full", FIO_WRITE, FIO_COMP_NONE, 0);
+  sFioShareFile* w = open_path("/dev/full", FIO_WRITE, FIO_COMP_NONE, 0);
   ASSERT_NE(w, nullptr);
   ASSERT_EQ(fioshare_write_direct(w), 1);
   const std::string body = sample_body(100000);
@@ -387,7 +414,7 @@ TEST(ContainerWrite, HuffmanResultThatWouldNotFitFailsTheClose) {
   body.resize(6 << 20);
   for (std::size_t i = 2 << 20; i < body.size(); ++i) body[i] = static_cast<char>(rng());
   ASSERT_TRUE(write_stream(dir.str("rand.bin"), FIO_COMP_ZLIB, 0, body));
-  sFioShareFile* r = fioshare_file_open(u16(dir.str("rand.bin")).c_str(), FIO_READ, 0, 0);
+  sFioShareFile* r = open_path(dir.str("rand.bin"), FIO_READ, 0, 0);
   ASSERT_NE(r, nullptr);
   EXPECT_TRUE(body_of(r) == body);
   fioshare_file_close(r);
@@ -400,7 +427,7 @@ TEST(ContainerRead, FilesBeyondThirtyTwoBitsAreRefused) {
   std::error_code ec;
   std::filesystem::resize_file(path, 0x100000000ull, ec);  // sparse: no data written
   if (ec) GTEST_SKIP() << "cannot make a sparse file here";
-  EXPECT_EQ(fioshare_file_open(u16(path.string()).c_str(), FIO_READ, 0, 0), nullptr);
+  EXPECT_EQ(open_path(path.string(), FIO_READ, 0, 0), nullptr);
 }
 
 TEST(ContainerRead, AllocationFailuresAreRefusedWithoutLeaks) {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "common/memory.h"
 #include "container/fioshare.h"
+#include "support/alloc_hook.h"
 
 namespace {
 
@@ -110,6 +110,19 @@ TEST(StreamWrite, EndBeyondThirtyTwoBitsIsRefused) {
   w.s->position = 2;
   EXPECT_EQ(fioshare_write_grow(w.s, "x", 0xFFFFFFFEu), kWriteFailed);
   EXPECT_EQ(w.s->body_size, 4u);
+}
+
+TEST(StreamWrite, Le32AppendsLittleEndianAlsoAcrossGrowth) {
+  MemoryWriteStream w;
+  ASSERT_EQ(fioshare_write(w.s, "ab", 2), 2u);
+  std::string expected = "ab";
+  for (const sUInt first_capacity = w.s->capacity; expected.size() <= first_capacity + 8;) {
+    ASSERT_EQ(fioshare_write_le32(w.s, 0x44434241u), 4u);
+    expected += "ABCD";
+  }
+  ASSERT_EQ(fioshare_seek(w.s, 1, 0), 1u);
+  ASSERT_EQ(fioshare_write_le32(w.s, 0x34333231u), 4u);  // inside: overwrites
+  EXPECT_EQ(body_of(w.s), expected.replace(1, 4, "1234"));
 }
 
 TEST(StreamPrintf, WritesUtf16LittleEndianWithoutTerminator) {

@@ -5,26 +5,21 @@
 #include <string>
 #include <vector>
 
-#include "common/memory.h"
+#include "support/alloc_hook.h"
 #include "support/test_support.h"
-#include "tables/pool_drain.h"
 
 namespace {
 
 class ConfigTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_.chdir();
-    coreids_file[0] = 0;
-    appids_file[0] = 0;
-  }
+  void SetUp() override { dir_.chdir(); }
   void TearDown() override {
     vexlor_mem_fail_after(-1);
-    tokutil_free_config();
+    tokutil_free_config(config_);
   }
   int load(const std::string& content) {
     vxtest::write_file(dir_.path() / "Vexlor.cfg", content);
-    return tokutil_load_config(u"Vexlor.cfg");
+    return tokutil_load_config(rep_, config_, u"Vexlor.cfg");
   }
 
   struct Ext {
@@ -34,8 +29,9 @@ class ConfigTest : public ::testing::Test {
     std::u16string desc;
     bool operator==(const Ext&) const = default;
   };
-  static std::vector<Ext> entries() {
+  std::vector<Ext> entries() const {
     std::vector<Ext> out;
+    const sExtTable* ext_table = config_.ext_table;
     if (ext_table == nullptr) return out;
     for (sListNode* n = ext_table->entries->next; n != ext_table->entries; n = n->next) {
       const auto* e = static_cast<const sExtEntry*>(n->data);
@@ -44,7 +40,12 @@ class ConfigTest : public ::testing::Test {
     return out;
   }
 
+  std::u16string coreids() const { return config_.coreids_file; }
+  std::u16string appids() const { return config_.appids_file; }
+
   vxtest::TempDir dir_;
+  sReporter rep_;
+  sConfig config_;
 };
 
 TEST_F(ConfigTest, TokenDefinitionFileNames) {
@@ -66,12 +67,11 @@ TEST_F(ConfigTest, TokenDefinitionFileNames) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    coreids_file[0] = 0;
-    appids_file[0] = 0;
+    config_ = sConfig{};
     ASSERT_EQ(load(c.content), 1);
-    EXPECT_EQ(std::u16string(coreids_file), c.core);
-    EXPECT_EQ(std::u16string(appids_file), c.app);
-    tokutil_free_config();
+    EXPECT_EQ(coreids(), c.core);
+    EXPECT_EQ(appids(), c.app);
+    tokutil_free_config(config_);
   }
 }
 
@@ -103,8 +103,8 @@ TEST_F(ConfigTest, ExtensionTableInFileOrder) {
 
 TEST_F(ConfigTest, CrlfLinesKeepTheCarriageReturnOnlyInDescriptions) {
   ASSERT_EQ(load("COREIDS core.h\r\nAPPIDS app.h\r\nFILE_EXT *.s *.b Shapes\r\nFILE_EXT *.t *.u\r\n"), 1);
-  EXPECT_EQ(std::u16string(coreids_file), u"core.h");
-  EXPECT_EQ(std::u16string(appids_file), u"app.h");
+  EXPECT_EQ(coreids(), u"core.h");
+  EXPECT_EQ(appids(), u"app.h");
   EXPECT_EQ(entries(), (std::vector<Ext>{{u"*.s", true, u"*.b", u"Shapes\r"}, {u"*.t", true, u"*.u", u""}}));
 }
 
@@ -115,25 +115,26 @@ TEST_F(ConfigTest, LongLinesAreReadInPiecesOf255Bytes) {
   ASSERT_EQ(load(head + std::string(255 - head.size(), 'd') + "COREIDS core.h\n"), 1);
   ASSERT_EQ(entries().size(), 1u);
   EXPECT_EQ(entries()[0].desc, std::u16string(255 - head.size(), u'd'));
-  EXPECT_EQ(std::u16string(coreids_file), u"core.h");
+  EXPECT_EQ(coreids(), u"core.h");
 }
 
 TEST_F(ConfigTest, SecondLoadFailsAndFreeKeepsTheNames) {
   ASSERT_EQ(load("COREIDS core.h\nFILE_EXT *.s *.b x\n"), 1);
-  sExtTable* first = ext_table;
+  sExtTable* first = config_.ext_table;
   EXPECT_EQ(load("COREIDS other.h\n"), 0);
-  EXPECT_EQ(ext_table, first);
-  EXPECT_EQ(std::u16string(coreids_file), u"core.h");
-  tokutil_free_config();
-  EXPECT_EQ(ext_table, nullptr);
-  EXPECT_EQ(std::u16string(coreids_file), u"core.h");
-  tokutil_free_config();
+  EXPECT_EQ(config_.ext_table, first);
+  EXPECT_EQ(coreids(), u"core.h");
+  tokutil_free_config(config_);
+  EXPECT_EQ(config_.ext_table, nullptr);
+  EXPECT_EQ(coreids(), u"core.h");
+  tokutil_free_config(config_);
 }
 
 TEST_F(ConfigTest, MissingFileReportsWithItsName) {
   vxtest::DebugCapture debug;
-  EXPECT_EQ(tokutil_load_config(u"nowhere.cfg"), 0);
-  EXPECT_EQ(ext_table, nullptr);
+  EXPECT_EQ(tokutil_load_config(debug.rep(), config_, u"nowhere.cfg"), 0);
+  EXPECT_EQ(config_.ext_table, nullptr);
+  EXPECT_EQ(debug.rep().definition_file, nullptr);  // not left pointing at the name
   EXPECT_EQ(debug.lines(), (std::vector<std::string>{
                                ":\"nowhere.cfg\" : \nFAILED: (f = fopen (fname, \"rb\")) != 0 [File: TokUtil Line: 412]"}));
 }
@@ -145,16 +146,13 @@ TEST_F(ConfigTest, EveryAllocationFailureReleasesTheTable) {
   for (int k = 0; k < 64 && loaded_at < 0; ++k) {
     vxtest::DebugCapture debug;
     int ok = 0;
-    {
-      vxtest::PoolDrain drain;
-      vexlor_mem_fail_after(k);
-      ok = tokutil_load_config(u"Vexlor.cfg");
-      vexlor_mem_fail_after(-1);
-    }
+    vexlor_mem_fail_after(k);
+    ok = tokutil_load_config(debug.rep(), config_, u"Vexlor.cfg");
+    vexlor_mem_fail_after(-1);
     if (ok) {
       loaded_at = k;
     } else {
-      EXPECT_EQ(ext_table, nullptr) << k;
+      EXPECT_EQ(config_.ext_table, nullptr) << k;
       ASSERT_EQ(debug.lines().size(), 1u) << k;
       reports.push_back(debug.lines()[0]);
     }

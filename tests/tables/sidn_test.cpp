@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "common/memory.h"
+#include "support/alloc_hook.h"
 #include "support/test_support.h"
-#include "tables/pool_drain.h"
 
 namespace {
 
@@ -18,15 +17,17 @@ class SidnTest : public ::testing::Test {
   void SetUp() override { dir_.chdir(); }
   void TearDown() override {
     vexlor_mem_fail_after(-1);
-    tokutil_free_sidn_table();
+    tokutil_free_sidn_table(table_);
   }
   int load(const std::string& content) {
     vxtest::write_file(dir_.path() / "sidn.txt", content);
-    return tokutil_load_sidn_table(u"sidn.txt");
+    return tokutil_load_sidn_table(debug_.rep(), table_, u"sidn.txt");
   }
-  static bool value_of(const char16_t* name, sUInt* value) { return tokutil_get_sidn_value(name, value) == 1; }
+  bool value_of(const char16_t* name, sUInt* value) const { return tokutil_get_sidn_value(table_, name, value) == 1; }
 
   vxtest::TempDir dir_;
+  vxtest::DebugCapture debug_;
+  sSIDNTable* table_ = nullptr;
 };
 
 struct Expect {
@@ -83,52 +84,50 @@ TEST_F(SidnTest, ReadsDefinitionsAsTheScanPatternAccepts) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ASSERT_EQ(load(c.content), c.loads ? 1 : 0);
-    EXPECT_EQ(sidn_table != nullptr, c.loads);
+    EXPECT_EQ(table_ != nullptr, c.loads);
     for (const auto& e : c.expect) {
       sUInt value = 0xDEADBEEFu;
       EXPECT_EQ(value_of(e.name, &value), e.found) << vxtest::narrow(e.name);
       EXPECT_EQ(value, e.found ? e.value : 0xDEADBEEFu) << vxtest::narrow(e.name);
     }
-    tokutil_free_sidn_table();
+    tokutil_free_sidn_table(table_);
   }
 }
 
 TEST_F(SidnTest, FailedLineLeavesNoDefinitionOfTheFile) {
   EXPECT_EQ(load("SIDN_A = 1\nSIDN_B = 2\nSIDN_C\n"), 0);
-  EXPECT_EQ(sidn_table, nullptr);
+  EXPECT_EQ(table_, nullptr);
   sUInt value = 0;
   EXPECT_FALSE(value_of(u"SIDN_A", &value));
 }
 
 TEST_F(SidnTest, SecondLoadFailsAndKeepsTheFirstTable) {
   ASSERT_EQ(load("SIDN_A = 1\n"), 1);
-  sSIDNTable* first = sidn_table;
-  vxtest::DebugCapture debug;
+  sSIDNTable* first = table_;
   EXPECT_EQ(load("SIDN_A = 2\n"), 0);
-  EXPECT_EQ(sidn_table, first);
-  EXPECT_TRUE(debug.lines().empty());
+  EXPECT_EQ(table_, first);
+  EXPECT_TRUE(debug_.lines().empty());
   sUInt value = 0;
   ASSERT_TRUE(value_of(u"SIDN_A", &value));
   EXPECT_EQ(value, 1u);
 }
 
 TEST_F(SidnTest, FreeWithoutTableAndLookupWithoutTable) {
-  tokutil_free_sidn_table();
+  tokutil_free_sidn_table(table_);
   sUInt value = 7;
-  EXPECT_EQ(tokutil_get_sidn_value(u"SIDN_A", &value), 0);
+  EXPECT_EQ(tokutil_get_sidn_value(nullptr, u"SIDN_A", &value), 0);
   EXPECT_EQ(value, 7u);
 }
 
 TEST_F(SidnTest, OnlyTheOpenReportNamesTheFile) {
-  vxtest::DebugCapture debug;
-  EXPECT_EQ(tokutil_load_sidn_table(u"missing.txt"), 0);
-  ASSERT_EQ(debug.lines().size(), 1u);
-  EXPECT_EQ(debug.lines()[0], ":\"missing.txt\" : \nFAILED: (f = fopen (fname, \"r\")) != 0 [File: TokUtil Line: 112]");
+  EXPECT_EQ(tokutil_load_sidn_table(debug_.rep(), table_, u"missing.txt"), 0);
+  ASSERT_EQ(debug_.lines().size(), 1u);
+  EXPECT_EQ(debug_.lines()[0], ":\"missing.txt\" : \nFAILED: (f = fopen (fname, \"r\")) != 0 [File: TokUtil Line: 112]");
 
-  debug.clear();
+  debug_.clear();
   EXPECT_EQ(load("SIDN_A=1\n"), 0);
-  ASSERT_EQ(debug.lines().size(), 1u);
-  EXPECT_EQ(debug.lines()[0],
+  ASSERT_EQ(debug_.lines().size(), 1u);
+  EXPECT_EQ(debug_.lines()[0],
             "\nFAILED: swscanf (lstr, L\"%s = %x\", &sidn_buf, &value) == 2 [File: TokUtil Line: 137]");
 }
 
@@ -136,17 +135,13 @@ TEST_F(SidnTest, EveryAllocationFailureReleasesTheTable) {
   vxtest::write_file(dir_.path() / "sidn.txt", "SIDN_A = 1\nSIDN_B = 2\nSIDN_C = 3\n");
   int loaded_at = -1;
   for (int k = 0; k < 64 && loaded_at < 0; ++k) {
-    int ok = 0;
-    {
-      vxtest::PoolDrain drain;
-      vexlor_mem_fail_after(k);
-      ok = tokutil_load_sidn_table(u"sidn.txt");
-      vexlor_mem_fail_after(-1);
-    }
+    vexlor_mem_fail_after(k);
+    const int ok = tokutil_load_sidn_table(debug_.rep(), table_, u"sidn.txt");
+    vexlor_mem_fail_after(-1);
     if (ok) {
       loaded_at = k;
     } else {
-      EXPECT_EQ(sidn_table, nullptr) << k;
+      EXPECT_EQ(table_, nullptr) << k;
     }
   }
   // table, list head, and per definition its record, name and list node

@@ -6,8 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/memory.h"
-#include "common/strings.h"
+#include "support/alloc_hook.h"
 #include "support/test_support.h"
 #include "tables/sidn.h"
 
@@ -29,25 +28,32 @@ class StokenTest : public ::testing::Test {
   void SetUp() override {
     dir_.chdir();
     write("sidn.txt", kSidn);
-    ASSERT_EQ(tokutil_load_sidn_table(u"sidn.txt"), 1);
+    ASSERT_EQ(tokutil_load_sidn_table(debug_.rep(), sidn_, u"sidn.txt"), 1);
   }
   void TearDown() override {
     vexlor_mem_fail_after(-1);
-    tokutil_free_stoken_table();
-    tokutil_free_sidn_table();
+    tokutil_free_stoken_table(table_);
+    tokutil_free_sidn_table(sidn_);
+  }
+  int load(const char16_t* core, const char16_t* app, const char16_t* base_dir = nullptr,
+           const char16_t* fallback_dir = nullptr, std::vector<std::u16string>* opened = nullptr) {
+    return tokutil_load_stoken_table(debug_.rep(), table_, sidn_, core, app, base_dir, fallback_dir, opened);
   }
   void write(const std::string& name, const std::string& content) { vxtest::write_file(dir_.path() / name, content); }
 
   // The loaded table as (name, id) pairs, up to the ending entry.
-  static std::vector<std::pair<std::string, sUInt>> entries() {
+  std::vector<std::pair<std::string, sUInt>> entries() const {
     std::vector<std::pair<std::string, sUInt>> out;
-    for (const sShapeTokenDef* def = stoken_table; def != nullptr && def->name != nullptr; ++def) {
+    for (const sShapeTokenDef* def = table_.entries; def != nullptr && def->name != nullptr; ++def) {
       out.emplace_back(vxtest::narrow(def->name), def->id);
     }
     return out;
   }
 
   vxtest::TempDir dir_;
+  vxtest::DebugCapture debug_;
+  sSIDNTable* sidn_ = nullptr;
+  sTokenTable table_;
 };
 
 using Entries = std::vector<std::pair<std::string, sUInt>>;
@@ -59,9 +65,9 @@ TEST_F(StokenTest, RangeStartSetsUpperHalfAndDefinitionsCountFromOne) {
         "SIDDEF(SID_SHAPE, \"Shape\")\n"
         "  SIDDEF ( SID_POINT ,\"Point\" )\n"
         "SIDDEF(SID_LINE, \"Line\") // trailing comment\n");
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  ASSERT_EQ(load(u"core.h", nullptr), 1);
   EXPECT_EQ(entries(), (Entries{{"Shape", 0x20001}, {"Point", 0x20002}, {"Line", 0x20003}}));
-  EXPECT_EQ(stoken_table[3].name, nullptr);
+  EXPECT_EQ(table_.entries[3].name, nullptr);
 }
 
 TEST_F(StokenTest, ApplicationFileContinuesOrStartsItsOwnRange) {
@@ -69,16 +75,16 @@ TEST_F(StokenTest, ApplicationFileContinuesOrStartsItsOwnRange) {
   write("app_own.h", "SID_DEFINE_FIRST_ID(SIDN_APP)\nSIDDEF(C, \"C\")\n");
   write("app_cont.h", "SIDDEF(C, \"C\")\n");
 
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", u"app_own.h"), 1);
+  ASSERT_EQ(load(u"core.h", u"app_own.h"), 1);
   EXPECT_EQ(entries(), (Entries{{"A", 0x20001}, {"B", 0x20002}, {"C", 0x30001}}));
-  tokutil_free_stoken_table();
+  tokutil_free_stoken_table(table_);
 
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", u"app_cont.h"), 1);
+  ASSERT_EQ(load(u"core.h", u"app_cont.h"), 1);
   EXPECT_EQ(entries(), (Entries{{"A", 0x20001}, {"B", 0x20002}, {"C", 0x20003}}));
-  tokutil_free_stoken_table();
+  tokutil_free_stoken_table(table_);
 
   // An empty application name reads the core file only.
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", u""), 1);
+  ASSERT_EQ(load(u"core.h", u""), 1);
   EXPECT_EQ(entries(), (Entries{{"A", 0x20001}, {"B", 0x20002}}));
 }
 
@@ -92,7 +98,7 @@ TEST_F(StokenTest, IncludedTokensStandAtTheIncludeAndShareTheRunningId) {
         "SIDDEF(E, \"E\")\n");
   write("plain.h", "SIDDEF(B, \"B\")\n");
   write("ranged.h", "SID_DEFINE_FIRST_ID(SIDN_INC)\nSIDDEF(D, \"D\")\n");
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  ASSERT_EQ(load(u"core.h", nullptr), 1);
   EXPECT_EQ(entries(),
             (Entries{{"A", 0x20001}, {"B", 0x20002}, {"C", 0x20003}, {"D", 0x70001}, {"E", 0x70002}}));
 }
@@ -100,13 +106,13 @@ TEST_F(StokenTest, IncludedTokensStandAtTheIncludeAndShareTheRunningId) {
 TEST_F(StokenTest, DefinitionsBeforeAnyRangeCountFromZero) {
   write("core.h", "SIDDEF(A, \"A\")\nSIDDEF(B, \"B\")\n");
   write("app.h", "SIDDEF(C, \"C\")\n");
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", u"app.h"), 1);
+  ASSERT_EQ(load(u"core.h", u"app.h"), 1);
   EXPECT_EQ(entries(), (Entries{{"A", 1}, {"B", 2}, {"C", 3}}));
 }
 
 TEST_F(StokenTest, WideSidnValueKeepsOnlyItsLow16Bits) {
   write("core.h", "SID_DEFINE_FIRST_ID(SIDN_WIDE)\nSIDDEF(A, \"A\")\n");
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  ASSERT_EQ(load(u"core.h", nullptr), 1);
   EXPECT_EQ(entries(), (Entries{{"A", 0x23450001}}));
 }
 
@@ -124,7 +130,7 @@ TEST_F(StokenTest, LineFormsAndWhatTheyTake) {
         "sidDEF(LOWER, \"Lower\")\n"
         "SID_DECLARE_STR_PREFIX(P_)\n" +
             std::string(250, ' ') + "SIDDEF(CUT, \"Cut\")\n");
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  ASSERT_EQ(load(u"core.h", nullptr), 1);
   // The block comment line does not begin with a keyword; a line cut at
   // 255 bytes leaves "SIDDE" on the first piece and the rest on the next.
   EXPECT_EQ(entries(), (Entries{{"AfterDefine", 1},
@@ -132,7 +138,7 @@ TEST_F(StokenTest, LineFormsAndWhatTheyTake) {
                                 {"", 3},
                                 {"Spaced", 4},
                                 {"N\xE9", 5}}));
-  EXPECT_EQ(stoken_table[4].name[1], char16_t{0xFFE9});
+  EXPECT_EQ(table_.entries[4].name[1], char16_t{0xFFE9});
 }
 
 TEST_F(StokenTest, FailingLinesFailTheLoad) {
@@ -154,30 +160,30 @@ TEST_F(StokenTest, FailingLinesFailTheLoad) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     write("core.h", "SIDDEF(OK, \"Ok\")\n" + c.content);
-    EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
-    EXPECT_EQ(stoken_table, nullptr);
+    EXPECT_EQ(load(u"core.h", nullptr), 0);
+    EXPECT_EQ(table_.entries, nullptr);
   }
-  EXPECT_EQ(tokutil_load_stoken_table(u"missing.h", nullptr), 0);
+  EXPECT_EQ(load(u"missing.h", nullptr), 0);
   write("core.h", "SIDDEF(OK, \"Ok\")\n");
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", u"missing.h"), 0);
-  EXPECT_EQ(stoken_table, nullptr);
-  EXPECT_EQ(tokutil_load_stoken_table(u"", nullptr), 0);
-  EXPECT_EQ(tokutil_load_stoken_table(nullptr, u"core.h"), 0);
+  EXPECT_EQ(load(u"core.h", u"missing.h"), 0);
+  EXPECT_EQ(table_.entries, nullptr);
+  EXPECT_EQ(load(u"", nullptr), 0);
+  EXPECT_EQ(load(nullptr, u"core.h"), 0);
 }
 
 TEST_F(StokenTest, RunningIdMustNotReachAllOnes) {
   std::string body = "SID_DEFINE_FIRST_ID(SIDN_TOP)\n";
   for (int i = 0; i < 0xFFFE; ++i) body += "SIDDEF(T, \"T\")\n";
   write("core.h", body);
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
-  EXPECT_EQ(stoken_table[0xFFFD].id, 0xFFFFFFFEu);
-  tokutil_free_stoken_table();
+  ASSERT_EQ(load(u"core.h", nullptr), 1);
+  EXPECT_EQ(table_.entries[0xFFFD].id, 0xFFFFFFFEu);
+  tokutil_free_stoken_table(table_);
 
   write("core.h", body + "SIDDEF(T, \"T\")\n");
-  vxtest::DebugCapture debug;
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
-  ASSERT_FALSE(debug.lines().empty());
-  EXPECT_EQ(debug.lines()[0], ":\"core.h\" : \nFAILED: *kaldo_id != (sUInt)-1 [File: TokUtil Line: 274]");
+  debug_.clear();
+  EXPECT_EQ(load(u"core.h", nullptr), 0);
+  ASSERT_FALSE(debug_.lines().empty());
+  EXPECT_EQ(debug_.lines()[0], ":\"core.h\" : \nFAILED: *kaldo_id != (sUInt)-1 [File: TokUtil Line: 274]");
 }
 
 // Writes f0.h ... f<n-1>.h, each including the next; the last defines a token.
@@ -209,29 +215,29 @@ constexpr const char* kIncludeReport =
 
 TEST_F(StokenTest, IncludeChainsReachEightFilesAndNoMore) {
   write_chain(dir_.path(), 8);
-  ASSERT_EQ(tokutil_load_stoken_table(u"f0.h", nullptr), 1);
+  ASSERT_EQ(load(u"f0.h", nullptr), 1);
   EXPECT_EQ(entries().size(), 9u);
   EXPECT_EQ(entries().back(), (std::pair<std::string, sUInt>{"Leaf", 9}));
-  tokutil_free_stoken_table();
+  tokutil_free_stoken_table(table_);
 
   write_chain(dir_.path(), 9);
-  vxtest::DebugCapture debug;
-  EXPECT_EQ(tokutil_load_stoken_table(u"f0.h", nullptr), 0);
-  EXPECT_EQ(stoken_table, nullptr);
+  debug_.clear();
+  EXPECT_EQ(load(u"f0.h", nullptr), 0);
+  EXPECT_EQ(table_.entries, nullptr);
   // The ninth level fails silently; each of the eight levels above reports
   // its include, then the load reports the named file.
   std::vector<std::string> expected(8, kIncludeReport);
   expected.push_back(kOuterReport);
-  EXPECT_EQ(debug.lines(), expected);
+  EXPECT_EQ(debug_.lines(), expected);
 }
 
 TEST_F(StokenTest, IncludeCyclesEndAtTheDepthLimit) {
   write("a.h", "SIDDEF(A, \"A\")\n#include \"b.h\"\n");
   write("b.h", "#include \"a.h\"\n");
-  EXPECT_EQ(tokutil_load_stoken_table(u"a.h", nullptr), 0);
+  EXPECT_EQ(load(u"a.h", nullptr), 0);
   write("self.h", "#include \"self.h\"\n#include \"self.h\"\n");
-  EXPECT_EQ(tokutil_load_stoken_table(u"self.h", nullptr), 0);
-  EXPECT_EQ(stoken_table, nullptr);
+  EXPECT_EQ(load(u"self.h", nullptr), 0);
+  EXPECT_EQ(table_.entries, nullptr);
 }
 
 std::string repeated(const std::string& line, int times) {
@@ -243,46 +249,46 @@ std::string repeated(const std::string& line, int times) {
 TEST_F(StokenTest, IncludeFanOutIsBounded) {
   write("empty.h", "");
   write("core.h", repeated("#include \"empty.h\"\n", 4095));
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
-  tokutil_free_stoken_table();
+  EXPECT_EQ(load(u"core.h", nullptr), 1);
+  tokutil_free_stoken_table(table_);
 
   write("core.h", repeated("#include \"empty.h\"\n", 4096));
-  vxtest::DebugCapture debug;
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
-  ASSERT_FALSE(debug.lines().empty());
-  EXPECT_EQ(debug.lines()[0], ":\"empty.h\" : \nFAILED: ++files_read <= kMaxFilesPerPass [File: TokUtil Line: 231]");
+  debug_.clear();
+  EXPECT_EQ(load(u"core.h", nullptr), 0);
+  ASSERT_FALSE(debug_.lines().empty());
+  EXPECT_EQ(debug_.lines()[0], ":\"empty.h\" : \nFAILED: ++files_read <= kMaxFilesPerPass [File: TokUtil Line: 231]");
 
   write("blank.h", std::string(4096, '\n'));
   write("core.h", repeated("#include \"blank.h\"\n", 1024));
-  debug.clear();
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
-  ASSERT_FALSE(debug.lines().empty());
-  EXPECT_EQ(debug.lines()[0], ":\"blank.h\" : \nFAILED: ++lines_read <= kMaxLinesPerPass [File: TokUtil Line: 244]");
-  EXPECT_EQ(stoken_table, nullptr);
+  debug_.clear();
+  EXPECT_EQ(load(u"core.h", nullptr), 0);
+  ASSERT_FALSE(debug_.lines().empty());
+  EXPECT_EQ(debug_.lines()[0], ":\"blank.h\" : \nFAILED: ++lines_read <= kMaxLinesPerPass [File: TokUtil Line: 244]");
+  EXPECT_EQ(table_.entries, nullptr);
 }
 
 TEST_F(StokenTest, FailureInsideAnIncludeReportsCauseThenEachLevel) {
   write("core.h", "SIDDEF(A, \"A\")\n#include \"mid.h\"\n");
   write("mid.h", "#include \"leaf.h\"\n");
   write("leaf.h", "SID_DEFINE_FIRST_ID(SIDN_NONE)\n");
-  vxtest::DebugCapture debug;
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
-  EXPECT_EQ(debug.lines(),
+  debug_.clear();
+  EXPECT_EQ(load(u"core.h", nullptr), 0);
+  EXPECT_EQ(debug_.lines(),
             (std::vector<std::string>{
                 ":\"leaf.h\" : \nFAILED: tokutil_get_sidn_value (temp_str, &value) [File: TokUtil Line: 267]",
                 kIncludeReport, kIncludeReport, kOuterReport}));
 
-  debug.clear();
+  debug_.clear();
   write("core.h", "SIDDEF(A, \"A\")\n#include \"gone.h\"\n");
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
-  EXPECT_EQ(debug.lines(), (std::vector<std::string>{
+  EXPECT_EQ(load(u"core.h", nullptr), 0);
+  EXPECT_EQ(debug_.lines(), (std::vector<std::string>{
                                ":\"gone.h\" : \nFAILED: (f = fopen (fname, \"r\")) != 0 [File: TokUtil Line: 236]",
                                kIncludeReport, kOuterReport}));
 
-  debug.clear();
+  debug_.clear();
   write("core.h", "SIDDEF(A, \"A\")\nSIDDEF(B \"B\")\n");
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
-  EXPECT_EQ(debug.lines(), (std::vector<std::string>{
+  EXPECT_EQ(load(u"core.h", nullptr), 0);
+  EXPECT_EQ(debug_.lines(), (std::vector<std::string>{
                                ":\"core.h\" : \nFAILED: line_strcmp (&lstr, _TT(\",\")) [File: TokUtil Line: 281]",
                                kOuterReport}));
 }
@@ -291,78 +297,65 @@ TEST_F(StokenTest, NameLookupIgnoresCaseOfAToZAndTakesTheFirst) {
   write("core.h",
         "SID_DEFINE_FIRST_ID(SIDN_CORE)\n"
         "SIDDEF(A, \"Shape\")\nSIDDEF(B, \"Point\")\nSIDDEF(C, \"SHAPE\")\nSIDDEF(D, \"N\xE9\")\n");
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
+  ASSERT_EQ(load(u"core.h", nullptr), 1);
   for (const char16_t* name : {u"Shape", u"SHAPE", u"shape", u"sHaPe"}) {
-    const sShapeTokenDef* def = tokutil_find_stoken_by_name(name);
+    const sShapeTokenDef* def = tokutil_find_stoken_by_name(table_, name);
     ASSERT_NE(def, nullptr);
-    EXPECT_EQ(def, &stoken_table[0]);
+    EXPECT_EQ(def, &table_.entries[0]);
   }
-  EXPECT_EQ(tokutil_find_stoken_by_name(u"point"), &stoken_table[1]);
-  EXPECT_EQ(tokutil_find_stoken_by_name(u"N\xFFE9"), &stoken_table[3]);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, u"point"), &table_.entries[1]);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, u"N\xFFE9"), &table_.entries[3]);
   // Only A-Z fold: the widened byte 0xC9 is not a capital of 0xE9.
-  EXPECT_EQ(tokutil_find_stoken_by_name(u"N\xFFC9"), nullptr);
-  EXPECT_EQ(tokutil_find_stoken_by_name(u"Shap"), nullptr);
-  EXPECT_EQ(tokutil_find_stoken_by_name(u"Shapes"), nullptr);
-  EXPECT_EQ(tokutil_find_stoken_by_name(u""), nullptr);
-  EXPECT_EQ(tokutil_find_stoken_by_name(nullptr), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, u"N\xFFC9"), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, u"Shap"), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, u"Shapes"), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, u""), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, nullptr), nullptr);
 }
 
 TEST_F(StokenTest, IdLookupTakesTheFirstEntryWithTheId) {
   write("core.h",
         "SID_DEFINE_FIRST_ID(SIDN_CORE)\nSIDDEF(A, \"A\")\nSIDDEF(B, \"B\")\n"
         "SID_DEFINE_FIRST_ID(SIDN_CORE)\nSIDDEF(A2, \"A2\")\n");
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
-  EXPECT_EQ(tokutil_find_stoken_by_id(0x20001), &stoken_table[0]);
-  EXPECT_EQ(tokutil_find_stoken_by_id(0x20002), &stoken_table[1]);
-  EXPECT_EQ(tokutil_find_stoken_by_id(0x20003), nullptr);
-  EXPECT_EQ(tokutil_find_stoken_by_id(0), nullptr);
+  ASSERT_EQ(load(u"core.h", nullptr), 1);
+  EXPECT_EQ(tokutil_find_stoken_by_id(table_, 0x20001), &table_.entries[0]);
+  EXPECT_EQ(tokutil_find_stoken_by_id(table_, 0x20002), &table_.entries[1]);
+  EXPECT_EQ(tokutil_find_stoken_by_id(table_, 0x20003), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_id(table_, 0), nullptr);
 }
 
 TEST_F(StokenTest, EmptyTableHasOnlyTheEndingEntry) {
   write("core.h", "#pragma once\n\nSID_DEFINE_FIRST_ID(SIDN_CORE)\n");
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
-  ASSERT_NE(stoken_table, nullptr);
-  EXPECT_EQ(stoken_table[0].name, nullptr);
-  EXPECT_EQ(tokutil_find_stoken_by_name(u""), nullptr);
-  EXPECT_EQ(tokutil_find_stoken_by_id(0), nullptr);
-  EXPECT_EQ(tokutil_find_stoken_by_id(0x20000), nullptr);
+  ASSERT_EQ(load(u"core.h", nullptr), 1);
+  ASSERT_NE(table_.entries, nullptr);
+  EXPECT_EQ(table_.entries[0].name, nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, u""), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_id(table_, 0), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_id(table_, 0x20000), nullptr);
 }
 
 TEST_F(StokenTest, SecondLoadFailsAndLookupsNeedATable) {
-  EXPECT_EQ(tokutil_find_stoken_by_name(u"A"), nullptr);
-  EXPECT_EQ(tokutil_find_stoken_by_id(1), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, u"A"), nullptr);
+  EXPECT_EQ(tokutil_find_stoken_by_id(table_, 1), nullptr);
   write("core.h", "SIDDEF(A, \"A\")\n");
-  ASSERT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 1);
-  const sShapeTokenDef* first = stoken_table;
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
-  EXPECT_EQ(stoken_table, first);
-  tokutil_free_stoken_table();
-  tokutil_free_stoken_table();
-  EXPECT_EQ(tokutil_find_stoken_by_name(u"A"), nullptr);
+  ASSERT_EQ(load(u"core.h", nullptr), 1);
+  const sShapeTokenDef* first = table_.entries;
+  EXPECT_EQ(load(u"core.h", nullptr), 0);
+  EXPECT_EQ(table_.entries, first);
+  tokutil_free_stoken_table(table_);
+  tokutil_free_stoken_table(table_);
+  EXPECT_EQ(tokutil_find_stoken_by_name(table_, u"A"), nullptr);
 }
 
-TEST_F(StokenTest, TableSetWithoutTheLoaderIsSearchedInOrder) {
+TEST(TokenTable, WithoutIndexesIsSearchedInOrder) {
   char16_t a[] = u"Alpha";
   char16_t b[] = u"ALPHA";
-  sShapeTokenDef table[] = {{a, 5}, {b, 5}, {nullptr, 0}};
-  stoken_table = table;
-  EXPECT_EQ(tokutil_find_stoken_by_name(u"alpha"), &table[0]);
-  EXPECT_EQ(tokutil_find_stoken_by_id(5), &table[0]);
-  stoken_table = nullptr;
-}
-
-TEST_F(StokenTest, FillingPassStopsAtTheEndOfTheTable) {
-  write("core.h", "SIDDEF(A, \"A\")\nSIDDEF(B, \"B\")\n");
-  sShapeTokenDef table[2] = {};
-  sShapeTokenDef* cursor = table;
-  sUInt kaldo_id = 0;
-  char16_t prefix[256] = {};
-  EXPECT_EQ(load_table_pass(u"core.h", &cursor, &kaldo_id, prefix, nullptr, 0, table + 1), 0);
-  EXPECT_EQ(cursor, table + 1);
-  ASSERT_NE(table[0].name, nullptr);
-  EXPECT_EQ(std::u16string(table[0].name), u"A");
-  EXPECT_EQ(table[1].name, nullptr);
-  free_string(table[0].name);
+  sShapeTokenDef entries[] = {{a, 5}, {b, 5}, {nullptr, 0}};
+  sTokenTable table;
+  table.entries = entries;
+  EXPECT_EQ(tokutil_find_stoken_by_name(table, u"alpha"), &entries[0]);
+  EXPECT_EQ(tokutil_find_stoken_by_id(table, 5), &entries[0]);
+  EXPECT_EQ(tokutil_find_stoken_by_id(table, 6), nullptr);
 }
 
 TEST_F(StokenTest, EveryAllocationFailureReleasesTheTable) {
@@ -371,49 +364,61 @@ TEST_F(StokenTest, EveryAllocationFailureReleasesTheTable) {
   int failures = 0;
   for (int k = 0; k < 16; ++k) {
     vexlor_mem_fail_after(k);
-    const int ok = tokutil_load_stoken_table(u"core.h", nullptr);
+    const int ok = load(u"core.h", nullptr);
     vexlor_mem_fail_after(-1);
     if (!ok) {
       ++failures;
-      EXPECT_EQ(stoken_table, nullptr) << k;
+      EXPECT_EQ(table_.entries, nullptr) << k;
       continue;
     }
     // Whether or not the index could be built, the lookups agree.
     EXPECT_EQ(entries(), (Entries{{"A", 0x20001}, {"B", 0x20002}, {"C", 0x20003}})) << k;
-    EXPECT_EQ(tokutil_find_stoken_by_name(u"b"), &stoken_table[1]) << k;
-    EXPECT_EQ(tokutil_find_stoken_by_id(0x20003), &stoken_table[2]) << k;
-    tokutil_free_stoken_table();
+    EXPECT_EQ(tokutil_find_stoken_by_name(table_, u"b"), &table_.entries[1]) << k;
+    EXPECT_EQ(tokutil_find_stoken_by_id(table_, 0x20003), &table_.entries[2]) << k;
+    tokutil_free_stoken_table(table_);
   }
   // The table array and the three names.
   EXPECT_EQ(failures, 4);
 }
 
-}  // namespace
-
-namespace {
-
-TEST_F(StokenTest, FallbackDirectorySuppliesOnlyWhatTheWorkingDirectoryLacks) {
+TEST_F(StokenTest, FallbackDirectorySuppliesOnlyWhatTheBaseDirectoryLacks) {
+  // The named files and their includes are looked for in the base
+  // directory (here the working one) first, then in the fallback.
   vxtest::TempDir beside;
   vxtest::write_file(beside.path() / "core.h",
                      "SID_DEFINE_FIRST_ID(SIDN_CORE)\nSIDDEF(A, \"Far\")\n#include \"inc.h\"\n");
   vxtest::write_file(beside.path() / "inc.h", "SIDDEF(B, \"FarInc\")\n");
   vxtest::write_file(beside.path() / "app.h", "SID_DEFINE_FIRST_ID(SIDN_APP)\nSIDDEF(C, \"FarApp\")\n");
-  // The working directory's own app.h wins over the one beside.
   write("app.h", "SID_DEFINE_FIRST_ID(SIDN_APP)\nSIDDEF(C, \"NearApp\")\n");
   const std::u16string fallback = u16(beside.str());
-  ASSERT_EQ(tokutil_load_stoken_table_from(u"core.h", u"app.h", fallback.c_str()), 1);
+  std::vector<std::u16string> opened;
+  ASSERT_EQ(load(u"core.h", u"app.h", nullptr, fallback.c_str(), &opened), 1);
   EXPECT_EQ(entries(), (Entries{{"Far", 0x00020001}, {"FarInc", 0x00020002}, {"NearApp", 0x00030001}}));
+  // Each file once, as it was opened, in reading order.
+  EXPECT_EQ(opened, (std::vector<std::u16string>{fallback + u"core.h", fallback + u"inc.h", u"app.h"}));
+  tokutil_free_stoken_table(table_);
+
+  // A base directory takes the working directory's place.
+  opened.clear();
+  const std::u16string base = u16(dir_.str());
+  beside.chdir();
+  ASSERT_EQ(load(u"app.h", nullptr, base.c_str(), nullptr, &opened), 1);
+  EXPECT_EQ(entries(), (Entries{{"NearApp", 0x00030001}}));
+  EXPECT_EQ(opened, std::vector<std::u16string>{base + u"app.h"});
 }
 
-TEST_F(StokenTest, WithoutFallbackMissingFilesStillFail) {
+TEST_F(StokenTest, AbsoluteNamesAreOpenedAsWritten) {
   vxtest::TempDir beside;
   vxtest::write_file(beside.path() / "core.h", "SIDDEF(A, \"Far\")\n");
-  EXPECT_EQ(tokutil_load_stoken_table(u"core.h", nullptr), 0);
-  // An absolute name is never redirected.
-  const std::u16string fallback = u16(beside.str());
+  const std::u16string other = u16(beside.str());
+  EXPECT_EQ(load(u"core.h", nullptr), 0);
+  // Neither the base nor the fallback directory redirects an absolute name.
   const std::u16string absolute = u16(dir_.str("nothere.h"));
-  EXPECT_EQ(tokutil_load_stoken_table_from(absolute.c_str(), nullptr, fallback.c_str()), 0);
-  EXPECT_EQ(stoken_table, nullptr);
+  EXPECT_EQ(load(absolute.c_str(), nullptr, other.c_str(), other.c_str()), 0);
+  EXPECT_EQ(table_.entries, nullptr);
+  const std::u16string core = u16(beside.str("core.h"));
+  ASSERT_EQ(load(core.c_str(), nullptr, u16(dir_.str()).c_str()), 1);
+  EXPECT_EQ(entries(), (Entries{{"Far", 1}}));
 }
 
 }  // namespace
