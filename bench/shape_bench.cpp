@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "bnf/tokenizer.h"
 #include "container/fioshare.h"
 #include "shape/binary_writer.h"
+#include "shape/conversion.h"
 #include "shape/shape_tree.h"
 #include "shape/text_reader.h"
 #include "shape/value_text.h"
@@ -40,9 +42,11 @@ void write_file(const std::filesystem::path& path, const std::string& bytes) {
 // points of two floats and an integer: the mix of a typical drawing file.
 struct Document {
   std::filesystem::path dir;
-  sShapeTokenDef tokens[3] = {{const_cast<char16_t*>(u"Shape"), 0x00010002u},
-                              {const_cast<char16_t*>(u"Point"), 0x00010003u},
-                              {nullptr, 0}};
+  sShapeTokenDef entries[3] = {{const_cast<char16_t*>(u"Shape"), 0x00010002u},
+                               {const_cast<char16_t*>(u"Point"), 0x00010003u},
+                               {nullptr, 0}};
+  sTokenTable tokens{entries};
+  sConversion conv{tokens};
   sBNFTable* table = nullptr;
   std::u16string body_path;
   std::size_t text_bytes = 0;
@@ -50,12 +54,12 @@ struct Document {
   explicit Document(int blocks) {
     dir = std::filesystem::temp_directory_path() / ("vexlor_shape_bench_" + std::to_string(blocks));
     std::filesystem::create_directories(dir);
-    stoken_table = tokens;
+    conv.tokenizer = std::make_unique<sTokenizer>();
     const std::u16string grammar =
         u"FILE_TYPE = \"w\" .\nFILE_TYPE_VER = \"1\" .\n"
         u"FILE = { :Shape } .\nShape ==> :string :ARRAY ( :Point ) .\nPoint ==> :float :float :sint .\nEOF\n";
     write_file(dir / "bench.bnf", utf16le(grammar));
-    table = parse_bnf_file(widen((dir / "bench.bnf").string()).c_str());
+    table = parse_bnf_file(*conv.tokenizer, conv.rep, tokens, widen((dir / "bench.bnf").string()).c_str());
 
     std::mt19937 rng(7);
     std::string text;
@@ -74,18 +78,18 @@ struct Document {
   }
   ~Document() {
     destroy_bnf_table(table);
-    stoken_table = nullptr;
     std::filesystem::remove_all(dir);
   }
 
   sShapeItemNode* read() {
-    tokenizer_open_file(body_path.c_str());
+    sTokenizer& tz = *conv.tokenizer;
+    tokenizer_open_file(tz, conv.rep, body_path.c_str());
     sShapeItemNode* root = shape_node_create(nullptr);
     root->type = SHN_PARENT;
     sBNFSubtoken entry{table->root_token, nullptr};
     sShapeItemNode* cursor = root;
-    match_text(table, &entry, &cursor);
-    tokenizer_close();
+    match_text(conv, tz, nullptr, &entry, &cursor, nullptr);
+    tokenizer_close(tz);
     sShapeItemNode* first = root->child;
     root->child = nullptr;
     shape_tree_free(root);
@@ -98,7 +102,7 @@ void BM_TextRead(benchmark::State& state) {
   for (auto _ : state) {
     sShapeItemNode* first = doc.read();
     if (first == nullptr) state.SkipWithError("no match");
-    shape_tree_normalise(first);
+    shape_tree_normalise(doc.conv.rep, doc.tokens, first);
     shape_tree_free(first);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.text_bytes));
@@ -108,11 +112,11 @@ BENCHMARK(BM_TextRead)->Arg(20000)->Unit(benchmark::kMillisecond);
 void BM_BinaryWrite(benchmark::State& state) {
   Document doc(static_cast<int>(state.range(0)));
   sShapeItemNode* first = doc.read();
-  shape_tree_normalise(first);
+  shape_tree_normalise(doc.conv.rep, doc.tokens, first);
   std::size_t written = 0;
   for (auto _ : state) {
     sFioShareFile* stream = fioshare_file_create_ex(nullptr, FIO_WRITE, FIO_COMP_NONE, 0);
-    for (sShapeItemNode* node = first; node != nullptr; node = node->next) write_binary_parent(stream, doc.table, node);
+    for (sShapeItemNode* node = first; node != nullptr; node = node->next) write_binary_parent(doc.conv, stream, doc.table, node);
     written = stream->body_size;
     fioshare_file_close(stream);
   }

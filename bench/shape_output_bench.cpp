@@ -14,8 +14,10 @@
 #include "bnf/bnf_model.h"
 #include "container/fioshare.h"
 #include "shape/binary_reader.h"
+#include "shape/conversion.h"
 #include "shape/shape_tree.h"
 #include "shape/text_writer.h"
+#include "shape/token_file.h"
 #include "tables/stoken.h"
 
 namespace {
@@ -55,10 +57,12 @@ struct Grammar {
   }
 };
 
+// The token table, and a conversion over it.
 struct Tokens {
   char16_t name[5] = u"Item";
   sShapeTokenDef entries[2] = {{name, kItemId}, {nullptr, 0}};
-  Tokens() { stoken_table = entries; }
+  sTokenTable table{entries};
+  sConversion conv{table};
 };
 
 void put32(std::vector<sByte>& b, sUInt v) {
@@ -93,27 +97,18 @@ std::vector<sByte> make_body() {
   return body;
 }
 
-sShapeItemNode* match_body(Grammar& g, const std::vector<sByte>& body) {
-  body_buffer = body.data();
-  body_buffer_size = sUInt(body.size());
-  read_position = kBodyHeaderBytes;
-  sShapeItemNode* root = shape_node_create(nullptr);
+// Read as a loaded file is: nodes in an arena, numbers given their texts as
+// they are read.
+sShapeItemNode* read_tree(Tokens& tokens, Grammar& g, const std::vector<sByte>& body, sShapeArena* arena) {
+  sShapeItemNode* root = shape_node_create(nullptr, arena);
   root->type = SHN_PARENT;
   root->bnf_entry = &g.root;
   sShapeItemNode* cursor = root;
-  if (!match_binary(&g.table, &g.root, &cursor, kNoBlockEnd)) {
-    shape_tree_free(root);
+  sUInt position = kBodyHeaderBytes;
+  if (!match_binary(tokens.conv, arena, body.data(), sUInt(body.size()), &position, &g.root, &cursor, nullptr)) {
+    shape_tree_free(root, arena);
     return nullptr;
   }
-  return root;
-}
-
-// Read as a loaded file is: nodes in an arena, numbers given their texts as
-// they are read.
-sShapeItemNode* read_tree(Grammar& g, const std::vector<sByte>& body, sShapeArena* arena) {
-  sShapeArena* before = shape_arena_use(arena);
-  sShapeItemNode* root = match_body(g, body);
-  shape_arena_use(before);
   return root;
 }
 
@@ -124,10 +119,10 @@ void BM_BinaryReader(benchmark::State& state) {
   const std::vector<sByte> body = make_body();
   for (auto _ : state) {
     sShapeArena* arena = shape_arena_create();
-    sShapeItemNode* root = read_tree(g, body, arena);
+    sShapeItemNode* root = read_tree(tokens, g, body, arena);
     if (root == nullptr) state.SkipWithError("read failed");
     state.PauseTiming();
-    shape_tree_free(root);
+    shape_tree_free(root, arena);
     shape_arena_release(arena);
     state.ResumeTiming();
   }
@@ -142,8 +137,8 @@ void BM_TextWriter(benchmark::State& state) {
   Grammar g;
   const std::vector<sByte> body = make_body();
   sShapeArena* arena = shape_arena_create();
-  sShapeItemNode* root = read_tree(g, body, arena);
-  if (root == nullptr || !shape_tree_normalise_matched(root->child)) {
+  sShapeItemNode* root = read_tree(tokens, g, body, arena);
+  if (root == nullptr || !shape_tree_normalise_matched(tokens.conv.rep, tokens.table, root->child, arena)) {
     state.SkipWithError("read failed");
     return;
   }
@@ -151,14 +146,14 @@ void BM_TextWriter(benchmark::State& state) {
   for (auto _ : state) {
     sFioShareFile* out = fioshare_file_create_ex(std::tmpfile(), FIO_WRITE, FIO_COMP_NONE, 1);
     for (sShapeItemNode* node = root->child; node != nullptr; node = node->next) {
-      if (!write_text_parent(out, node, 0)) state.SkipWithError("write failed");
+      if (!write_text_parent(tokens.conv.rep, out, node, 0)) state.SkipWithError("write failed");
     }
     written = out->body_size;
     state.PauseTiming();
     fioshare_file_close(out);
     state.ResumeTiming();
   }
-  shape_tree_free(root);
+  shape_tree_free(root, arena);
   shape_arena_release(arena);
   state.SetBytesProcessed(int64_t(state.iterations()) * written);
   state.counters["values/s"] =
@@ -184,13 +179,15 @@ void BM_BinaryToTextFile(benchmark::State& state) {
   const std::string text_path = (dir / "out.txt").string();
   const std::u16string bin(bin_path.begin(), bin_path.end());
   const std::u16string text(text_path.begin(), text_path.end());
-  sFioShareFile* out = fioshare_file_open(bin.c_str(), FIO_WRITE, FIO_COMP_NONE, 0);
+  sFioShareFile* out = fioshare_file_open(tokens.conv.rep, bin.c_str(), FIO_WRITE, FIO_COMP_NONE, 0);
   fioshare_write(out, body.data(), sUInt(body.size()));
   fioshare_file_close(out);
   for (auto _ : state) {
     sUInt mark = 0;
-    sShapeFile* file = read_token_file(bin.c_str(), &g.table, &mark);
-    if (file == nullptr || !write_text_file(text.c_str(), file, file->first, mark)) state.SkipWithError("failed");
+    sShapeFile* file = read_token_file(tokens.conv, bin.c_str(), &g.table, &mark);
+    if (file == nullptr || !write_text_file(tokens.conv, text.c_str(), file, file->first, mark)) {
+      state.SkipWithError("failed");
+    }
     free_shape_file(file);
   }
   fs::remove_all(dir, error);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/report.h"
 #include "tables/sidn.h"
 #include "tables/stoken.h"
 
@@ -26,7 +27,6 @@ std::string token_name(int i) {
   return name;
 }
 
-// Loads the table once for the whole program.
 // The definition files in a temporary working directory.
 class DefinitionFiles {
  public:
@@ -53,16 +53,19 @@ class DefinitionFiles {
   fs::path dir_;
 };
 
+// Loads the table once for the whole program.
 class LoadedTable {
  public:
   LoadedTable() {
     {
       DefinitionFiles files;
-      loaded_ = tokutil_load_sidn_table(u"sidn.txt") && tokutil_load_stoken_table(u"core.h", nullptr);
-      tokutil_free_sidn_table();
+      sSIDNTable* sidn = nullptr;
+      loaded_ = tokutil_load_sidn_table(rep_, sidn, u"sidn.txt") &&
+                tokutil_load_stoken_table(rep_, table_, sidn, u"core.h", nullptr);
+      tokutil_free_sidn_table(sidn);
     }
     if (!loaded_) return;
-    for (const sShapeTokenDef* def = stoken_table; def->name != nullptr; ++def) {
+    for (const sShapeTokenDef* def = table_.entries; def->name != nullptr; ++def) {
       std::u16string name(def->name);
       // Mixed case, as text token files may write the names.
       for (char16_t& c : name) {
@@ -72,11 +75,15 @@ class LoadedTable {
       ids_.push_back(def->id);
     }
   }
+  ~LoadedTable() { tokutil_free_stoken_table(table_); }
   bool loaded() const { return loaded_; }
+  const sTokenTable& tokens() const { return table_; }
   const std::vector<std::u16string>& names() const { return names_; }
   const std::vector<sUInt>& ids() const { return ids_; }
 
  private:
+  sReporter rep_;
+  sTokenTable table_;
   bool loaded_ = false;
   std::vector<std::u16string> names_;
   std::vector<sUInt> ids_;
@@ -95,25 +102,25 @@ void with_table(benchmark::State& state, bool walk, Body body) {
     state.SkipWithError("token table did not load");
     return;
   }
-  sShapeTokenDef* loaded = stoken_table;
-  std::vector<sShapeTokenDef> copy;
-  if (walk) {
-    for (const sShapeTokenDef* def = loaded;; ++def) {
-      copy.push_back(*def);
-      if (def->name == nullptr) break;
-    }
-    stoken_table = copy.data();
+  if (!walk) {
+    body(table().tokens());
+    return;
   }
-  body();
-  stoken_table = loaded;
+  std::vector<sShapeTokenDef> copy;
+  for (const sShapeTokenDef* def = table().tokens().entries;; ++def) {
+    copy.push_back(*def);
+    if (def->name == nullptr) break;
+  }
+  const sTokenTable unindexed{copy.data()};
+  body(unindexed);
 }
 
 void find_by_name(benchmark::State& state, bool walk) {
-  with_table(state, walk, [&] {
+  with_table(state, walk, [&](const sTokenTable& tokens) {
     const auto& names = table().names();
     std::size_t i = 0;
     for (auto _ : state) {
-      benchmark::DoNotOptimize(tokutil_find_stoken_by_name(names[i].c_str()));
+      benchmark::DoNotOptimize(tokutil_find_stoken_by_name(tokens, names[i].c_str()));
       i = (i + 4099) % names.size();
     }
     state.SetItemsProcessed(state.iterations());
@@ -121,11 +128,11 @@ void find_by_name(benchmark::State& state, bool walk) {
 }
 
 void find_by_id(benchmark::State& state, bool walk) {
-  with_table(state, walk, [&] {
+  with_table(state, walk, [&](const sTokenTable& tokens) {
     const auto& ids = table().ids();
     std::size_t i = 0;
     for (auto _ : state) {
-      benchmark::DoNotOptimize(tokutil_find_stoken_by_id(ids[i]));
+      benchmark::DoNotOptimize(tokutil_find_stoken_by_id(tokens, ids[i]));
       i = (i + 4099) % ids.size();
     }
     state.SetItemsProcessed(state.iterations());
@@ -133,32 +140,31 @@ void find_by_id(benchmark::State& state, bool walk) {
 }
 
 void find_missing_name(benchmark::State& state) {
-  with_table(state, false, [&] {
-    for (auto _ : state) benchmark::DoNotOptimize(tokutil_find_stoken_by_name(u"NoSuchTokenName"));
+  with_table(state, false, [&](const sTokenTable& tokens) {
+    for (auto _ : state) benchmark::DoNotOptimize(tokutil_find_stoken_by_name(tokens, u"NoSuchTokenName"));
     state.SetItemsProcessed(state.iterations());
   });
 }
 
 // Both passes over the core file, the copies of the names and the index.
-// Registered first: it runs before the lookups load their table.
 void BM_LoadTable(benchmark::State& state) {
-  if (stoken_table != nullptr) {
-    state.SkipWithError("a token table is already loaded");
+  DefinitionFiles files;
+  sReporter rep;
+  sSIDNTable* sidn = nullptr;
+  if (!tokutil_load_sidn_table(rep, sidn, u"sidn.txt")) {
+    state.SkipWithError("SIDN table did not load");
     return;
   }
-  {
-    DefinitionFiles files;
-    if (!tokutil_load_sidn_table(u"sidn.txt")) state.SkipWithError("SIDN table did not load");
-    for (auto _ : state) {
-      if (!tokutil_load_stoken_table(u"core.h", nullptr)) {
-        state.SkipWithError("token table did not load");
-        break;
-      }
-      tokutil_free_stoken_table();
+  for (auto _ : state) {
+    sTokenTable tokens;
+    if (!tokutil_load_stoken_table(rep, tokens, sidn, u"core.h", nullptr)) {
+      state.SkipWithError("token table did not load");
+      break;
     }
-    tokutil_free_sidn_table();
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * files.core_bytes()));
+    tokutil_free_stoken_table(tokens);
   }
+  tokutil_free_sidn_table(sidn);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * files.core_bytes()));
 }
 
 void BM_FindByName(benchmark::State& state) { find_by_name(state, false); }

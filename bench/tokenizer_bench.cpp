@@ -5,10 +5,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 
 #include "bnf/tokenizer.h"
+#include "common/report.h"
 
 namespace {
 
@@ -63,28 +65,30 @@ const TextFile& text_file() {
 void BM_Tokenize(benchmark::State& state) {
   const TextFile& file = text_file();
   const int mode = static_cast<int>(state.range(0));
+  sReporter rep;
+  const auto tz = std::make_unique<sTokenizer>();
   int64_t tokens = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    if (!tokenizer_open_file(file.path())) {
+    if (!tokenizer_open_file(*tz, rep, file.path())) {
       state.SkipWithError("open failed");
       break;
     }
     state.ResumeTiming();
     for (;;) {
       if (mode == 2) {
-        push_token_state();
-        get_next_token(ST_NUMBER);
-        pop_token_state();
+        push_token_state(*tz);
+        get_next_token(*tz, ST_NUMBER);
+        pop_token_state(*tz);
       }
-      if (mode != 0) push_token_state();
-      bool got = get_next_token(ST_DONTCARE);
-      if (mode != 0) drop_token_state();
+      if (mode != 0) push_token_state(*tz);
+      bool got = get_next_token(*tz, ST_DONTCARE);
+      if (mode != 0) drop_token_state(*tz);
       if (!got) break;
       ++tokens;
     }
     state.PauseTiming();
-    tokenizer_close();
+    tokenizer_close(*tz);
     state.ResumeTiming();
   }
   state.counters["tokens/s"] = benchmark::Counter(static_cast<double>(tokens), benchmark::Counter::kIsRate);
@@ -95,21 +99,23 @@ BENCHMARK(BM_Tokenize)->Arg(0)->Arg(1)->Arg(2)->ArgName("mode")->Unit(benchmark:
 // Preview then get, as the reader does before every block.
 void BM_PreviewThenGet(benchmark::State& state) {
   const TextFile& file = text_file();
+  sReporter rep;
+  const auto tz = std::make_unique<sTokenizer>();
   int64_t tokens = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    tokenizer_open_file(file.path());
+    tokenizer_open_file(*tz, rep, file.path());
     state.ResumeTiming();
     for (;;) {
-      preview_next_token(ST_DONTCARE);
-      push_token_state();
-      bool got = get_next_token(ST_DONTCARE);
-      drop_token_state();
+      preview_next_token(*tz, ST_DONTCARE);
+      push_token_state(*tz);
+      bool got = get_next_token(*tz, ST_DONTCARE);
+      drop_token_state(*tz);
       if (!got) break;
       ++tokens;
     }
     state.PauseTiming();
-    tokenizer_close();
+    tokenizer_close(*tz);
     state.ResumeTiming();
   }
   state.counters["tokens/s"] = benchmark::Counter(static_cast<double>(tokens), benchmark::Counter::kIsRate);

@@ -28,13 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (unit == 0) break;
     line += unit;
   }
-  app_state = sAppState{};
-  cmdline_parse_text(line.c_str(), 0, on_cmdline_item);
+  sAppState app_state{};
+  cmdline_parse_text(line.c_str(), reinterpret_cast<std::uintptr_t>(&app_state), on_cmdline_item);
   terminated_length(app_state.source_name, kPathCapacity);
   terminated_length(app_state.output_name, kPathCapacity);
   if (app_state.compress_option > kCompressOff) std::abort();
 
-  const char16_t* base = path_base_name(app_state.source_name);
+  char16_t base_buffer[kPathCapacity];
+  const char16_t* base = path_base_name(app_state.source_name, base_buffer);
   if (base != nullptr) terminated_length(base, kPathCapacity);
   char16_t out[kPathCapacity];
   for (sUInt i = 0; i < kPathCapacity; ++i) out[i] = app_state.output_name[i];

@@ -46,6 +46,8 @@ const std::string& work_dir() {
   return g_work_dir;
 }
 
+std::u16string work_dir_prefix() { return u16(work_dir() + "/"); }
+
 std::u16string work_path(const std::string& name) { return u16(work_dir() + "/" + name); }
 
 std::u16string put_file(const std::string& name, std::string_view bytes) {
@@ -55,12 +57,6 @@ std::u16string put_file(const std::string& name, std::string_view bytes) {
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) die("short write");
   std::fclose(f);
   return u16(path);
-}
-
-InWorkDir::InWorkDir() : previous_(fs::current_path()) { fs::current_path(work_dir()); }
-InWorkDir::~InWorkDir() {
-  std::error_code ec;
-  fs::current_path(previous_, ec);
 }
 
 std::string read_file(const std::string& name) { return slurp(fs::path(work_dir()) / name); }

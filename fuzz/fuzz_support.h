@@ -12,6 +12,10 @@
 #include "common/types.h"
 
 struct sBNFTable;
+struct sConversion;
+struct sReporter;
+struct sTokenizer;
+struct sTokenTable;
 
 namespace vxfuzz {
 
@@ -20,24 +24,14 @@ namespace vxfuzz {
 // inputs named on a target's command line are found.
 const std::string& work_dir();
 
+// The work directory with its trailing separator, as UTF-16: the base
+// directory of loaders that open the names they read relative to one.
+std::u16string work_dir_prefix();
 // The full path of `name` in the work directory, as UTF-16.
 std::u16string work_path(const std::string& name);
 // Writes `bytes` to `name` in the work directory; returns its full path.
 std::u16string put_file(const std::string& name, std::string_view bytes);
 std::string read_file(const std::string& name);
-
-// Makes the work directory the working directory while alive, for loaders
-// that open the names they read relative to it (token definition includes).
-class InWorkDir {
- public:
-  InWorkDir();
-  ~InWorkDir();
-  InWorkDir(const InWorkDir&) = delete;
-  InWorkDir& operator=(const InWorkDir&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
 
 // ASCII text as UTF-16 units.
 std::u16string u16(std::string_view ascii);
@@ -50,6 +44,20 @@ std::string widen(std::string_view ascii);
 // every construct and value kind. Aborts when the set does not load, since
 // every input would then be refused for the wrong reason.
 const std::vector<sBNFTable*>& fixture_grammars();
+// The token definitions of the fixed set (loaded with the grammars).
+const sTokenTable& fixture_tokens();
+
+// The reporter of the targets' loaders: nobody listens, as in a program run
+// without a debug channel.
+sReporter& reporter();
+// The tokenizer the targets parse grammars with, made once.
+sTokenizer& grammar_tokenizer();
+// The conversion every read and write of a target goes through, over the
+// fixed token definitions; made once (the targets make it when they start)
+// and kept from input to input, as a conversion is kept from file to file.
+sConversion& conversion();
+// True while the conversion's tokenizer is open on a text.
+bool conversion_tokenizer_open();
 
 // The body header a token file of `table` opens with, form byte `form`.
 std::string body_header(const sBNFTable* table, char form);

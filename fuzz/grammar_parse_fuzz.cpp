@@ -42,8 +42,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::u16string path = vxfuzz::put_file("input.bnf", vxfuzz::bytes_of(data, size));
-  sBNFTable* table = parse_bnf_file(path.c_str());
-  if (tokenizer_is_open()) std::abort();
+  sTokenizer& tz = vxfuzz::grammar_tokenizer();
+  sBNFTable* table = parse_bnf_file(tz, vxfuzz::reporter(), vxfuzz::fixture_tokens(), path.c_str());
+  if (tokenizer_is_open(tz)) std::abort();
   if (table != nullptr) {
     check_table(table);
     destroy_bnf_table(table);

@@ -14,11 +14,11 @@
 #include <string>
 
 #include "bnf/bnf_parser.h"
-#include "bnf/tokenizer.h"
 #include "container/fioshare.h"
 #include "reader_fuzz.h"
-#include "shape/binary_reader.h"
+#include "shape/conversion.h"
 #include "shape/text_writer.h"
+#include "shape/token_file.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ namespace {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  vxfuzz::fixture_grammars();  // for the token names
+  vxfuzz::conversion();  // the token names, and the conversion the reads go through
   return 0;
 }
 
@@ -40,24 +40,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size - 1 < grammar_bytes) return 0;
   const std::string grammar = "\xFF\xFE" + vxfuzz::widen("FILE_TYPE = \"g\" . FILE_TYPE_VER = \"1\" .\n") +
                               std::string(vxfuzz::bytes_of(data + 1, grammar_bytes));
-  sBNFTable* table = parse_bnf_file(vxfuzz::put_file("input.bnf", grammar).c_str());
+  sBNFTable* table = parse_bnf_file(vxfuzz::grammar_tokenizer(), vxfuzz::reporter(), vxfuzz::fixture_tokens(),
+                                    vxfuzz::put_file("input.bnf", grammar).c_str());
   if (table == nullptr) return 0;
   const std::string_view body = vxfuzz::bytes_of(data + 1 + grammar_bytes, size - 1 - grammar_bytes);
 
-  sShapeFile* file = read_token_file(vxfuzz::put_file("input.s", vxfuzz::text_token_file(table, body)).c_str(),
-                                     table, nullptr);
-  if (tokenizer_is_open()) std::abort();
+  sConversion& conv = vxfuzz::conversion();
+  sShapeFile* file = read_token_file(
+      conv, vxfuzz::put_file("input.s", vxfuzz::text_token_file(table, body)).c_str(), table, nullptr);
+  if (vxfuzz::conversion_tokenizer_open()) std::abort();
   if (file != nullptr && vxfuzz::start_node(file) != nullptr) {
     static const std::u16string text = vxfuzz::work_path("out.s"), again_text = vxfuzz::work_path("again.s");
     // Only trees made of blocks and arrays can be written (a root that
     // yields bare values cannot); those that can must come back the same.
-    sShapeFile* again = write_text_file(text.c_str(), file, vxfuzz::start_node(file), FIO_COMP_NONE)
-                            ? read_token_file(text.c_str(), table, nullptr)
+    sShapeFile* again = write_text_file(conv, text.c_str(), file, vxfuzz::start_node(file), FIO_COMP_NONE)
+                            ? read_token_file(conv, text.c_str(), table, nullptr)
                             : file;
     if (again == nullptr) fail("the text written does not read back");
     if (again != file) {
       if (vxfuzz::start_node(again) == nullptr ||
-          !write_text_file(again_text.c_str(), again, vxfuzz::start_node(again), FIO_COMP_NONE)) {
+          !write_text_file(conv, again_text.c_str(), again, vxfuzz::start_node(again), FIO_COMP_NONE)) {
         fail("the text read back does not write");
       }
       free_shape_file(again);
@@ -65,9 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   free_shape_file(file);
-  file = read_token_file(vxfuzz::put_file("input.sb", vxfuzz::binary_token_file(table, body)).c_str(), table,
-                         nullptr);
-  if (binary_reader_stack_depth() != 0) std::abort();
+  const std::string binary = vxfuzz::binary_token_file(table, body);
+  file = read_token_file(conv, vxfuzz::put_file("input.sb", binary).c_str(), table, nullptr);
+  // No read leaves the body.
+  if (conv.error_position > binary.size() - kContainerHeaderBytes) std::abort();
   free_shape_file(file);
   destroy_bnf_table(table);
   return 0;

@@ -10,7 +10,9 @@
 #include "container/fioshare.h"
 #include "reader_fuzz.h"
 #include "shape/binary_writer.h"
+#include "shape/conversion.h"
 #include "shape/text_writer.h"
+#include "shape/token_file.h"
 
 namespace {
 
@@ -22,7 +24,7 @@ namespace {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  vxfuzz::fixture_grammars();
+  vxfuzz::conversion();
   return 0;
 }
 
@@ -31,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sBNFTable* table = vxfuzz::pick_grammar(data[0]);
   const std::u16string path =
       vxfuzz::put_file("input.sb", vxfuzz::binary_token_file(table, vxfuzz::bytes_of(data + 1, size - 1)));
-  sShapeFile* file = read_token_file(path.c_str(), table, nullptr);
+  sConversion& conv = vxfuzz::conversion();
+  sShapeFile* file = read_token_file(conv, path.c_str(), table, nullptr);
   if (file == nullptr) return 0;
   sShapeItemNode* first = vxfuzz::start_node(file);
   if (first == nullptr || vxfuzz::holds_text_form_losses(file->first)) {
@@ -40,14 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   static const std::u16string b1 = vxfuzz::work_path("b1.sb"), b2 = vxfuzz::work_path("b2.sb"),
                               text = vxfuzz::work_path("t.s");
-  if (!write_binary_file(b1.c_str(), table, file, first, FIO_COMP_NONE)) fail("binary write of a binary read failed");
-  if (!write_text_file(text.c_str(), file, first, FIO_COMP_NONE)) fail("text write of a binary read failed");
+  if (!write_binary_file(conv, b1.c_str(), table, file, first, FIO_COMP_NONE)) fail("binary write of a binary read failed");
+  if (!write_text_file(conv, text.c_str(), file, first, FIO_COMP_NONE)) fail("text write of a binary read failed");
   free_shape_file(file);
 
-  sShapeFile* again = read_token_file(text.c_str(), table, nullptr);
+  sShapeFile* again = read_token_file(conv, text.c_str(), table, nullptr);
   if (again == nullptr) fail("the text written does not read back");
   sShapeItemNode* again_first = vxfuzz::start_node(again);
-  if (again_first == nullptr || !write_binary_file(b2.c_str(), table, again, again_first, FIO_COMP_NONE)) {
+  if (again_first == nullptr || !write_binary_file(conv, b2.c_str(), table, again, again_first, FIO_COMP_NONE)) {
     fail("binary write of the text read failed");
   }
   free_shape_file(again);

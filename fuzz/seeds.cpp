@@ -52,7 +52,7 @@ namespace {
 // A container around `body` as the program writes it.
 std::string contain(std::string_view body, sUInt mark, int unicode) {
   const std::u16string name = work_path("seed.tmp");
-  sFioShareFile* stream = fioshare_file_open(name.c_str(), FIO_WRITE, mark, unicode);
+  sFioShareFile* stream = fioshare_file_open(reporter(), name.c_str(), FIO_WRITE, mark, unicode);
   if (stream == nullptr) die("cannot open a write stream");
   if (!body.empty() && fioshare_write(stream, body.data(), static_cast<sUInt>(body.size())) != body.size()) {
     die("cannot write a body");

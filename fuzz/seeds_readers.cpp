@@ -8,7 +8,9 @@
 #include "reader_fuzz.h"
 #include "seeds.h"
 #include "shape/binary_writer.h"
+#include "shape/conversion.h"
 #include "shape/shape_tree.h"
+#include "shape/token_file.h"
 
 namespace vxfuzz {
 
@@ -59,9 +61,10 @@ void seed_from_text_file(const std::string& name, const std::string& bytes) {
   put_seed("text_read_fuzz", name, std::string(1, static_cast<char>(selector)) + bytes.substr(66));
 
   sBNFTable* table = fixture_grammars()[selector];
-  sShapeFile* file = read_token_file(put_file("seed.s", bytes).c_str(), table, nullptr);
+  sConversion& conv = conversion();
+  sShapeFile* file = read_token_file(conv, put_file("seed.s", bytes).c_str(), table, nullptr);
   if (file == nullptr) return;
-  if (write_binary_file(work_path("seed.sb").c_str(), table, file, start_node(file), FIO_COMP_NONE)) {
+  if (write_binary_file(conv, work_path("seed.sb").c_str(), table, file, start_node(file), FIO_COMP_NONE)) {
     const std::string binary = read_file("seed.sb");
     if (binary.size() >= 32) {
       const std::string seed = std::string(1, static_cast<char>(selector)) + binary.substr(32);

@@ -8,11 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "bnf/tokenizer.h"
 #include "container/fioshare.h"
 #include "reader_fuzz.h"
 #include "shape/binary_writer.h"
+#include "shape/conversion.h"
 #include "shape/text_writer.h"
+#include "shape/token_file.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ namespace {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  vxfuzz::fixture_grammars();
+  vxfuzz::conversion();
   return 0;
 }
 
@@ -34,20 +35,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string path =
       vxfuzz::put_file("input.s", vxfuzz::text_token_file(table, vxfuzz::bytes_of(data + 1, size - 1)));
   sUInt comp = 0;
-  sShapeFile* file = read_token_file(path.c_str(), table, &comp);
-  if (tokenizer_is_open()) std::abort();
+  sConversion& conv = vxfuzz::conversion();
+  sShapeFile* file = read_token_file(conv, path.c_str(), table, &comp);
+  if (vxfuzz::conversion_tokenizer_open()) std::abort();
   if (file == nullptr) return 0;
   if (comp != FIO_COMP_NONE) std::abort();
   sShapeItemNode* first = vxfuzz::start_node(file);
   if (first != nullptr) {
     static const std::u16string binary = vxfuzz::work_path("out.sb"), text = vxfuzz::work_path("out.s"),
                                 again_text = vxfuzz::work_path("again.s");
-    write_binary_file(binary.c_str(), table, file, first, FIO_COMP_NONE);
-    if (!write_text_file(text.c_str(), file, first, FIO_COMP_NONE)) fail("a tree read from text does not write");
-    sShapeFile* again = read_token_file(text.c_str(), table, nullptr);
+    write_binary_file(conv, binary.c_str(), table, file, first, FIO_COMP_NONE);
+    if (!write_text_file(conv, text.c_str(), file, first, FIO_COMP_NONE)) fail("a tree read from text does not write");
+    sShapeFile* again = read_token_file(conv, text.c_str(), table, nullptr);
     if (again == nullptr) fail("the text written does not read back");
     sShapeItemNode* again_first = vxfuzz::start_node(again);
-    if (again_first == nullptr || !write_text_file(again_text.c_str(), again, again_first, FIO_COMP_NONE)) {
+    if (again_first == nullptr || !write_text_file(conv, again_text.c_str(), again, again_first, FIO_COMP_NONE)) {
       fail("the text read back does not write");
     }
     free_shape_file(again);
