@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -306,19 +305,6 @@ TEST_F(BnfParserTest, RefusesWhileTheTokenizerIsBusyAndShortFiles) {
     EXPECT_EQ(error_line(), 0u);
   }
   EXPECT_EQ(parse_file(vxtest::u16(dir_.str("none.bnf"))), nullptr);
-}
-
-TEST_F(BnfParserTest, TokenizersAreIndependent) {
-  // Two grammars read side by side, each with a tokenizer of its own.
-  std::u16string first = bnftest::write_grammar(dir_, "one.bnf", kHeader + u"FILE = a .\n");
-  auto other = std::make_unique<sTokenizer>();
-  sTokenizer& tz = *other;
-  ASSERT_TRUE(tokenizer_open_file(tz, debug_.rep(), first.c_str()));
-  ASSERT_TRUE(get_next_token_text(tz, u"FILE_TYPE"));
-  ASSERT_NE(parse(u"FILE = :uint .\nEOF"), nullptr);
-  EXPECT_EQ(table_->root_token->subtokens[0].def->type, BNFT_UINT);
-  ASSERT_TRUE(get_next_token_text(tz, u"="));
-  tokenizer_close(tz);
 }
 
 TEST_F(BnfParserTest, OutOfMemoryAnywhereFailsCleanly) {

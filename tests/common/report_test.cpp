@@ -37,15 +37,6 @@ TEST(DebugReport, SilentWithoutListenerAndClearsTheFlag) {
   EXPECT_EQ(quiet.error_with_file, 0);
 }
 
-TEST(ErrorBox, GoesToTheSinkWithTheProgramCaption) {
-  vxtest::DebugCapture capture;
-  EXPECT_EQ(error_box(capture.rep(), 16, u"Could not \u0141oad"), 1);  // low bytes: 'A'
-  EXPECT_EQ(capture.boxes(), std::vector<std::string>{"Vexlor Unicode: Could not Aoad"});
-  EXPECT_TRUE(capture.lines().empty());
-  sReporter nobody;
-  EXPECT_EQ(error_box(nobody, 16, u"unseen"), 1);  // answered as OK
-}
-
 TEST(FormatText, ConversionsOfTheSystemMessages) {
   char16_t buf[256];
   format_text(buf, u"File type: '%c' (0x%02x) version: '%c' (0x%02x)", u'w', 0x77, u'1', 0x31);
