@@ -365,6 +365,8 @@ bool grow_saved_states(sTokenizer& tz) {
 
 }  // namespace
 
+sTokenizer::sTokenizer() { token.tokenbuf[0] = 0; }
+
 sTokenizer::~sTokenizer() { tokenizer_close(*this); }
 
 int tokenizer_open_file(sTokenizer& tz, sReporter& rep, const char16_t* path) {

@@ -29,11 +29,11 @@ inline constexpr sUInt kTokenEndOfInput = 2;
 
 struct sTokenRecord {
   char16_t tokenbuf[kTokenMaxUnits + 1];  // zero-terminated
-  sUInt type;
-  sUInt status;  // kTokenPresent or kTokenEndOfInput
-  sUInt line;
-  sUInt continued;
-  sUInt length;  // units in tokenbuf
+  sUInt type = ST_DONTCARE;
+  sUInt status = kTokenEndOfInput;  // kTokenPresent or kTokenEndOfInput
+  sUInt line = 0;
+  sUInt continued = 0;
+  sUInt length = 0;  // units in tokenbuf
 };
 
 // A saved reading point. When a previewed token was pending, the point is
@@ -88,7 +88,9 @@ struct sTokenizer {
   // Units of a joined string while its pieces are read into tokenbuf.
   char16_t join_buffer[kTokenMaxUnits + 1];
 
-  sTokenizer() = default;
+  // The buffers are left as they are (a fresh tokenizer costs no clearing of
+  // its 256 KB); the token reads as the end of input.
+  sTokenizer();
   sTokenizer(const sTokenizer&) = delete;
   sTokenizer& operator=(const sTokenizer&) = delete;
   ~sTokenizer();
