@@ -5,6 +5,8 @@ need=()
 command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
 command -v make >/dev/null || need+=(make)
+# The package check builds the API example through pkg-config.
+command -v pkg-config >/dev/null || need+=(pkg-config)
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 [ -d /usr/include/gtest ] || need+=(libgtest-dev)
 [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev)

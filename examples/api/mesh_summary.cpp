@@ -1,18 +1,26 @@
 // Lists the meshes of a shape file: each mesh's name with its vertex and
 // triangle counts.
 //
-//   mesh_summary <definitions directory> <shape file>
+//   mesh_summary [<definitions directory>] <shape file>
 //
-// Loads the definitions from the directory given (the installed ones are
-// in VEXLOR_DEFINITIONS_DIR, which the CMake package and the pkg-config
-// file both name), reads the file in whichever form it is stored and walks
-// the blocks.
+// Loads the definitions from the directory given, or else from the
+// installed ones (VEXLOR_DEFINITIONS_DIR, which the CMake package and the
+// pkg-config file both name, compiled in by either build of this example),
+// reads the file in whichever form it is stored and walks the blocks.
 #include <cstdio>
 #include <string>
 
 #include "vexlor/vexlor.h"
 
 namespace {
+
+// The definitions to load when no directory is given: the installed ones,
+// where the build of this example found them.
+#ifdef VEXLOR_DEFINITIONS_DIR
+constexpr const char* kInstalledDefinitions = VEXLOR_DEFINITIONS_DIR;
+#else
+constexpr const char* kInstalledDefinitions = nullptr;
+#endif
 
 // The values under a node, at any depth.
 std::size_t count_values(const vexlor::Node& node) {
@@ -45,18 +53,22 @@ void list_meshes(const vexlor::Node& node) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: mesh_summary <definitions directory> <shape file>\n");
+  const bool dir_given = argc == 3;
+  if (!dir_given && !(argc == 2 && kInstalledDefinitions)) {
+    std::fprintf(stderr, "usage: mesh_summary %s<shape file>\n",
+                 kInstalledDefinitions ? "[<definitions directory>] " : "<definitions directory> ");
     return 2;
   }
+  const std::string definitions_dir = dir_given ? argv[1] : kInstalledDefinitions;
+  const char* shape_file = argv[argc - 1];
   vexlor::Error error;
-  std::shared_ptr<const vexlor::Definitions> definitions = vexlor::Definitions::load({argv[1]}, &error);
+  std::shared_ptr<const vexlor::Definitions> definitions = vexlor::Definitions::load({definitions_dir}, &error);
   if (!definitions) {
     std::fprintf(stderr, "%s\n", error.message.c_str());
     return 1;
   }
   vexlor::Converter converter(definitions);
-  std::optional<vexlor::Document> document = converter.read_file(argv[2], &error);
+  std::optional<vexlor::Document> document = converter.read_file(shape_file, &error);
   if (!document) {
     std::fprintf(stderr, "%s", error.message.c_str());
     return 1;
