@@ -65,8 +65,7 @@ class TreeBuilder {
 
 class BinaryWriterTest : public ::testing::Test {
  protected:
-  BinaryWriterTest()
-      : tokens_{{u"Shape", 0x00010002u}, {u"Main", 0x00010005u}, {u"Inner", 0x00020001u}, {u"on", 0x00030007u}} {
+  BinaryWriterTest() {
     shape_ = grammar_.def(BNFT_TOKENDEF, u"Shape");
     inner_ = grammar_.def(BNFT_TOKENDEF, u"Inner");
     unknown_ = grammar_.def(BNFT_TOKENDEF, u"Nameless");
@@ -80,7 +79,7 @@ class BinaryWriterTest : public ::testing::Test {
     sFioShareFile* stream = fioshare_file_create_ex(nullptr, FIO_WRITE, FIO_COMP_NONE, 0);
     int ok = 1;
     for (sShapeItemNode* node = first; node != nullptr && ok; node = node->next) {
-      ok = write_binary_parent(stream, table_, node);
+      ok = write_binary_parent(ctx_.conv, stream, table_, node);
     }
     if (result != nullptr) *result = ok;
     Bytes bytes(stream->body, stream->body + stream->body_size);
@@ -88,7 +87,8 @@ class BinaryWriterTest : public ::testing::Test {
     return bytes;
   }
 
-  shapetest::TokenTable tokens_;
+  shapetest::Context ctx_{
+      {u"Shape", 0x00010002u}, {u"Main", 0x00010005u}, {u"Inner", 0x00020001u}, {u"on", 0x00030007u}};
   shapetest::Grammar grammar_;
   sBNFTokenDef *shape_, *inner_, *unknown_, *array_, *group_;
   sBNFTable* table_;
@@ -221,7 +221,7 @@ TEST_F(BinaryWriterTest, LimitsOfNamesAndStringsFailTheWriteInsteadOfCutting) {
 }
 
 TEST_F(BinaryWriterTest, ParentsOfOtherKindsFailAndChildlessParentsWriteNothing) {
-  vxtest::DebugCapture debug;
+  vxtest::DebugCapture& debug = ctx_.debug;
   sShapeItemNode* group = shape_node_create(tree_.top());
   group->type = SHN_PARENT;
   group->bnf_entry = grammar_.entry(group_);
@@ -271,9 +271,9 @@ TEST_F(BinaryFileTest, FileHoldsContainerHeaderBodyHeaderAndBlocks) {
     tree.close_block(&content);
     tree.open_block(tree.top(), grammar_.entry(shape_), &content);
     tree.close_block(&content);
-    ASSERT_EQ(write_binary_file(u"out.bin", table_, &file_, tree.first(), comp), 1);
+    ASSERT_EQ(write_binary_file(ctx_.conv, u"out.bin", table_, &file_, tree.first(), comp), 1);
 
-    sFioShareFile* stream = fioshare_file_open(u"out.bin", FIO_READ, FIO_COMP_NONE, 0);
+    sFioShareFile* stream = fioshare_file_open(ctx_.conv.rep, u"out.bin", FIO_READ, FIO_COMP_NONE, 0);
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(fioshare_get_comp(stream), comp);
     Bytes body(stream->body, stream->body + stream->body_size);
@@ -290,22 +290,19 @@ TEST_F(BinaryFileTest, FailedNodeLeavesOnlyAContainerHeader) {
   tree_.close_block(&content);
   tree_.open_block(tree_.top(), grammar_.entry(unknown_), &content);
   tree_.close_block(&content);
-  EXPECT_EQ(write_binary_file(u"out.bin", table_, &file_, tree_.first(), FIO_COMP_ZLIB), 0);
+  EXPECT_EQ(write_binary_file(ctx_.conv, u"out.bin", table_, &file_, tree_.first(), FIO_COMP_ZLIB), 0);
   EXPECT_EQ(vxtest::read_file(dir_.path() / "out.bin"), "KALDOA@@@@@@@@@@");
 }
 
 TEST_F(BinaryFileTest, OutputThatCannotBeCreatedSetsTheLastError) {
-  vxtest::DebugCapture debug;
-  last_error_code = 0;
   sShapeItemNode* content;
   tree_.open_block(tree_.top(), grammar_.entry(shape_), &content);
   tree_.close_block(&content);
-  EXPECT_EQ(write_binary_file(u"missing/out.bin", table_, &file_, tree_.first(), FIO_COMP_NONE), 0);
-  EXPECT_EQ(last_error_code, kErrorCannotWrite);
-  last_error_code = 0;
-  EXPECT_EQ(write_binary_file(nullptr, table_, &file_, tree_.first(), FIO_COMP_NONE), 0);
-  EXPECT_EQ(write_binary_file(u"out.bin", nullptr, &file_, tree_.first(), FIO_COMP_NONE), 0);
-  EXPECT_EQ(write_binary_file(u"out.bin", table_, nullptr, tree_.first(), FIO_COMP_NONE), 0);
+  EXPECT_EQ(write_binary_file(ctx_.conv, u"missing/out.bin", table_, &file_, tree_.first(), FIO_COMP_NONE), 0);
+  EXPECT_EQ(ctx_.conv.last_error_code, kErrorCannotWrite);
+  EXPECT_EQ(write_binary_file(ctx_.conv, nullptr, table_, &file_, tree_.first(), FIO_COMP_NONE), 0);
+  EXPECT_EQ(write_binary_file(ctx_.conv, u"out.bin", nullptr, &file_, tree_.first(), FIO_COMP_NONE), 0);
+  EXPECT_EQ(write_binary_file(ctx_.conv, u"out.bin", table_, nullptr, tree_.first(), FIO_COMP_NONE), 0);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Binary bodies built byte by byte and a compact picture of a tree, for the
-// binary reader and text writer tests.
+// binary reader tests.
 #pragma once
 
 #include <cstdio>

@@ -3,97 +3,66 @@
 // must read back to the same tree as the first.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
-#include "bnf/bnf_model.h"
-#include "bnf/bnf_parser.h"
-#include "bnf/tokenizer.h"
 #include "container/fioshare.h"
 #include "shape/binary_writer.h"
-#include "shape/body_bytes.h"
 #include "shape/shape_test_support.h"
 #include "shape/shape_tree.h"
 #include "shape/text_writer.h"
-#include "support/test_support.h"
+#include "shape/token_file.h"
 
 namespace {
 
-const std::u16string kGrammarHeader = u"FILE_TYPE = \"w\" .\nFILE_TYPE_VER = \"1\" .\n";
 const std::u16string kBodyHeader{u'T', u'O', u'R', u'V', u'0', u'w', u'1', u't', 0, 0, 0, 0, 0, 0, 0, 0};
+
+// Reads `from` and writes it in the other form as `to`; false when either
+// step fails.
+bool convert(sConversion& conv, sBNFTable* table, const std::u16string& from, const std::u16string& to,
+             bool to_binary, sUInt comp = FIO_COMP_NONE) {
+  sShapeFile* file = read_token_file(conv, from.c_str(), table, nullptr);
+  if (file == nullptr) return false;
+  const int written = to_binary ? write_binary_file(conv, to.c_str(), table, file, file->first, comp)
+                                : write_text_file(conv, to.c_str(), file, file->first, comp);
+  free_shape_file(file);
+  return written == 1;
+}
+
+std::u16string text_body(const std::u16string& path) {
+  return shapetest::units_of(shapetest::container_body(path)).substr(kBodyHeaderBytes);
+}
 
 class RoundTrip : public ::testing::Test {
  protected:
-  ~RoundTrip() override { destroy_bnf_table(table_); }
-
   void load_grammar(const std::u16string& rules) {
-    const std::string path = dir_.str("test.bnf");
-    vxtest::write_file(path, vxtest::utf16le(kGrammarHeader + rules));
-    table_ = parse_bnf_file(vxtest::u16(path).c_str());
-    ASSERT_NE(table_, nullptr) << "grammar line " << get_error_position();
+    table_ = shapetest::load_grammar(ctx_, dir_.str("test.bnf"), rules);
+    ASSERT_NE(table_, nullptr) << ctx_.debug.joined();
   }
 
-  // Writes a text token file holding `text` behind the body header.
-  std::u16string write_text_source(const std::string& name, const std::u16string& text) {
-    const std::u16string path = vxtest::u16(dir_.str(name));
-    sFioShareFile* out = fioshare_file_open(path.c_str(), FIO_WRITE, FIO_COMP_NONE, 1);
-    const std::string bytes = vxtest::utf16le(kBodyHeader + text);
-    EXPECT_EQ(fioshare_write(out, bytes.data(), sUInt(bytes.size())), bytes.size());
-    EXPECT_EQ(fioshare_file_close(out), 1);
-    return path;
-  }
-
-  // The body of a token file as the container gives it back.
-  std::string body_of(const std::u16string& path) {
-    sFioShareFile* in = fioshare_file_open(path.c_str(), FIO_READ, FIO_COMP_NONE, 0);
-    if (in == nullptr) return "<cannot open>";
-    std::string bytes(reinterpret_cast<const char*>(in->body), in->body_size);
-    fioshare_file_close(in);
-    return bytes;
-  }
-
-  std::u16string text_body(const std::u16string& path) {
-    const std::string bytes = body_of(path);
-    std::u16string units;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) units += char16_t(sByte(bytes[i]) | (sByte(bytes[i + 1]) << 8));
-    return units.substr(kBodyHeaderBytes);
-  }
-
-  // Reads `from` and writes it in the other form as `to`; false when either
-  // step fails.
-  bool convert(const std::u16string& from, const std::u16string& to, bool to_binary, sUInt comp = FIO_COMP_NONE) {
-    sUInt mark = 0;
-    sShapeFile* file = read_token_file(from.c_str(), table_, &mark);
-    if (file == nullptr) {
-      ADD_FAILURE() << "reading failed at " << get_error_position();
-      return false;
-    }
-    const int written = to_binary ? write_binary_file(to.c_str(), table_, file, file->first, comp)
-                                  : write_text_file(to.c_str(), file, file->first, comp);
-    free_shape_file(file);
-    EXPECT_EQ(written, 1);
-    return written == 1;
-  }
+  std::u16string path(const std::string& name) const { return vxtest::u16(dir_.str(name)); }
 
   // The whole round: returns the second text body.
   std::u16string round_trip(const std::u16string& source_text) {
-    const std::u16string text1 = write_text_source("one.txt", source_text);
-    const std::u16string bin1 = vxtest::u16(dir_.str("one.bin"));
-    const std::u16string text2 = vxtest::u16(dir_.str("two.txt"));
-    const std::u16string bin2 = vxtest::u16(dir_.str("two.bin"));
-    const std::u16string text3 = vxtest::u16(dir_.str("three.txt"));
-    if (!convert(text1, bin1, true) || !convert(bin1, text2, false, FIO_COMP_ZLIB) ||
-        !convert(text2, bin2, true, FIO_COMP_ZLIB) || !convert(bin2, text3, false))
-      return u"<failed>";
-    EXPECT_EQ(body_of(bin1), body_of(bin2));
+    sConversion& conv = ctx_.conv;
+    const std::u16string text1 = path("one.txt");
+    const std::u16string bin1 = path("one.bin");
+    const std::u16string text2 = path("two.txt");
+    const std::u16string bin2 = path("two.bin");
+    const std::u16string text3 = path("three.txt");
+    if (!shapetest::write_text_token_file(text1, source_text, FIO_COMP_NONE, kBodyHeader) ||
+        !convert(conv, table_.get(), text1, bin1, true) ||
+        !convert(conv, table_.get(), bin1, text2, false, FIO_COMP_ZLIB) ||
+        !convert(conv, table_.get(), text2, bin2, true, FIO_COMP_ZLIB) ||
+        !convert(conv, table_.get(), bin2, text3, false))
+      return u"<failed at " + vxtest::u16(std::to_string(conv.error_position)) + u">";
+    EXPECT_EQ(shapetest::container_body(bin1), shapetest::container_body(bin2));
     EXPECT_EQ(text_body(text2), text_body(text3));
     return text_body(text2);
   }
 
+  shapetest::Context ctx_{{u"Item", 0x00770001}, {u"Group", 0x00770002}, {u"Node", 0x00770003}, {u"on", 0x00770004}};
   vxtest::TempDir dir_;
-  shapetest::TokenTable tokens_{{u"Item", 0x00770001}, {u"Group", 0x00770002}, {u"Node", 0x00770003},
-                                {u"on", 0x00770004}};
-  sBNFTable* table_ = nullptr;
+  shapetest::OwnedGrammar table_;
 };
 
 TEST_F(RoundTrip, EveryValueKindBlockNamesArraysAndLiterals) {
@@ -171,7 +140,7 @@ TEST_F(RoundTrip, LongestStringsSurviveInPieces) {
   std::u16string letters(65535, u'w');
   round_trip(u"Item ( \"" + source + u"\" ) Item ( \"" + letters + u"\" )");
   // The binary of the first conversion holds both strings whole.
-  const std::string bin = body_of(vxtest::u16(dir_.str("two.bin")));
+  const std::string bin = shapetest::container_body(path("two.bin"));
   ASSERT_EQ(bin.size(), 16u + 2 * (9u + 2u + 2u * 65535u));
   std::u16string first;
   for (size_t i = 16 + 9 + 2; i < 16 + 9 + 2 + 2 * 65535u; i += 2)

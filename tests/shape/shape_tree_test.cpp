@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "common/memory.h"
 #include "common/strings.h"
 #include "shape/shape_test_support.h"
-#include "support/test_support.h"
+#include "support/alloc_hook.h"
 
 namespace {
 
@@ -16,15 +17,16 @@ std::u16string text_of(const sShapeItemNode* node) {
   return node != nullptr && node->text != nullptr ? std::u16string(node->text) : std::u16string();
 }
 
-sShapeItemNode* make_parent(sShapeItemNode** cursor) {
-  sShapeItemNode* node = shape_node_create(cursor);
+sShapeItemNode* make_parent(sShapeItemNode** cursor, sShapeArena* arena = nullptr) {
+  sShapeItemNode* node = shape_node_create(cursor, arena);
   node->type = SHN_PARENT;
   return node;
 }
 
-sShapeItemNode* make_value(sShapeItemNode** cursor, sUInt type, const char16_t* text, sUInt value = 0) {
-  sShapeItemNode* node = text != nullptr ? shape_node_create_text(cursor, text, wstr_len(text))
-                                         : shape_node_create(cursor);
+sShapeItemNode* make_value(sShapeItemNode** cursor, sUInt type, const char16_t* text, sUInt value = 0,
+                           sShapeArena* arena = nullptr) {
+  sShapeItemNode* node = text != nullptr ? shape_node_create_text(cursor, text, wstr_len(text), arena)
+                                         : shape_node_create(cursor, arena);
   node->type = type;
   node->value = value;
   return node;
@@ -88,53 +90,44 @@ TEST(ShapeTreeTest, NodeTextMayLieAtAnyByteOffset) {
   }
 }
 
-TEST(ShapeTreeTest, PruneKeepsTheNodeAndItsChildren) {
-  sShapeItemNode* root = make_parent(nullptr);
-  sShapeItemNode* cursor = root;
-  sShapeItemNode* first = make_value(&cursor, SHN_STRING, u"first");
-  make_value(&cursor, SHN_STRING, u"second");
-  make_value(&cursor, SHN_STRING, u"third");
-
-  shape_tree_prune(first, 0);
-  EXPECT_EQ(root->child, first);
-  EXPECT_EQ(first->next, nullptr);
-
-  // At a childless parent a prune leaves the first child in place.
-  shape_tree_prune(root, 0);
-  EXPECT_EQ(root->child, first);
-  shape_tree_prune(nullptr, 1);
-  shape_tree_prune(root, 1);
-}
-
+// Undo works the same on the heap and in an arena, where it sets the top
+// back instead of freeing.
 TEST(ShapeTreeTest, UndoAtChildlessParentRemovesWhatTheAttemptLinked) {
-  sShapeItemNode* root = make_parent(nullptr);
-  sShapeItemNode* cursor = root;
-  sShapeMark mark = shape_tree_mark(cursor);
-  EXPECT_TRUE(mark.childless_parent);
-  make_value(&cursor, SHN_STRING, u"a");
-  make_parent(&cursor);
-  shape_tree_undo(&cursor, mark);
-  EXPECT_EQ(cursor, root);
-  EXPECT_EQ(root->child, nullptr);
+  for (bool in_arena : {false, true}) {
+    SCOPED_TRACE(in_arena);
+    sShapeArena* arena = in_arena ? shape_arena_create() : nullptr;
+    sShapeItemNode* root = make_parent(nullptr, arena);
+    sShapeItemNode* cursor = root;
+    sShapeMark mark = shape_tree_mark(cursor, arena);
+    EXPECT_TRUE(mark.childless_parent);
+    make_value(&cursor, SHN_STRING, u"a", 0, arena);
+    make_parent(&cursor, arena);
+    shape_tree_undo(&cursor, mark, arena);
+    EXPECT_EQ(cursor, root);
+    EXPECT_EQ(root->child, nullptr);
 
-  // The next attempt links as first child again, not as the root's sibling.
-  sShapeItemNode* b = make_value(&cursor, SHN_STRING, u"b");
-  EXPECT_EQ(root->child, b);
-  EXPECT_EQ(root->next, nullptr);
+    // The next attempt links as first child again, not as the root's sibling.
+    sShapeItemNode* b = make_value(&cursor, SHN_STRING, u"b", 0, arena);
+    EXPECT_EQ(root->child, b);
+    EXPECT_EQ(root->next, nullptr);
 
-  // Marked at a node with children only its later siblings go.
-  mark = shape_tree_mark(b);
-  EXPECT_FALSE(mark.childless_parent);
-  make_value(&cursor, SHN_STRING, u"c");
-  shape_tree_undo(&cursor, mark);
-  EXPECT_EQ(cursor, b);
-  EXPECT_EQ(b->next, nullptr);
-  EXPECT_EQ(root->child, b);
-  shape_tree_free(root);
+    // Marked at a node with children only its later siblings go.
+    mark = shape_tree_mark(b, arena);
+    EXPECT_FALSE(mark.childless_parent);
+    make_value(&cursor, SHN_STRING, u"c", 0, arena);
+    shape_tree_undo(&cursor, mark, arena);
+    EXPECT_EQ(cursor, b);
+    EXPECT_EQ(b->next, nullptr);
+    EXPECT_EQ(root->child, b);
+    EXPECT_EQ(text_of(b), u"b");
+    shape_tree_free(root, arena);
+    shape_arena_release(arena);
+  }
 }
 
 TEST(ShapeTreeTest, DeepTreesFreeAndNormaliseWithoutRecursion) {
   constexpr int kDepth = 200000;
+  shapetest::Context ctx;
   sShapeItemNode* root = make_parent(nullptr);
   sShapeItemNode* cursor = root;
   for (int i = 0; i < kDepth; ++i) {
@@ -142,7 +135,7 @@ TEST(ShapeTreeTest, DeepTreesFreeAndNormaliseWithoutRecursion) {
     make_parent(&cursor);
   }
   make_value(&cursor, SHN_DWORD, nullptr, 42);
-  EXPECT_EQ(shape_tree_normalise(root), 1);
+  EXPECT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root), 1);
   EXPECT_EQ(text_of(cursor), u"0000002a");
   EXPECT_EQ(text_of(root->child), u"0");
   shape_tree_free(root);
@@ -163,12 +156,13 @@ TEST(ShapeTreeTest, NormaliseFormatsValuesThatHaveNoText) {
       {SHN_FLOAT, 0x3DCCCCCDu, u"0.1"},   // 0.1f
       {SHN_FLOAT, 0x4B800000u, u"16777216"},  // "%g" alone would give 1.67772e+07
   };
+  shapetest::Context ctx;
   sShapeItemNode* root = make_parent(nullptr);
   sShapeItemNode* cursor = root;
   for (const auto& c : cases) make_value(&cursor, c.type, nullptr, c.value);
   // Nodes of other types keep their (absent) text.
   make_value(&cursor, SHN_STRING, nullptr);
-  ASSERT_EQ(shape_tree_normalise(root), 1);
+  ASSERT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root), 1);
   sShapeItemNode* node = root->child;
   for (const auto& c : cases) {
     EXPECT_EQ(text_of(node), c.text);
@@ -194,10 +188,11 @@ TEST(ShapeTreeTest, NormaliseParsesTextsAndNeverRewritesThem) {
       {SHN_FLOAT, u"2.5x", 0x40200000u},
       {SHN_FLOAT, u"", 99},
   };
+  shapetest::Context ctx;
   sShapeItemNode* root = make_parent(nullptr);
   sShapeItemNode* cursor = root;
   for (const auto& c : cases) make_value(&cursor, c.type, c.text, 99);
-  ASSERT_EQ(shape_tree_normalise(root), 1);
+  ASSERT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root), 1);
   sShapeItemNode* node = root->child;
   for (const auto& c : cases) {
     EXPECT_EQ(text_of(node), c.text);
@@ -208,12 +203,12 @@ TEST(ShapeTreeTest, NormaliseParsesTextsAndNeverRewritesThem) {
 }
 
 TEST(ShapeTreeTest, TokenValuesGetTheirNameOrIdFromTheTokenTable) {
-  shapetest::TokenTable tokens{{u"Shape", 0x00010002u}, {u"Point", 0x00010003u}};
+  shapetest::Context ctx{{u"Shape", 0x00010002u}, {u"Point", 0x00010003u}};
   sShapeItemNode* root = make_parent(nullptr);
   sShapeItemNode* cursor = root;
   sShapeItemNode* by_name = make_value(&cursor, SHN_TOKEN, u"POINT");
   sShapeItemNode* by_id = make_value(&cursor, SHN_TOKEN, nullptr, 0x00010002u);
-  ASSERT_EQ(shape_tree_normalise(root), 1);
+  ASSERT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root), 1);
   EXPECT_EQ(by_name->value, 0x00010003u);
   EXPECT_EQ(text_of(by_name), u"POINT");  // the text as read stays
   EXPECT_EQ(text_of(by_id), u"Shape");
@@ -221,17 +216,16 @@ TEST(ShapeTreeTest, TokenValuesGetTheirNameOrIdFromTheTokenTable) {
 }
 
 TEST(ShapeTreeTest, TokenValueNamingNoTokenFailsNormalisation) {
-  shapetest::TokenTable tokens{{u"Shape", 0x00010002u}};
-  vxtest::DebugCapture debug;
+  shapetest::Context ctx{{u"Shape", 0x00010002u}};
   for (bool with_text : {true, false}) {
     sShapeItemNode* root = make_parent(nullptr);
     sShapeItemNode* cursor = root;
     make_value(&cursor, SHN_TOKEN, with_text ? u"Unknown" : nullptr, 0x00990001u);
-    EXPECT_EQ(shape_tree_normalise(root), 0);
+    EXPECT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root), 0);
     shape_tree_free(root);
   }
-  EXPECT_NE(debug.joined().find("Token value Unknown names no token definition [ShpFile 1790]"), std::string::npos);
-  EXPECT_NE(debug.joined().find("Token value 00990001 is no token id [ShpFile 1796]"), std::string::npos);
+  EXPECT_NE(ctx.debug.joined().find("Token value Unknown names no token definition [ShpFile 1790]"), std::string::npos);
+  EXPECT_NE(ctx.debug.joined().find("Token value 00990001 is no token id [ShpFile 1796]"), std::string::npos);
 }
 
 TEST(ShapeTreeTest, FormatValueGivesTheTextFormOfNumbersOnly) {
@@ -245,6 +239,7 @@ TEST(ShapeTreeTest, FormatValueGivesTheTextFormOfNumbersOnly) {
 }
 
 TEST(ShapeTreeTest, ExhaustedMemoryFailsCreationAndNormalisation) {
+  shapetest::Context ctx;
   sShapeItemNode* root = make_parent(nullptr);
   sShapeItemNode* cursor = root;
   vexlor_mem_fail_after(0);
@@ -252,65 +247,69 @@ TEST(ShapeTreeTest, ExhaustedMemoryFailsCreationAndNormalisation) {
   EXPECT_EQ(root->child, nullptr);
   make_value(&cursor, SHN_UINT, nullptr, 5);
   vexlor_mem_fail_after(0);
-  EXPECT_EQ(shape_tree_normalise(root), 0);
+  EXPECT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root), 0);
   vexlor_mem_fail_after(-1);
   shape_tree_free(root);
-}
 
-// Nodes made while an arena is in use live in its slabs: an undone attempt
-// gives its memory back for the next one, and only the arena's release
-// frees them (what is not the arena's is freed by the walk before it).
-TEST(ShapeTreeTest, ArenaNodesAreReusedAfterUndoAndReleasedWithTheArena) {
+  // An arena takes memory a slab at a time: only the first node waits for one.
   sShapeArena* arena = shape_arena_create();
   ASSERT_NE(arena, nullptr);
-  sShapeArena* before = shape_arena_use(arena);
-  EXPECT_EQ(before, nullptr);
-  sShapeItemNode* root = make_parent(nullptr);
+  vexlor_mem_fail_after(0);
+  EXPECT_EQ(shape_node_create(nullptr, arena), nullptr);
+  EXPECT_NE(shape_node_create(nullptr, arena), nullptr);
+  vexlor_mem_fail_after(0);
+  EXPECT_NE(shape_node_create(nullptr, arena), nullptr);
+  vexlor_mem_fail_after(-1);
+  shape_arena_release(arena);
+}
+
+// Nodes of an arena live in its slabs: an undone attempt gives its memory
+// back for the next one, and only the arena's release frees them (what is
+// not the arena's is freed by the walk before it).
+TEST(ShapeTreeTest, ArenaNodesAreReusedAfterUndoAndReleasedWithTheArena) {
+  shapetest::Context ctx;
+  sShapeArena* arena = shape_arena_create();
+  ASSERT_NE(arena, nullptr);
+  sShapeItemNode* root = make_parent(nullptr, arena);
   sShapeItemNode* cursor = root;
-  sShapeMark mark = shape_tree_mark(cursor);
-  sShapeItemNode* tried = make_value(&cursor, SHN_STRING, u"tried");
-  make_value(&cursor, SHN_STRING, u"and given up");
-  shape_tree_undo(&cursor, mark);
+  sShapeMark mark = shape_tree_mark(cursor, arena);
+  sShapeItemNode* tried = make_value(&cursor, SHN_STRING, u"tried", 0, arena);
+  make_value(&cursor, SHN_STRING, u"and given up", 0, arena);
+  shape_tree_undo(&cursor, mark, arena);
   EXPECT_EQ(root->child, nullptr);
-  sShapeItemNode* kept = make_value(&cursor, SHN_STRING, u"kept");
+  sShapeItemNode* kept = make_value(&cursor, SHN_STRING, u"kept", 0, arena);
   EXPECT_EQ(kept, tried);  // the same memory, taken again
   EXPECT_EQ(text_of(root->child), u"kept");
 
   // Larger than a slab: a slab of its own, and the stack goes on after it.
   std::u16string long_text(100000, u'x');
-  sShapeItemNode* large = make_value(&cursor, SHN_STRING, long_text.c_str());
-  sShapeItemNode* after = make_value(&cursor, SHN_UINT, nullptr, 7);
-  ASSERT_EQ(shape_tree_normalise(root), 1);
+  sShapeItemNode* large = make_value(&cursor, SHN_STRING, long_text.c_str(), 0, arena);
+  sShapeItemNode* after = make_value(&cursor, SHN_UINT, nullptr, 7, arena);
+  ASSERT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root, arena), 1);
   EXPECT_EQ(text_of(large), long_text);
   EXPECT_EQ(text_of(after), u"7");
-  shape_arena_use(nullptr);
 
-  // Freeing arena nodes leaves their memory to the arena; a text set as a
-  // separate string is still freed (a leak check would see it otherwise),
-  // and so is a heap node linked in after the read.
+  // A text inside the block the arena adopted stays where it is; any other
+  // is copied.
+  auto* block = static_cast<char16_t*>(std::malloc(8 * sizeof(char16_t)));
+  ASSERT_NE(block, nullptr);
+  std::memcpy(block, u"in\0out\0", 8 * sizeof(char16_t));
+  shape_arena_adopt(arena, block, 8 * sizeof(char16_t));
+  sShapeItemNode* placed = shape_node_create_placed(&cursor, block, 2, arena);
+  sShapeItemNode* copied = shape_node_create_placed(&cursor, u"elsewhere", 9, arena);
+  EXPECT_EQ(placed->text, block);
+  EXPECT_EQ(text_of(copied), u"elsewhere");
+
+  // A text set as a separate string is still freed (a leak check would see
+  // it otherwise), and so is a heap node linked in after the read.
   kept->text = alloc_string(u"replaced", 0);
-  sShapeItemNode* heap = make_value(&cursor, SHN_STRING, u"heap");
-  EXPECT_EQ(after->next, heap);
-  shape_tree_free(root->child->next);
-  root->child->next = nullptr;
-  sShapeFile* file = static_cast<sShapeFile*>(vexlor_mem_alloc_fixed(sizeof(sShapeFile)));
+  make_value(&cursor, SHN_STRING, u"heap");
+  auto* file = static_cast<sShapeFile*>(vexlor_mem_alloc_fixed(sizeof(sShapeFile)));
   ASSERT_NE(file, nullptr);
   std::memset(file, 0, sizeof *file);
   file->first = root;
   file->arena = arena;
   free_shape_file(file);
-}
-
-TEST(ShapeTreeTest, ExhaustedMemoryFailsArenaNodes) {
-  sShapeArena* arena = shape_arena_create();
-  ASSERT_NE(arena, nullptr);
-  shape_arena_use(arena);
-  vexlor_mem_fail_after(0);  // the first slab
-  EXPECT_EQ(shape_node_create(nullptr), nullptr);
-  vexlor_mem_fail_after(-1);
-  EXPECT_NE(shape_node_create(nullptr), nullptr);
-  shape_arena_use(nullptr);
-  shape_arena_release(arena);
 }
 
 }  // namespace

@@ -6,13 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "bnf/bnf_parser.h"
-#include "bnf/tokenizer.h"
 #include "container/fioshare.h"
 #include "shape/binary_writer.h"
 #include "shape/shape_test_support.h"
 #include "shape/shape_tree.h"
-#include "support/test_support.h"
+#include "shape/token_file.h"
 
 namespace {
 
@@ -48,16 +46,14 @@ std::vector<std::u16string> values_of(const sShapeFile* file) {
 }
 
 TEST(TextReadRandomTest, MangledBodiesFailCleanlyOrRoundTripThroughBinary) {
-  shapetest::TokenTable tokens{{u"Shape", 0x00010002u}, {u"Point", 0x00010003u}, {u"Tag", 0x00010004u}};
+  shapetest::Context ctx{{u"Shape", 0x00010002u}, {u"Point", 0x00010003u}, {u"Tag", 0x00010004u}};
   vxtest::TempDir dir;
   dir.chdir();
-  vxtest::write_file(dir.str("r.bnf"),
-                     vxtest::utf16le(u"FILE_TYPE = \"r\" .\nFILE_TYPE_VER = \"1\" .\n"
-                                     u"FILE = { :Shape } .\n"
-                                     u"Shape ==> :string :ARRAY ( :Point ) [ :Tag ] .\n"
-                                     u"Point ==> :float :float :sint .\n"
-                                     u"Tag ==> :token { :byte } .\nEOF\n"));
-  sBNFTable* table = parse_bnf_file(u"r.bnf");
+  shapetest::OwnedGrammar table = shapetest::load_grammar(ctx, "r.bnf",
+                                                          u"FILE = { :Shape } .\n"
+                                                          u"Shape ==> :string :ARRAY ( :Point ) [ :Tag ] .\n"
+                                                          u"Point ==> :float :float :sint .\n"
+                                                          u"Tag ==> :token { :byte } .");
   ASSERT_NE(table, nullptr);
 
   const std::vector<std::u16string> pieces = {
@@ -83,25 +79,22 @@ TEST(TextReadRandomTest, MangledBodiesFailCleanlyOrRoundTripThroughBinary) {
     std::u16string text;
     for (const auto& w : words) text += w + (rng() % 5 == 0 ? u"\r\n" : u" ");
 
-    sFioShareFile* stream = fioshare_file_open(u"a.s", FIO_WRITE, FIO_COMP_NONE, 1);
-    const std::string body = vxtest::utf16le(u"TORV0r1t@@@@@@@@" + text);
-    fioshare_write(stream, body.data(), static_cast<sUInt>(body.size()));
-    ASSERT_EQ(fioshare_file_close(stream), 1);
-
-    sShapeFile* file = read_token_file(u"a.s", table, nullptr);
-    ASSERT_EQ(tokenizer_is_open(), 0);
+    ASSERT_TRUE(shapetest::write_text_token_file(u"a.s", text));
+    sShapeFile* file = read_token_file(ctx.conv, u"a.s", table.get(), nullptr);
+    ASSERT_FALSE(shapetest::tokenizer_busy(ctx.conv));
     if (file == nullptr) continue;
     ++matched;
-    ASSERT_EQ(write_binary_file(u"a.bin", table, file, file->first, FIO_COMP_ZLIB), 1) << vxtest::narrow(text);
-    sShapeFile* binary = read_token_file(u"a.bin", table, nullptr);
+    ASSERT_EQ(write_binary_file(ctx.conv, u"a.bin", table.get(), file, file->first, FIO_COMP_ZLIB), 1)
+        << vxtest::narrow(text);
+    sShapeFile* binary = read_token_file(ctx.conv, u"a.bin", table.get(), nullptr);
     ASSERT_NE(binary, nullptr) << vxtest::narrow(text);
     EXPECT_EQ(values_of(file), values_of(binary)) << vxtest::narrow(text);
     free_shape_file(file);
     free_shape_file(binary);
+    ctx.debug.clear();
   }
   // The mangling leaves enough bodies intact for the round trip to be tested.
   EXPECT_GT(matched, 20);
-  destroy_bnf_table(table);
 }
 
 }  // namespace

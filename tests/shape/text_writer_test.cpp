@@ -10,17 +10,15 @@
 #include "common/report.h"
 #include "common/strings.h"
 #include "container/fioshare.h"
-#include "shape/body_bytes.h"
 #include "shape/shape_test_support.h"
-#include "support/test_support.h"
+#include "shape/shape_tree.h"
 
 namespace {
-
 
 // A write stream whose body is looked at before it is closed.
 class MemoryStream {
  public:
-  MemoryStream() : stream(fioshare_file_create_ex(std::tmpfile(), FIO_WRITE, FIO_COMP_NONE, 1)) {}
+  MemoryStream() : stream(fioshare_file_create_ex(nullptr, FIO_WRITE, FIO_COMP_NONE, 1)) {}
   ~MemoryStream() { fioshare_file_close(stream); }
   std::u16string text() const {
     std::u16string units;
@@ -107,10 +105,12 @@ std::u16string quoted(const std::u16string& text) {
   return q;
 }
 
-std::u16string parent_text(const Item& item, sUInt depth) {
+// Reports go to `rep` when given, else nowhere.
+std::u16string parent_text(const Item& item, sUInt depth, sReporter* rep = nullptr) {
+  sReporter quiet;
   TreeBuilder trees;
   MemoryStream out;
-  EXPECT_EQ(write_text_parent(out.stream, trees.root(item), depth), 1);
+  EXPECT_EQ(write_text_parent(rep != nullptr ? *rep : quiet, out.stream, trees.root(item), depth), 1);
   return out.text();
 }
 
@@ -136,6 +136,14 @@ TEST(TextWriter, BlockNameAndItsBrackets) {
   EXPECT_EQ(parent_text(block(u"Item", {value(u"5")}, u"a(b"), 0), u"\r\nItem \"a(b\" ( 5 )");
   EXPECT_EQ(parent_text(block(u"Item", {value(u"5")}, u"("), 0), u"\r\nItem \"(\" ( 5 )");
   EXPECT_EQ(parent_text(block(u"Item", {str(u")")}), 0), u"\r\nItem ( \")\" )");
+}
+
+std::u16string item_text(const Item& item, sUInt depth, sUInt* column) {
+  sReporter quiet;
+  TreeBuilder trees;
+  MemoryStream out;
+  EXPECT_EQ(write_text_item(quiet, out.stream, trees.root(item), depth, 0, 0, 1, column, 0, 0), 1);
+  return out.text();
 }
 
 struct ItemCase {
@@ -170,23 +178,11 @@ TEST(TextWriter, PlainWordsQuotedStringsAndEscapes) {
       {SHN_STRING, repeat(u"x", 1023), u"\r\n" + repeat(u"x", 1023)},
       {SHN_STRING, repeat(u"x", 1024), quoted(repeat(u"x", 762)) + u"+\r\n\t" + quoted(repeat(u"x", 262))},
   };
-  shapetest::Grammar g;
   for (const ItemCase& c : cases) {
     SCOPED_TRACE(vxtest::narrow(c.text));
-    TreeBuilder trees;
-    sShapeItemNode* node = trees.root(value(c.text, c.type));
-    MemoryStream out;
     sUInt column = 0;
-    EXPECT_EQ(write_text_item(out.stream, node, 0, 0, 0, 1, &column, 0, 0), 1);
-    EXPECT_EQ(out.text(), u" " + c.written);
+    EXPECT_EQ(item_text(value(c.text, c.type), 0, &column), u" " + c.written);
   }
-}
-
-std::u16string item_text(const Item& item, sUInt depth, sUInt* column) {
-  TreeBuilder trees;
-  MemoryStream out;
-  EXPECT_EQ(write_text_item(out.stream, trees.root(item), depth, 0, 0, 1, column, 0, 0), 1);
-  return out.text();
 }
 
 TEST(TextWriter, LineFeedEndsAPieceAndTheNextStartsOneLevelDeeper) {
@@ -221,36 +217,14 @@ TEST(TextWriter, WordThatReachesColumn1024StartsANewLine) {
   EXPECT_EQ(column, 6u + 8u);
 }
 
-TEST(TextWriter, TextWrapBreaksAndIndents) {
-  MemoryStream out;
-  sUInt column = 1000;
-  EXPECT_EQ(text_wrap(out.stream, 23, 1, &column), 1);
-  EXPECT_EQ(out.text(), u"");
-  EXPECT_EQ(text_wrap(out.stream, 1, 1, &column), 1);
-  EXPECT_EQ(out.text(), u"\r\n\t");
-  EXPECT_EQ(column, 5u);
-}
-
-TEST(TextWriter, SpacesEndsTheSharedTextAtTheDepth) {
-  EXPECT_EQ(std::u16string(spaces(5)), u"\t\t\t\t\t");
-  EXPECT_EQ(std::u16string(spaces(2)), u"\t\t");
-  EXPECT_EQ(std::u16string(spaces(7)), repeat(u"\t", 7));
-  EXPECT_EQ(std::u16string(spaces(1023)), repeat(u"\t", 1023));
-  EXPECT_EQ(std::u16string(spaces(0)), u"");
-  vxtest::DebugCapture capture;
-  EXPECT_EQ(std::u16string(spaces(1024)), u"");
-  EXPECT_EQ(std::u16string(spaces(3)), u"\t\t\t");
-  ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0], "Indent larger than 1024 requested [File: ShpFile Line: 230]");
-}
-
 // From depth 256 on the indentation alone takes `column` past the line
 // width, so every word starts a line of its own; from 1024 on the
-// indentation is empty.
+// indentation is empty, with a report for each line.
 TEST(TextWriter, Depth1024GetsNoIndentation) {
   vxtest::DebugCapture capture;
-  EXPECT_EQ(parent_text(block(u"N", {value(u"1")}), 1024), u"\r\n\r\nN \r\n( \r\n1 \r\n)");
-  EXPECT_EQ(capture.lines().size(), 5u);
+  EXPECT_EQ(parent_text(block(u"N", {value(u"1")}), 1024, &capture.rep()), u"\r\n\r\nN \r\n( \r\n1 \r\n)");
+  ASSERT_EQ(capture.lines().size(), 5u);
+  EXPECT_EQ(capture.lines()[0], "Indent larger than 1024 requested [File: ShpFile Line: 230]");
   EXPECT_EQ(parent_text(block(u"N", {value(u"1")}), 300), u"\r\n" + repeat(u"\t", 300) + u"\r\n" +
                                                              repeat(u"\t", 300) + u"N \r\n" + repeat(u"\t", 300) +
                                                              u"( \r\n" + repeat(u"\t", 300) + u"1 \r\n" +
@@ -261,7 +235,7 @@ TEST(TextWriter, NestingTo1100BlocksIsWritten) {
   Item tree = block(u"N", {value(u"1")});
   for (int i = 0; i < 1100; ++i) tree = block(u"N", {std::move(tree)});
   vxtest::DebugCapture capture;
-  std::u16string text = parent_text(tree, 0);
+  std::u16string text = parent_text(tree, 0, &capture.rep());
   EXPECT_EQ(text.substr(0, 26), u"\r\nN (\r\n\tN (\r\n\t\tN (\r\n\t\t\tN (");
   EXPECT_NE(text.find(u"\r\n\r\nN \r\n( \r\n1 \r\n)\r\n\r\n)\r\n\r\n)"), std::u16string::npos);
   EXPECT_FALSE(capture.lines().empty());
@@ -274,7 +248,7 @@ TEST(TextWriter, NestingBeyondTheLimitIsRefused) {
   sShapeItemNode* root = trees.root(tree);
   vxtest::DebugCapture capture;
   MemoryStream out;
-  EXPECT_EQ(write_text_parent(out.stream, root, 0), 0);
+  EXPECT_EQ(write_text_parent(capture.rep(), out.stream, root, 0), 0);
   EXPECT_EQ(capture.lines().back(),
             "Shape item tree nested deeper than 2048 levels [ShpFile 2800]\n [File: ShpFile Line: 2800]");
 }
@@ -287,9 +261,9 @@ TEST(TextWriter, ParentWithoutChildrenIsReportedAndSkipped) {
   empty_block->child = nullptr;
   vxtest::DebugCapture capture;
   MemoryStream out;
-  EXPECT_EQ(write_text_parent(out.stream, empty_array, 0), 1);
+  EXPECT_EQ(write_text_parent(capture.rep(), out.stream, empty_array, 0), 1);
   EXPECT_EQ(out.text(), u"");
-  EXPECT_EQ(write_text_parent(out.stream, empty_block, 0), 1);
+  EXPECT_EQ(write_text_parent(capture.rep(), out.stream, empty_block, 0), 1);
   EXPECT_EQ(out.text(), u"\r\n");
   ASSERT_EQ(capture.lines().size(), 2u);
   EXPECT_EQ(capture.lines()[0],
@@ -304,40 +278,35 @@ TEST(TextWriter, ParentOfAnotherKindFailsTheWrite) {
   parent->bnf_entry = rule;
   vxtest::DebugCapture capture;
   MemoryStream out;
-  EXPECT_EQ(write_text_parent(out.stream, parent, 0), 0);
+  EXPECT_EQ(write_text_parent(capture.rep(), out.stream, parent, 0), 0);
   ASSERT_EQ(capture.lines().size(), 1u);
   EXPECT_EQ(capture.lines()[0],
             "Parent shape item node doesn't reference BNF def type BNFT_TOKENDEF or BNFT_CON_ARRAY "
             "[BNFParse 2786]\n [File: ShpFile Line: 2785]");
   parent->bnf_entry = nullptr;
-  EXPECT_EQ(write_text_parent(out.stream, parent, 0), 0);
+  EXPECT_EQ(write_text_parent(capture.rep(), out.stream, parent, 0), 0);
 }
 
 TEST(TextWriter, ItemTextOverTheLimitFailsTheWrite) {
   sUInt column = 0;
   EXPECT_EQ(item_text(str(repeat(u"ab ", 21845) + u"a"), 0, &column).size() > 65536u, true);
+  sReporter quiet;
   TreeBuilder trees;
   MemoryStream out;
   column = 0;
-  EXPECT_EQ(write_text_item(out.stream, trees.root(str(repeat(u"x", 65537))), 0, 0, 0, 1, &column, 0, 0), 0);
+  EXPECT_EQ(write_text_item(quiet, out.stream, trees.root(str(repeat(u"x", 65537))), 0, 0, 0, 1, &column, 0, 0), 0);
 }
 
 }  // namespace
 
 namespace {
 
-// The body of a token file as the container gives it back.
 std::u16string body_of(const std::string& path) {
-  sFioShareFile* in = fioshare_file_open(vxtest::u16(path).c_str(), FIO_READ, 0, 0);
-  if (in == nullptr) return u"<cannot open>";
-  std::u16string units;
-  for (sUInt i = 0; i + 1 < in->body_size; i += 2) units += char16_t(in->body[i] | (in->body[i + 1] << 8));
-  EXPECT_EQ(fioshare_is_unicode(in), 1u);
-  fioshare_file_close(in);
-  return units;
+  return shapetest::units_of(shapetest::container_body(vxtest::u16(path)));
 }
 
 TEST(TextWriterFile, HeaderUnitsThenEveryTopLevelBlockThenALineEnd) {
+  shapetest::Context ctx;
   vxtest::TempDir dir;
   TreeBuilder trees;
   sShapeItemNode* first = trees.root(block(u"A", {value(u"1")}));
@@ -347,7 +316,7 @@ TEST(TextWriterFile, HeaderUnitsThenEveryTopLevelBlockThenALineEnd) {
   const std::u16string header{u'T', u'O', u'R', u'V', u'0', 5, 2, u't', 1, 2, 3, 4, 5, 6, 7, 8};
   for (sUInt comp : {FIO_COMP_NONE, FIO_COMP_ZLIB}) {
     const std::string path = dir.str(comp == FIO_COMP_NONE ? "plain.txt" : "packed.txt");
-    EXPECT_EQ(write_text_file(vxtest::u16(path).c_str(), &file, first, comp), 1);
+    EXPECT_EQ(write_text_file(ctx.conv, vxtest::u16(path).c_str(), &file, first, comp), 1);
     EXPECT_EQ(body_of(path), header + u"\r\nA ( 1 )\r\nB ( \"x y\" )\r\n");
   }
   first->next = nullptr;  // the builder frees each root
@@ -359,20 +328,23 @@ TEST(TextWriterFile, HeaderUnitsThenEveryTopLevelBlockThenALineEnd) {
 }
 
 TEST(TextWriterFile, MissingArgumentsAndUnwritableOutputFail) {
+  shapetest::Context ctx;
   vxtest::TempDir dir;
   TreeBuilder trees;
   sShapeItemNode* first = trees.root(block(u"A", {value(u"1")}));
   sShapeFile file{};
   const std::u16string path = vxtest::u16(dir.str("out.txt"));
-  EXPECT_EQ(write_text_file(nullptr, &file, first, FIO_COMP_NONE), 0);
-  EXPECT_EQ(write_text_file(path.c_str(), nullptr, first, FIO_COMP_NONE), 0);
-  EXPECT_EQ(write_text_file(path.c_str(), &file, nullptr, FIO_COMP_NONE), 0);
-  last_error_code = 0;
-  EXPECT_EQ(write_text_file(vxtest::u16(dir.str("no/such/dir/out.txt")).c_str(), &file, first, FIO_COMP_NONE), 0);
-  EXPECT_EQ(last_error_code, kErrorCannotWrite);
+  EXPECT_EQ(write_text_file(ctx.conv, nullptr, &file, first, FIO_COMP_NONE), 0);
+  EXPECT_EQ(write_text_file(ctx.conv, path.c_str(), nullptr, first, FIO_COMP_NONE), 0);
+  EXPECT_EQ(write_text_file(ctx.conv, path.c_str(), &file, nullptr, FIO_COMP_NONE), 0);
+  EXPECT_EQ(ctx.conv.last_error_code, 0u);
+  EXPECT_EQ(write_text_file(ctx.conv, vxtest::u16(dir.str("no/such/dir/out.txt")).c_str(), &file, first, FIO_COMP_NONE),
+            0);
+  EXPECT_EQ(ctx.conv.last_error_code, kErrorCannotWrite);
 }
 
 TEST(TextWriterFile, FailingNodeFailsTheWriteAfterWhatWasWritten) {
+  shapetest::Context ctx;
   vxtest::TempDir dir;
   shapetest::Grammar g;
   TreeBuilder trees;
@@ -384,7 +356,7 @@ TEST(TextWriterFile, FailingNodeFailsTheWriteAfterWhatWasWritten) {
   sShapeFile file{};
   std::memcpy(file.header, "TORV0\x01\x01" "b\0\0\0\0\0\0\0\0", kBodyHeaderBytes);
   const std::string path = dir.str("out.txt");
-  EXPECT_EQ(write_text_file(vxtest::u16(path).c_str(), &file, first, FIO_COMP_NONE), 0);
+  EXPECT_EQ(write_text_file(ctx.conv, vxtest::u16(path).c_str(), &file, first, FIO_COMP_NONE), 0);
   first->next = nullptr;
   const std::u16string body = body_of(path);
   EXPECT_EQ(body.substr(16), u"\r\nA ( 1 )\r\n\r\n");

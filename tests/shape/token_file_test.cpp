@@ -3,14 +3,14 @@
 #include <cstring>
 #include <string>
 
-#include "bnf/bnf_parser.h"
-#include "bnf/tokenizer.h"
-#include "common/memory.h"
+#include <filesystem>
+
 #include "container/fioshare.h"
 #include "shape/binary_writer.h"
 #include "shape/shape_test_support.h"
 #include "shape/shape_tree.h"
-#include "support/test_support.h"
+#include "shape/token_file.h"
+#include "support/alloc_hook.h"
 
 namespace {
 
@@ -61,46 +61,61 @@ TEST(BodyHeaderTest, UnicodeStreamTakesTheLowByteOfEachUnit) {
 
 class TokenFileTest : public ::testing::Test {
  protected:
-  TokenFileTest() : tokens_{{u"Shape", 0x00010002u}, {u"Point", 0x00010003u}} {
+  TokenFileTest() {
     dir_.chdir();
-    const std::u16string grammar =
-        u"FILE_TYPE = \"w\" .\nFILE_TYPE_VER = \"1\" .\n"
-        u"FILE = { :Shape } .\nShape ==> :uint :float :token [ :dword ] .\nEOF\n";
-    vxtest::write_file(dir_.str("test.bnf"), vxtest::utf16le(grammar));
-    table_ = parse_bnf_file(u"test.bnf");
+    table_ = shapetest::load_grammar(ctx_, "test.bnf",
+                                     u"FILE = { :Shape } .\nShape ==> :uint :float :token [ :dword ] .");
   }
-  ~TokenFileTest() override { destroy_bnf_table(table_); }
 
-  // A text token file as the text writer makes it: UTF-16 container header,
-  // body header as 16 units, then the text.
   void write_text_file(const char16_t* name, const std::u16string& text, sUInt comp = FIO_COMP_NONE,
                        const char16_t* header = u"TORV0w1t@@@@@@@@") {
-    sFioShareFile* stream = fioshare_file_open(name, FIO_WRITE, comp, 1);
-    ASSERT_NE(stream, nullptr);
-    const std::string body = vxtest::utf16le(header + text);
-    fioshare_write(stream, body.data(), static_cast<sUInt>(body.size()));
-    ASSERT_EQ(fioshare_file_close(stream), 1);
+    ASSERT_TRUE(shapetest::write_text_token_file(name, text, comp, header));
+  }
+  sShapeFile* read(const char16_t* name, sUInt* mark = nullptr) {
+    return read_token_file(ctx_.conv, name, table_.get(), mark);
   }
 
-  shapetest::TokenTable tokens_;
+  shapetest::Context ctx_{{u"Shape", 0x00010002u}, {u"Point", 0x00010003u}};
   vxtest::TempDir dir_;
-  sBNFTable* table_ = nullptr;
+  shapetest::OwnedGrammar table_;
 };
 
-TEST_F(TokenFileTest, PeekReadsOnlyTheBodyHeader) {
-  write_text_file(u"a.s", u"garbage that matches nothing");
+// The stream a peek opened is the one the read of the same file takes: the
+// file is not opened (nor decompressed) a second time.
+TEST_F(TokenFileTest, PeekReadsTheBodyHeaderAndKeepsTheStreamForTheRead) {
+  write_text_file(u"a.s", u"Shape ( 1 1.5 Point )", FIO_COMP_ZLIB);
+  write_text_file(u"b.s", u"Shape ( 2 2.5 Point )");
   sByte header[kBodyHeaderBytes];
-  EXPECT_EQ(peek_token_file(u"a.s", header), 1);
-  EXPECT_EQ(header[5], 'w');
-  EXPECT_EQ(header[7], 't');
-  EXPECT_EQ(peek_token_file(u"missing.s", header), 0);
+  ASSERT_EQ(peek_token_file(ctx_.conv, u"a.s", header), 1);
+  EXPECT_EQ(header[kBodyTypeByte], 'w');
+  EXPECT_EQ(header[kBodyFormByte], 't');
+  std::filesystem::remove("a.s");
+  sUInt mark = 0;
+  sShapeFile* file = read(u"a.s", &mark);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(mark, sUInt(FIO_COMP_ZLIB));
+  free_shape_file(file);
+  // Taken once only.
+  EXPECT_EQ(read(u"a.s"), nullptr);
+
+  // A later peek gives up the stream kept before it; a read of another file
+  // opens that file.
+  write_text_file(u"a.s", u"Shape ( 1 1.5 Point )");
+  ASSERT_EQ(peek_token_file(ctx_.conv, u"a.s", header), 1);
+  ASSERT_EQ(peek_token_file(ctx_.conv, u"b.s", header), 1);
+  std::filesystem::remove("a.s");
+  EXPECT_EQ(read(u"a.s"), nullptr);
+  file = read(u"b.s");
+  ASSERT_NE(file, nullptr);
+  free_shape_file(file);
+  EXPECT_EQ(peek_token_file(ctx_.conv, u"missing.s", header), 0);
 }
 
 TEST_F(TokenFileTest, TextFileBecomesANormalisedTree) {
   for (sUInt comp : {FIO_COMP_NONE, FIO_COMP_ZLIB}) {
     write_text_file(u"a.s", u"Shape ( 007 1.5 point )\r\nShape Named ( 3 2 Shape 1F )", comp);
     sUInt mark = 0;
-    sShapeFile* file = read_token_file(u"a.s", table_, &mark);
+    sShapeFile* file = read(u"a.s", &mark);
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(mark, comp);
     EXPECT_EQ(std::memcmp(file->header, "TORV0w1t@@@@@@@@", kBodyHeaderBytes), 0);
@@ -124,15 +139,15 @@ TEST_F(TokenFileTest, TextFileBecomesANormalisedTree) {
 
 TEST_F(TokenFileTest, TextReadWrittenAsBinaryReadsBackTheSameValues) {
   write_text_file(u"a.s", u"Shape Named ( 007 1.5 point 1F ) Shape ( 4294967295 -0.1 Shape )");
-  sShapeFile* text = read_token_file(u"a.s", table_, nullptr);
+  sShapeFile* text = read(u"a.s");
   ASSERT_NE(text, nullptr);
-  ASSERT_EQ(write_binary_file(u"a.bin", table_, text, text->first, FIO_COMP_ZLIB), 1);
+  ASSERT_EQ(write_binary_file(ctx_.conv, u"a.bin", table_.get(), text, text->first, FIO_COMP_ZLIB), 1);
   sUInt mark = 0;
-  sShapeFile* binary = read_token_file(u"a.bin", table_, &mark);
+  sShapeFile* binary = read(u"a.bin", &mark);
   ASSERT_NE(binary, nullptr);
   EXPECT_EQ(mark, static_cast<sUInt>(FIO_COMP_ZLIB));
-  EXPECT_EQ(binary->header[7], 'b');
-  EXPECT_EQ(error_position, 16u + 35u + 21u);  // behind the last byte: header and two blocks
+  EXPECT_EQ(binary->header[kBodyFormByte], 'b');
+  EXPECT_EQ(ctx_.conv.error_position, 16u + 35u + 21u);  // behind the last byte: header and two blocks
   const sShapeItemNode* a = text->first;
   const sShapeItemNode* b = binary->first;
   for (; a != nullptr && b != nullptr; a = a->next, b = b->next) {
@@ -162,21 +177,18 @@ TEST_F(TokenFileTest, TextReadWrittenAsBinaryReadsBackTheSameValues) {
 }
 
 TEST_F(TokenFileTest, StringsAtTheTokenLimitSurviveBinary) {
-  destroy_bnf_table(table_);
-  vxtest::write_file(dir_.str("long.bnf"), vxtest::utf16le(u"FILE_TYPE = \"w\" .\nFILE_TYPE_VER = \"1\" .\n"
-                                                           u"FILE = { :Shape } .\nShape ==> :string .\nEOF\n"));
-  table_ = parse_bnf_file(u"long.bnf");
+  table_ = shapetest::load_grammar(ctx_, "long.bnf", u"FILE = { :Shape } .\nShape ==> :string .");
   ASSERT_NE(table_, nullptr);
   const std::u16string longest(65535, u'q');
   const std::u16string half(32767, u'q');
   write_text_file(u"a.s", u"Shape ( \"" + longest + u"\" ) Shape ( \"" + half + u"\"+ \"q" + half + u"\" )");
-  sShapeFile* text = read_token_file(u"a.s", table_, nullptr);
+  sShapeFile* text = read(u"a.s");
   ASSERT_NE(text, nullptr);
   // A joined string may reach the limit too.
   ASSERT_NE(text->first->next, nullptr);
   EXPECT_EQ(std::u16string(text->first->next->child->next->next->text), longest);
-  ASSERT_EQ(write_binary_file(u"a.bin", table_, text, text->first, FIO_COMP_NONE), 1);
-  sShapeFile* binary = read_token_file(u"a.bin", table_, nullptr);
+  ASSERT_EQ(write_binary_file(ctx_.conv, u"a.bin", table_.get(), text, text->first, FIO_COMP_NONE), 1);
+  sShapeFile* binary = read(u"a.bin");
   ASSERT_NE(binary, nullptr);
   EXPECT_EQ(std::u16string(binary->first->child->next->next->text), longest);
   ASSERT_NE(binary->first->next, nullptr);
@@ -198,46 +210,41 @@ TEST_F(TokenFileTest, FailedReadsLeaveNothingAndTellWhere) {
   for (const auto& c : cases) {
     write_text_file(c.name, c.text);
     sUInt mark = 0;
-    EXPECT_EQ(read_token_file(c.name, table_, &mark), nullptr);
-    EXPECT_EQ(error_position, c.error_position) << vxtest::narrow(c.text);
-    EXPECT_EQ(tokenizer_is_open(), 0);
+    EXPECT_EQ(read(c.name, &mark), nullptr);
+    EXPECT_EQ(ctx_.conv.error_position, c.error_position) << vxtest::narrow(c.text);
+    EXPECT_FALSE(shapetest::tokenizer_busy(ctx_.conv));
   }
-  error_position = 5;
-  EXPECT_EQ(read_token_file(u"missing.s", table_, nullptr), nullptr);
-  EXPECT_EQ(error_position, 0u);
+  ctx_.conv.error_position = 5;
+  EXPECT_EQ(read(u"missing.s"), nullptr);
+  EXPECT_EQ(ctx_.conv.error_position, 0u);
 
   write_text_file(u"bad.s", u"Shape ( 1 1.5 Point )", FIO_COMP_NONE, u"TORV1w1t@@@@@@@@");
-  EXPECT_EQ(read_token_file(u"bad.s", table_, nullptr), nullptr);
+  EXPECT_EQ(read(u"bad.s"), nullptr);
 }
 
-TEST_F(TokenFileTest, TextReadRefusedWhileTheTokenizerIsBusy) {
-  write_text_file(u"a.s", u"Shape ( 1 1.5 Point )");
-  write_text_file(u"other.s", u"Shape ( 1 1.5 Point )");
-  ASSERT_EQ(tokenizer_open_file(u"other.s"), 1);
-  EXPECT_EQ(read_token_file(u"a.s", table_, nullptr), nullptr);
-  tokenizer_close();
-  sShapeFile* file = read_token_file(u"a.s", table_, nullptr);
-  EXPECT_NE(file, nullptr);
-  free_shape_file(file);
-}
-
+// Every allocation of a read in turn fails once; the read then fails or
+// succeeds whole, and never leaves a tree or a stream behind.
 TEST_F(TokenFileTest, ExhaustedMemoryFailsTheReadWithoutLeaks) {
   write_text_file(u"a.s", u"Shape ( 1 1.5 Point ) Shape ( 2 2.5 Shape 10 )");
-  // Every allocation of the read in turn fails once; the read then fails
-  // or succeeds whole, and never leaves a tree or a stream behind.
-  bool succeeded = false;
-  for (long n = 0; n < 400 && !succeeded; ++n) {
-    vexlor_mem_fail_after(n);
-    sShapeFile* file = read_token_file(u"a.s", table_, nullptr);
-    vexlor_mem_fail_after(-1);
-    EXPECT_EQ(tokenizer_is_open(), 0);
-    if (file != nullptr) {
-      EXPECT_NE(file->first->next, nullptr) << "a read that succeeds has the whole file";
-      succeeded = true;
+  sShapeFile* text = read(u"a.s");
+  ASSERT_NE(text, nullptr);
+  ASSERT_EQ(write_binary_file(ctx_.conv, u"a.bin", table_.get(), text, text->first, FIO_COMP_ZLIB), 1);
+  free_shape_file(text);
+  for (const char16_t* name : {u"a.s", u"a.bin"}) {
+    bool succeeded = false;
+    for (long n = 0; n < 400 && !succeeded; ++n) {
+      vexlor_mem_fail_after(n);
+      sShapeFile* file = read(name);
+      vexlor_mem_fail_after(-1);
+      EXPECT_FALSE(shapetest::tokenizer_busy(ctx_.conv));
+      if (file != nullptr) {
+        EXPECT_NE(file->first->next, nullptr) << "a read that succeeds has the whole file";
+        succeeded = true;
+      }
+      free_shape_file(file);
     }
-    free_shape_file(file);
+    EXPECT_TRUE(succeeded) << vxtest::narrow(name);
   }
-  EXPECT_TRUE(succeeded);
 }
 
 }  // namespace

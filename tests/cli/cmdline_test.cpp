@@ -19,10 +19,9 @@ struct Parsed {
 };
 
 Parsed parse(const std::u16string& cl) {
-  app_state = sAppState{};
-  cmdline_parse_text(cl.c_str(), 0, on_cmdline_item);
-  return {app_state.source_name, app_state.output_name, app_state.check_only, app_state.compress_option,
-          app_state.name_refused};
+  sAppState app{};
+  cmdline_parse_text(cl.c_str(), reinterpret_cast<std::uintptr_t>(&app), on_cmdline_item);
+  return {app.source_name, app.output_name, app.check_only, app.compress_option, app.name_refused};
 }
 
 TEST(CommandLine, FillsTheApplicationState) {
@@ -139,29 +138,32 @@ TEST(CommandLine, EmptyAndBlankLinesHandOverNothing) {
 }
 
 TEST(ModuleDir, TakesTheFirstTokenUpToItsLastSeparator) {
+  vxtest::DebugCapture capture;
   char16_t dir[260];
-  ASSERT_EQ(get_module_dir_from_command_line(u"C:\\tools\\vexlor.exe a.s", dir, 260), 1);
+  ASSERT_EQ(get_module_dir_from_command_line(capture.rep(), u"C:\\tools\\vexlor.exe a.s", dir, 260), 1);
   EXPECT_EQ(std::u16string(dir), u"C:\\tools\\");
-  ASSERT_EQ(get_module_dir_from_command_line(u"\"C:\\my tools\\vexlor.exe\" a.s", dir, 260), 1);
+  ASSERT_EQ(get_module_dir_from_command_line(capture.rep(), u"\"C:\\my tools\\vexlor.exe\" a.s", dir, 260), 1);
   EXPECT_EQ(std::u16string(dir), u"C:\\my tools\\");
-  ASSERT_EQ(get_module_dir_from_command_line(u"/opt/vx/vexlor a.s", dir, 260), 1);
+  ASSERT_EQ(get_module_dir_from_command_line(capture.rep(), u"/opt/vx/vexlor a.s", dir, 260), 1);
   EXPECT_EQ(std::u16string(dir), u"/opt/vx/");
+  EXPECT_TRUE(capture.lines().empty());
 }
 
 TEST(ModuleDir, FailsWithReportWithoutSeparatorOrRoom) {
   vxtest::DebugCapture capture;
   char16_t dir[8] = u"keep";
-  EXPECT_EQ(get_module_dir_from_command_line(u"vexlor a\\b.s", dir, 8), 0);
-  EXPECT_EQ(get_module_dir_from_command_line(u"\\vexlor", dir, 8), 0);
-  EXPECT_EQ(get_module_dir_from_command_line(u"C:\\longer\\vexlor", dir, 8), 0);
+  EXPECT_EQ(get_module_dir_from_command_line(capture.rep(), u"vexlor a\\b.s", dir, 8), 0);
+  EXPECT_EQ(get_module_dir_from_command_line(capture.rep(), u"\\vexlor", dir, 8), 0);
+  EXPECT_EQ(get_module_dir_from_command_line(capture.rep(), u"C:\\longer\\vexlor", dir, 8), 0);
   EXPECT_EQ(std::u16string(dir), u"keep");
   ASSERT_EQ(capture.lines().size(), 3u);
   EXPECT_EQ(capture.lines()[0], "\nFAILED: c > cl && str_len < maxlen [File: AppUtil Line: 591]");
 }
 
 TEST(ModuleDir, RunningProgramDirectoryEndsInSeparator) {
+  vxtest::DebugCapture capture;
   char16_t dir[260];
-  ASSERT_EQ(get_module_dir(dir, 260), 1);
+  ASSERT_EQ(get_module_dir(capture.rep(), dir, 260), 1);
   std::u16string d(dir);
   ASSERT_FALSE(d.empty());
   EXPECT_EQ(d.back(), u'/');

@@ -60,8 +60,12 @@ TEST(Paths, BaseNameIsTheLastComponentWithoutExtension) {
       {u"", u"<none>"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(or_none(path_base_name(c.path.c_str())), c.base) << vxtest::narrow(c.path);
+    char16_t buffer[kPathCapacity];
+    EXPECT_EQ(or_none(path_base_name(c.path.c_str(), buffer)), c.base) << vxtest::narrow(c.path);
   }
+  // A last component that would not fit the buffer has no base name.
+  char16_t buffer[kPathCapacity];
+  EXPECT_EQ(path_base_name((u"/d/" + std::u16string(kPathCapacity, u'n') + u".s").c_str(), buffer), nullptr);
 }
 
 TEST(OutputName, CompletesAMissingFilePartWithTheBaseName) {
