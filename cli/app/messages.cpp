@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 
+#include "app/console_sink.h"
+
 #include "common/format.h"
 #include "common/text_convert.h"
 #include "platform/console.h"
@@ -30,7 +32,7 @@ void print_text(const char16_t* text) {
   wstr_to_str(bytes, text, kConsoleBytes);
   sUInt n = 0;
   while (bytes[n] != 0) ++n;
-  console::console_write(bytes, n);
+  emit_console_bytes(bytes, n);
 }
 
 void print_message(const char16_t* format, ...) {
