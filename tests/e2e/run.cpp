@@ -62,11 +62,18 @@ std::string wine_path(const std::filesystem::path& path) {
 }
 
 RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem::path& cwd, const std::string& exe_in) {
+  return run_vexlor_with(args, cwd, RunOptions{}, exe_in);
+}
+
+RunResult run_vexlor_with(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                          const RunOptions& options, const std::string& exe_in) {
   std::string exe = exe_in.empty() ? vexlor_exe() : exe_in;
   std::string runner = env("VEXLOR_E2E_RUNNER");
   const std::vector<std::string> runner_argv = runner_words(runner);
   TempDir capture;
   std::string out_path = capture.str("stdout"), err_path = capture.str("stderr");
+  const std::string in_path = options.input.empty() ? std::string("/dev/null") : capture.str("stdin");
+  if (!options.input.empty()) write_file(in_path, options.input);
   pid_t pid = fork();
   if (pid == 0) {
     if (::chdir(cwd.c_str()) != 0) _exit(127);
@@ -74,7 +81,7 @@ RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem
     int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(out, 1);
     ::dup2(err, 2);
-    int in = ::open("/dev/null", O_RDONLY);
+    int in = ::open(in_path.c_str(), O_RDONLY);
     ::dup2(in, 0);
     std::vector<char*> argv;
     for (const auto& word : runner_argv) argv.push_back(const_cast<char*>(word.c_str()));
@@ -90,7 +97,7 @@ RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
   result.out = read_file(out_path);
   result.err = read_file(err_path);
-  if (!runner.empty()) result.out = crlf_to_lf(result.out);
+  if (!runner.empty() && !options.raw_output) result.out = crlf_to_lf(result.out);
   return result;
 }
 

@@ -45,4 +45,12 @@ TracedResult run_vexlor_traced(const std::vector<std::string>& args, const std::
 RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                      const std::string& exe = "");
 
+// How a run is set up beyond its arguments.
+struct RunOptions {
+  std::string input;         // standard input (else /dev/null)
+  bool raw_output = false;   // standard output is data: no CR LF undone under a runner
+};
+RunResult run_vexlor_with(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                          const RunOptions& options, const std::string& exe = "");
+
 }  // namespace vxtest
