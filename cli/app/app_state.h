@@ -1,6 +1,9 @@
 // What the command line asked for.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "common/types.h"
 
 struct sAppState {
@@ -10,6 +13,22 @@ struct sAppState {
   sUInt compress_option;  // 0 default rule, 1 compress (/c), 2 do not (/u)
   // A command-line name did not fit its 259 units: refused, never cut.
   int name_refused;
+
+  // Every plain item in order: the sources of a batch.
+  std::vector<std::u16string> sources;
+  // Long options.
+  bool help = false;
+  bool version = false;
+  bool batch = false;
+  bool quiet = false;
+  unsigned jobs = 0;  // 0: as many as the machine has cores
+  std::u16string depfile;
+  std::u16string files_from;
+  // The first long option that was unknown or had a bad value, with the
+  // message that says so.
+  std::u16string option_error;
+  // The command line was too long to be read at all.
+  bool line_too_long = false;
 };
 
 inline constexpr sUInt kCompressDefault = 0;

@@ -1,6 +1,8 @@
 #include "app/cmdline.h"
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "app/app_state.h"
 #include "common/report.h"
@@ -49,6 +51,60 @@ void set_name(sAppState& app_state, char16_t* dst, const char16_t* prefix, const
   dst[prefix_len + length] = 0;
 }
 
+// "--name" or "--name=value".
+void set_long_option(sAppState& app, std::u16string_view item) {
+  const std::size_t equals = item.find(u'=');
+  const std::u16string_view name = item.substr(0, equals);
+  const bool has_value = equals != std::u16string_view::npos;
+  const std::u16string_view value = has_value ? item.substr(equals + 1) : std::u16string_view();
+  auto refuse = [&](const char16_t* why) {
+    if (app.option_error.empty()) app.option_error = std::u16string(why) + u"--" + std::u16string(item);
+  };
+  auto flag = [&](bool& target) {
+    if (has_value) {
+      refuse(u"Option takes no value: ");
+    } else {
+      target = true;
+    }
+  };
+  auto file = [&](std::u16string& target) {
+    if (!has_value || value.empty()) {
+      refuse(u"Option needs a file name: ");
+    } else {
+      target = value;
+    }
+  };
+  if (name == u"help") {
+    flag(app.help);
+  } else if (name == u"version") {
+    flag(app.version);
+  } else if (name == u"batch") {
+    flag(app.batch);
+  } else if (name == u"quiet") {
+    flag(app.quiet);
+  } else if (name == u"depfile") {
+    file(app.depfile);
+  } else if (name == u"files-from") {
+    file(app.files_from);
+    app.batch = true;
+  } else if (name == u"jobs") {
+    unsigned jobs = 0;
+    bool digits = has_value && !value.empty() && value.size() <= 4;
+    for (char16_t c : value) {
+      if (!wc_is_digit(c)) digits = false;
+      if (digits) jobs = jobs * 10 + (c - u'0');
+    }
+    if (!digits || jobs == 0) {
+      refuse(u"Invalid number of jobs: ");
+    } else {
+      app.jobs = jobs;
+      app.batch = true;
+    }
+  } else {
+    refuse(u"Unknown option: ");
+  }
+}
+
 }  // namespace
 
 sUInt cmdline_parse_text(const char16_t* cl, std::uintptr_t context, CmdLineHandler handler) {
@@ -65,6 +121,17 @@ sUInt cmdline_parse_text(const char16_t* cl, std::uintptr_t context, CmdLineHand
     }
     sUInt kind = CL_PLAIN;
     char16_t terminator = 0x0001;
+    if (handed_over && p[0] == u'-' && p[1] == u'-') {
+      const char16_t* start = p + 2;
+      while (*p != 0 && (quoted ? *p != u'"' : !is_blank(*p))) ++p;
+      const bool last_item = *p == 0 || p[1] == 0;
+      ++count;
+      if (handler(context, CL_LONG, start, static_cast<sUInt>(p - start), 0, nullptr, nullptr) == 0 || last_item) {
+        break;
+      }
+      ++p;
+      continue;
+    }
     int sw = switch_kind(*p);
 #ifndef _WIN32
     if (sw == CL_SLASH && is_absolute_path_item(p, quoted)) sw = 0;
@@ -120,12 +187,18 @@ int on_cmdline_item(std::uintptr_t context, sUInt kind, const char16_t* text, sU
   switch (kind) {
     case CL_PLAIN:
       set_name(app_state, app_state.source_name, u"", text, length);
+      app_state.sources.push_back(app_state.source_name);
       break;
     case CL_PLUS:
       set_name(app_state, app_state.source_name, u"+", text, length);
+      app_state.sources.push_back(app_state.source_name);
       break;
     case CL_MINUS:
       set_name(app_state, app_state.source_name, u"-", text, length);
+      app_state.sources.push_back(app_state.source_name);
+      break;
+    case CL_LONG:
+      set_long_option(app_state, std::u16string_view(text, length));
       break;
     case CL_SLASH: {
       if (length == 0) break;

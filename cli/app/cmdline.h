@@ -16,6 +16,9 @@ enum sCmdLineKind : sUInt {
   CL_SLASH = 3,
   CL_AT = 4,
   CL_PROGRAM = 5,
+  // An item beginning with "--": a long option, handed over whole (after
+  // the "--"), never split into pieces.
+  CL_LONG = 6,
 };
 
 inline constexpr int kCmdLineMaxSubValues = 16;

@@ -1,19 +1,40 @@
 #include "app/convert.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "app/app_state.h"
+#include "app/depfile.h"
 #include "app/messages.h"
 #include "app/paths.h"
+#include "common/strings.h"
 #include "container/fioshare.h"
 #include "engine/definitions.h"
 #include "engine/messages.h"
 #include "engine/token_io.h"
+#include "platform/streams.h"
 #include "shape/conversion.h"
 
 namespace {
 
+constexpr char16_t kMsgNoStandardInput[] = u"Could not read standard input\n";
+
+bool is_standard_stream(const std::u16string& name) { return name == kStandardStream; }
+
 bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* name, bool compress) {
+  const sUInt mark = compress ? FIO_COMP_ZLIB : FIO_COMP_NONE;
+  if (std::u16string_view(name) == kStandardStream) {
+    // Nothing reaches standard output unless the whole output was made.
+    std::vector<sByte> bytes;
+    if (save_to_memory(conv, loaded, !loaded.binary_source, mark, bytes) &&
+        streams::write_standard_output(bytes.data(), bytes.size())) {
+      return true;
+    }
+    print_error(kMsgWriteError, name, u"");
+    return false;
+  }
   if (path_find_ext(name) == nullptr) print_message(kMsgNoExtension);
-  if (save_to_file(conv, loaded, name, !loaded.binary_source, compress ? FIO_COMP_ZLIB : FIO_COMP_NONE)) return true;
+  if (save_to_file(conv, loaded, name, !loaded.binary_source, mark)) return true;
   if (conv.last_error_code == kErrorCannotWrite) {
     print_error(kMsgCannotWrite, name);
   } else {
@@ -22,28 +43,51 @@ bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const char1
   return false;
 }
 
+sLoadStatus load_source(sConversion& conv, const sDefinitions& defs, const std::u16string& source,
+                        sLoadedSource& loaded, bool& unreadable) {
+  unreadable = false;
+  if (!is_standard_stream(source)) return load_source_file(conv, defs, source.c_str(), loaded);
+  // Standard input is read once; its form is told from what was read.
+  std::vector<std::uint8_t> bytes;
+  if (!streams::read_standard_input(bytes) || bytes.size() > 0xFFFFFFFFu) {
+    unreadable = true;
+    return sLoadStatus::kCannotOpen;
+  }
+  return load_source_memory(conv, defs, bytes.data(), static_cast<sUInt>(bytes.size()), loaded);
+}
+
 }  // namespace
 
-int convert_file(sAppState& app, const sDefinitions& defs, const sReporter& rep) {
-  if (app.name_refused) {
-    print_error(kMsgInvalidFilename);
-    return 0;
-  }
+bool complete_output_name(const std::u16string& spec, const std::u16string& source, std::u16string& output) {
+  output.clear();
+  if (spec.empty()) return true;
+  if (spec.size() >= kPathCapacity) return false;
+  char16_t name[kPathCapacity];
+  wstr_copy(name, spec.c_str(), kPathCapacity);
   char16_t base[kPathCapacity];
-  if (app.output_name[0] != 0 &&
-      !make_output_name(app.output_name, kPathCapacity, path_base_name(app.source_name, base))) {
-    print_error(kMsgInvalidFilename);
-    return 0;
-  }
+  // Standard input has no name to complete an output name from.
+  const bool from_input = is_standard_stream(source);
+  if (from_input && !output_spec_has_file_part(name)) return false;
+  const char16_t* base_name = from_input ? kStandardStream : path_base_name(source.c_str(), base);
+  if (!make_output_name(name, kPathCapacity, base_name)) return false;
+  output = name;
+  return true;
+}
+
+bool convert_source(const sAppState& app, const sDefinitions& defs, const sReporter& rep, const sSourceJob& job,
+                    bool show_progress) {
   sConversion conv(defs.tokens);
   conv.rep = rep;
   sLoadedSource loaded;
-  const sLoadStatus status = load_source_file(conv, defs, app.source_name, loaded);
+  bool unreadable = false;
+  const char16_t* source = job.source.c_str();
+  const sLoadStatus status = load_source(conv, defs, job.source, loaded, unreadable);
   if (status != sLoadStatus::kLoaded) {
+    if (unreadable) print_error(kMsgNoStandardInput);
     if (status == sLoadStatus::kNoGrammar) print_error(kMsgNoGrammar);
-    if (status == sLoadStatus::kReadFailed) print_error(kMsgReadError, app.source_name, u"", conv.error_position);
-    print_error(kMsgFailedToLoad, app.source_name);
-    return 0;
+    if (status == sLoadStatus::kReadFailed) print_error(kMsgReadError, source, u"", conv.error_position);
+    print_error(kMsgFailedToLoad, source);
+    return false;
   }
   bool compress = false;
   switch (app.compress_option) {
@@ -57,8 +101,30 @@ int convert_file(sAppState& app, const sDefinitions& defs, const sReporter& rep)
       compress = !loaded.binary_source;
       break;
   }
-  print_message(kMsgProgress, app.source_name, compress ? u"compressed " : u"",
-                loaded.binary_source ? u"text" : u"binary", app.output_name);
-  if (app.output_name[0] == 0) return 1;  // checked only
-  return save_token_file(conv, loaded, app.output_name, compress) ? 1 : 0;
+  if (show_progress) {
+    print_message(kMsgProgress, source, compress ? u"compressed " : u"", loaded.binary_source ? u"text" : u"binary",
+                  job.output.c_str());
+  }
+  if (job.output.empty()) return true;  // checked only
+  return save_token_file(conv, loaded, job.output.c_str(), compress);
+}
+
+bool write_dependencies(const std::u16string& depfile, const sDefinitions& defs, const std::vector<sSourceJob>& done) {
+  std::vector<sDepRule> rules;
+  for (const sSourceJob& job : done) rules.push_back(sDepRule{job.output, job.source, &defs.depends_on});
+  if (write_depfile(depfile, make_depfile(rules))) return true;
+  print_error(kMsgCannotWrite, depfile.c_str());
+  return false;
+}
+
+int convert_file(sAppState& app, const sDefinitions& defs, const sReporter& rep) {
+  sSourceJob job;
+  job.source = app.source_name;
+  if (app.name_refused || !complete_output_name(app.output_name, job.source, job.output)) {
+    print_error(kMsgInvalidFilename);
+    return 0;
+  }
+  if (!convert_source(app, defs, rep, job, true)) return 0;
+  if (!app.depfile.empty() && !write_dependencies(app.depfile, defs, {job})) return 0;
+  return 1;
 }

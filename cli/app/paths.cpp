@@ -43,6 +43,14 @@ const char16_t* path_base_name(const char16_t* path, char16_t* buffer) {
   return buffer;
 }
 
+bool output_spec_has_file_part(const char16_t* spec) {
+  if (spec == nullptr || spec[0] == 0) return false;
+  const sUInt length = wstr_len(spec);
+  const char16_t* dot = path_find_ext(spec);
+  const sUInt insert_at = dot != nullptr ? static_cast<sUInt>(dot - spec) : length;
+  return insert_at > 0 && !is_dir_separator(spec[insert_at - 1]);
+}
+
 int make_output_name(char16_t* out, sUInt capacity, const char16_t* base) {
   if (out == nullptr || base == nullptr || base[0] == 0) return 0;
   char16_t extension[kMaxExtensionUnits + 1] = {0};

@@ -23,3 +23,6 @@ inline constexpr sUInt kMaxExtensionUnits = 127;
 // longer than kMaxExtensionUnits or the result would not fit in `capacity`
 // units (terminator included).
 int make_output_name(char16_t* out, sUInt capacity, const char16_t* base);
+// Whether an output spec names its file ([path]file<extension>), so that
+// make_output_name leaves it as it is.
+bool output_spec_has_file_part(const char16_t* spec);

@@ -1,0 +1,42 @@
+// Windows side of the program's data streams: standard input and output in
+// binary mode, so that no CR LF translation touches the data.
+#define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "platform/streams.h"
+
+namespace streams {
+
+bool read_standard_input(std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  if (_setmode(_fileno(stdin), _O_BINARY) == -1) return false;
+  std::uint8_t chunk[65536];
+  for (;;) {
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, stdin);
+    bytes.insert(bytes.end(), chunk, chunk + got);
+    if (got < sizeof chunk) return std::ferror(stdin) == 0;
+  }
+}
+
+bool write_standard_output(const std::uint8_t* bytes, std::size_t count) {
+  std::fflush(stdout);
+  if (_setmode(_fileno(stdout), _O_BINARY) == -1) return false;
+  const bool written = count == 0 || std::fwrite(bytes, 1, count, stdout) == count;
+  const bool flushed = std::fflush(stdout) == 0;
+  _setmode(_fileno(stdout), _O_TEXT);
+  return written && flushed;
+}
+
+bool standard_error_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
+
+unsigned processor_count() {
+  const unsigned n = std::thread::hardware_concurrency();
+  return n != 0 ? n : 1;
+}
+
+}  // namespace streams
