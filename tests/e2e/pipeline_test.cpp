@@ -168,4 +168,26 @@ TEST(StandardStreams, ReadFromStandardInputAndWriteToStandardOutput) {
   EXPECT_EQ(unnamed.out, "Invalid filename specified");
 }
 
+TEST(Dependencies, OneRulePerOutputNamingEveryDefinitionFile) {
+  ShapeBox box;
+  const std::string defs =
+      "  Vexlor.cfg \\\n  sidn.txt \\\n  core_ids.h \\\n  app_ids.h \\\n  library_ids.h \\\n"
+      "  library.bnf \\\n  shape.bnf\n";
+  auto single = box.run({"robot.s", "/o:my robot.sb", "--depfile=robot.d"});
+  EXPECT_EQ(single.status, 0);
+  EXPECT_EQ(box.get("robot.d"), "my\\ robot.sb: robot.s \\\n" + defs);
+
+  fs::create_directories(box.work() / "out");
+  auto batch = box.run({"--batch", "robot.s", "bad.s", "cube.s", "/o:out/.sb", "--depfile=all.d"});
+  EXPECT_EQ(batch.status, 1);
+  const std::string all = box.get("all.d");
+  EXPECT_EQ(all, "out/robot.sb: robot.s \\\n" + defs + "out/cube.sb: cube.s \\\n" + defs);
+
+  // The same inputs give the same bytes, in another directory and later.
+  ShapeBox other;
+  fs::create_directories(other.work() / "out");
+  other.run({"--batch", "robot.s", "bad.s", "cube.s", "/o:out/.sb", "--depfile=all.d"});
+  EXPECT_EQ(other.get("all.d"), all);
+}
+
 }  // namespace
