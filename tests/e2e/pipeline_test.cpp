@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,25 @@ TEST(Dependencies, OneRulePerOutputNamingEveryDefinitionFile) {
   fs::create_directories(other.work() / "out");
   other.run({"--batch", "robot.s", "bad.s", "cube.s", "/o:out/.sb", "--depfile=all.d"});
   EXPECT_EQ(other.get("all.d"), all);
+}
+
+TEST(Batch, FourBatchesWritingIntoOneDirectoryAtOnceLeaveCompleteOutputs) {
+  ShapeBox box;
+  const std::string robot = box.single("robot.s");
+  const std::string cube = box.single("cube.s");
+  fs::create_directories(box.work() / "out");
+  std::vector<std::future<vxtest::RunResult>> runs;
+  for (int i = 0; i < 4; ++i) {
+    runs.push_back(std::async(std::launch::async, [&box] {
+      return box.run({"--jobs=2", "robot.s", "cube.s", "/o:out/.sb"});
+    }));
+  }
+  for (auto& run : runs) EXPECT_EQ(run.get().status, 0);
+  EXPECT_EQ(box.get("out/robot.sb"), robot);
+  EXPECT_EQ(box.get("out/cube.sb"), cube);
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(box.work() / "out")) files += entry.is_regular_file();
+  EXPECT_EQ(files, 2u);  // no temporary file left behind
 }
 
 }  // namespace
