@@ -40,6 +40,7 @@ struct LoadPass {
   GrammarNoticeFn notice;
   void* user;
   std::vector<std::u16string>* loaded;
+  std::vector<std::u16string>* read;
 };
 
 sUInt load_directory(LoadPass& pass, const char16_t* prefix) {
@@ -54,6 +55,8 @@ sUInt load_directory(LoadPass& pass, const char16_t* prefix) {
     char16_t path[kPathCapacity];
     bool fits = format_text_n(path, kPathCapacity, u"%s%s", prefix, file_name) < kPathCapacity;
     if (is_loaded(pass.list, file_name)) continue;
+    // Named in full even when the path does not fit: the file was found.
+    if (pass.read != nullptr) pass.read->push_back(std::u16string(prefix) + file_name);
     sBNFTable* table = nullptr;
     if (fits) {
       table = parse_bnf_file(pass.tz, pass.rep, pass.tokens, path);
@@ -93,13 +96,14 @@ sUInt load_directory(LoadPass& pass, const char16_t* prefix) {
 }  // namespace
 
 sUInt load_bnf_files(sReporter& rep, const sTokenTable& tokens, sListNode*& list, const std::vector<std::u16string>& dirs,
-                     GrammarNoticeFn notice, void* user, std::vector<std::u16string>* loaded) {
+                     GrammarNoticeFn notice, void* user, std::vector<std::u16string>* loaded,
+                     std::vector<std::u16string>* read) {
   if (list == nullptr) {
     list = list_create();
     if (!VX_CHECK(rep, kModuleBnfParse, 620, list != nullptr, "(bnf_table_list = list_create ()) != 0")) return 0;
   }
   auto tz = std::make_unique<sTokenizer>();
-  LoadPass pass{rep, tokens, list, *tz, notice, user, loaded};
+  LoadPass pass{rep, tokens, list, *tz, notice, user, loaded, read};
   sUInt count = 0;
   for (const std::u16string& dir : dirs) count += load_directory(pass, dir.c_str());
   return count;

@@ -32,9 +32,14 @@ using GrammarNoticeFn = void (*)(void* user, const sGrammarNotice& notice);
 // Returns the number of grammars accepted. A file name already loaded is
 // skipped; a file that fails, or that repeats the type and version of a
 // registered grammar, is handed to `notice` (when given) and skipped. `loaded`,
-// when given, receives the path of every grammar accepted.
+// when given, receives the path of every grammar accepted; `read`, the path
+// of every file the load opened or tried to: accepted, failed or repeating a
+// registered type and version. A file skipped for its name is never opened
+// and is in neither: it cannot change what the load gives while the grammar
+// of that name stays where it was found.
 sUInt load_bnf_files(sReporter& rep, const sTokenTable& tokens, sListNode*& list, const std::vector<std::u16string>& dirs,
-                     GrammarNoticeFn notice, void* user, std::vector<std::u16string>* loaded = nullptr);
+                     GrammarNoticeFn notice, void* user, std::vector<std::u16string>* loaded = nullptr,
+                     std::vector<std::u16string>* read = nullptr);
 // The first registered table for the type and version bytes (exact).
 sBNFTable* find_bnf_table(const sListNode* list, sByte type, sByte version);
 // Destroys every registered table and the list.

@@ -1,5 +1,8 @@
 #include "engine/definitions.h"
 
+#include <cstddef>
+#include <set>
+
 #include "common/format.h"
 #include "common/report.h"
 #include "common/strings.h"
@@ -41,6 +44,7 @@ void free_definitions(sDefinitions& defs) {
   free_bnf_table_list(defs.grammars);
   tokutil_free_config(defs.config);
   defs.files.clear();
+  defs.depends_on.clear();
 }
 
 namespace {
@@ -123,10 +127,20 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
     free_definitions(defs);
     return false;
   }
-  if (load_bnf_files(rep, defs.tokens, defs.grammars, search.dirs, search.notice, search.notice_user, &defs.files) == 0) {
+  const std::size_t definition_files = defs.files.size();
+  std::vector<std::u16string> grammar_files;
+  if (load_bnf_files(rep, defs.tokens, defs.grammars, search.dirs, search.notice, search.notice_user, &defs.files,
+                     &grammar_files) == 0) {
     failure.stage = sDefinitionsFailure::kNoGrammars;
     free_definitions(defs);
     return false;
   }
+  // A file included twice, or a directory searched twice, is listed once.
+  std::set<std::u16string> seen;
+  auto depend_on = [&](const std::u16string& file) {
+    if (seen.insert(file).second) defs.depends_on.push_back(file);
+  };
+  for (std::size_t i = 0; i < definition_files; ++i) depend_on(defs.files[i]);
+  for (const std::u16string& file : grammar_files) depend_on(file);
   return true;
 }

@@ -26,6 +26,13 @@ struct sDefinitions {
   // configuration, the SIDN file, the token definition files with their
   // includes, and every grammar accepted.
   std::vector<std::u16string> files;
+  // Every file a change to which could change what the load gives, for
+  // dependency files: `files`, and every other grammar file the scan opened
+  // (one that failed, or repeated the type and version of one loaded before).
+  // A grammar file passed over because one of its name was loaded from an
+  // earlier directory is not opened and not listed. Each name once, in the
+  // order first met, as it was opened (relative names stay relative).
+  std::vector<std::u16string> depends_on;
 };
 
 // Why a load failed, for the message the program gives.

@@ -23,7 +23,8 @@ class BnfRegistryTest : public bnftest::GrammarTest {
   }
 
   sUInt load(const std::vector<std::u16string>& dirs) {
-    return load_bnf_files(debug_.rep(), tokens_, list_, dirs, &BnfRegistryTest::keep_notice, this, &loaded_);
+    return load_bnf_files(debug_.rep(), tokens_, list_, dirs, &BnfRegistryTest::keep_notice, this, &loaded_,
+                          &read_);
   }
   static void keep_notice(void* user, const sGrammarNotice& notice) {
     static_cast<BnfRegistryTest*>(user)->notices_.push_back(notice);
@@ -33,6 +34,7 @@ class BnfRegistryTest : public bnftest::GrammarTest {
   sListNode* list_ = nullptr;
   std::vector<sGrammarNotice> notices_;
   std::vector<std::u16string> loaded_;
+  std::vector<std::u16string> read_;
 };
 
 TEST_F(BnfRegistryTest, SecondGrammarForATypeIsPassedOverWithANotice) {
@@ -43,6 +45,7 @@ TEST_F(BnfRegistryTest, SecondGrammarForATypeIsPassedOverWithANotice) {
   dir_.chdir();
   EXPECT_EQ(load({u""}), 2u);  // the working directory
   EXPECT_EQ(loaded_, (std::vector<std::u16string>{u"A.BNF", u"c.bnf"}));
+  EXPECT_EQ(read_, (std::vector<std::u16string>{u"A.BNF", u"b.bnf", u"c.bnf"}));
   ASSERT_EQ(notices_.size(), 1u);
   const sGrammarNotice& n = notices_[0];
   EXPECT_EQ(n.kind, sGrammarNotice::kDuplicate);
@@ -78,6 +81,8 @@ TEST_F(BnfRegistryTest, FailedFileIsNoticedWithItsLineAndLoadingGoesOn) {
   EXPECT_EQ(notices_[1].line, 0u);
   ASSERT_NE(find_bnf_table(list_, 2, 1), nullptr);
   EXPECT_EQ(loaded_, std::vector<std::u16string>{prefix() + u"good.bnf"});
+  EXPECT_EQ(read_,
+            (std::vector<std::u16string>{prefix() + u"bad.bnf", prefix() + u"good.bnf", prefix() + u"tiny.bnf"}));
 
   // Without a notice function the failures pass silently.
   free_bnf_table_list(list_);
@@ -100,6 +105,7 @@ TEST_F(BnfRegistryTest, FileNameAlreadyLoadedIsSkippedSilently) {
   ASSERT_NE(from_later, nullptr);
   EXPECT_EQ(std::u16string(from_later->name), u"other.bnf");
   EXPECT_EQ(loaded_, (std::vector<std::u16string>{prefix() + u"SAME.BNF", later_prefix + u"other.bnf"}));
+  EXPECT_EQ(read_, loaded_);  // the names passed over were never opened
 
   EXPECT_EQ(load({later_prefix}), 0u);
   EXPECT_TRUE(notices_.empty());
