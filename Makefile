@@ -1,5 +1,5 @@
-# Thin wrapper over CMake. `make demo` converts the shipped examples both
-# ways; `make test` runs every test.
+# Thin wrapper over CMake. `make demo` builds the program alone and converts
+# the shipped examples both ways; `make test` builds and runs every test.
 BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= 2
@@ -17,7 +17,9 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
-demo: build
+# Only the program (and the definitions copied beside it): no test programs.
+demo: configure
+	$(CMAKE) --build $(BUILD) -j$(JOBS) --target vexlor
 	./scripts/demo.sh $(BUILD)/vexlor
 
 bench:

@@ -17,6 +17,8 @@ compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" 
 command -v valgrind >/dev/null || need+=(valgrind)
 # The debug-channel end-to-end tests watch the program through strace.
 command -v strace >/dev/null || need+=(strace)
+# The asset pipeline example (scripts/check-pipeline.sh) builds with Ninja.
+command -v ninja >/dev/null || need+=(ninja-build)
 # The end-to-end benchmark (make bench) reads peak memory from GNU time.
 [ -x /usr/bin/time ] || need+=(time)
 if [ ${#need[@]} -gt 0 ]; then
