@@ -111,7 +111,12 @@ bool convert_source(const sAppState& app, const sDefinitions& defs, const sRepor
 
 bool write_dependencies(const std::u16string& depfile, const sDefinitions& defs, const std::vector<sSourceJob>& done) {
   std::vector<sDepRule> rules;
-  for (const sSourceJob& job : done) rules.push_back(sDepRule{job.output, job.source, &defs.depends_on});
+  for (const sSourceJob& job : done) {
+    // Standard input is no file a build system could watch.
+    const std::u16string source = is_standard_stream(job.source) ? std::u16string() : job.source;
+    rules.push_back(sDepRule{job.output, source, &defs.depends_on});
+  }
+  if (rules.empty()) return true;  // nothing converted: no rule to give
   if (write_depfile(depfile, make_depfile(rules))) return true;
   print_error(kMsgCannotWrite, depfile.c_str());
   return false;

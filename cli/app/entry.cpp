@@ -69,7 +69,7 @@ int vexlor_main(int argc, char** argv) {
     print_error(u"%s", kUsageText);
     return 0;
   }
-  if (!app.depfile.empty() && app.output_name[0] == 0) {
+  if (!app.depfile.empty() && (app.output_name[0] == 0 || std::u16string_view(app.output_name) == kStandardStream)) {
     print_error(kMsgDepfileNeedsOutput);
     return 1;
   }
