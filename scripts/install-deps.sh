@@ -19,6 +19,8 @@ command -v valgrind >/dev/null || need+=(valgrind)
 command -v strace >/dev/null || need+=(strace)
 # The asset pipeline example (scripts/check-pipeline.sh) builds with Ninja.
 command -v ninja >/dev/null || need+=(ninja-build)
+# The end-to-end tests of unwritable outputs leave root through setpriv.
+command -v setpriv >/dev/null || need+=(util-linux)
 # The end-to-end benchmark (make bench) reads peak memory from GNU time.
 [ -x /usr/bin/time ] || need+=(time)
 if [ ${#need[@]} -gt 0 ]; then

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/app_state.h"
+#include "common/file_names.h"
 #include "common/report.h"
 #include "common/strings.h"
 #include "common/text_convert.h"
@@ -49,6 +50,9 @@ void set_name(sAppState& app_state, char16_t* dst, const char16_t* prefix, const
   std::memcpy(dst, prefix, prefix_len * sizeof(char16_t));
   std::memcpy(dst + prefix_len, text, length * sizeof(char16_t));
   dst[prefix_len + length] = 0;
+  // Nor is a name kept that no file can have (not UTF-8 on the command
+  // line, or over the file system's limits).
+  if (!file_name_acceptable(dst)) app_state.name_refused = 1;
 }
 
 // "--name" or "--name=value".
@@ -176,9 +180,8 @@ sUInt cmdline_parse_text(const char16_t* cl, std::uintptr_t context, CmdLineHand
 }
 
 sUInt cmdline_parse(std::uintptr_t context, CmdLineHandler handler) {
-  std::string cl = console::command_line();
-  char16_t wide[kWideBufferUnits];
-  return cmdline_parse_text(ansi_to_wstr(cl.c_str(), wide), context, handler);
+  const std::u16string cl = console::command_line();
+  return cmdline_parse_text(cl.size() < kWideBufferUnits ? cl.c_str() : u"", context, handler);
 }
 
 int on_cmdline_item(std::uintptr_t context, sUInt kind, const char16_t* text, sUInt length, int sub_count,
@@ -256,7 +259,6 @@ int get_module_dir(sReporter& rep, char16_t* buffer, sUInt capacity) {
     std::memcpy(buffer, dir.c_str(), (dir.size() + 1) * sizeof(char16_t));
     return 1;
   }
-  std::string cl = console::command_line();
-  char16_t wide[kWideBufferUnits];
-  return get_module_dir_from_command_line(rep, ansi_to_wstr(cl.c_str(), wide), buffer, capacity);
+  const std::u16string cl = console::command_line();
+  return get_module_dir_from_command_line(rep, cl.size() < kWideBufferUnits ? cl.c_str() : u"", buffer, capacity);
 }

@@ -5,13 +5,13 @@
 #include "app/console_sink.h"
 
 #include "common/format.h"
-#include "common/text_convert.h"
+#include "common/utf8.h"
 #include "platform/console.h"
 
 namespace {
 
 constexpr sUInt kConsoleUnits = 1024;
-constexpr sUInt kConsoleBytes = 1024;
+constexpr sUInt kConsoleBytes = 3 * kConsoleUnits + 1;
 
 void print_formatted(const char16_t* format, va_list args) {
   char16_t text[kConsoleUnits];
@@ -28,8 +28,9 @@ int show_message_box(void*, const char* text, const char* caption, unsigned styl
 }  // namespace
 
 void print_text(const char16_t* text) {
+  // UTF-8: a unit takes at most three bytes, a pair of surrogates four.
   char bytes[kConsoleBytes];
-  wstr_to_str(bytes, text, kConsoleBytes);
+  utf16_to_utf8(text, bytes, kConsoleBytes);
   sUInt n = 0;
   while (bytes[n] != 0) ++n;
   emit_console_bytes(bytes, n);

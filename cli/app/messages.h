@@ -1,7 +1,7 @@
 // The program's console output and its debug channel.
 //
 // Everything the user reads goes to standard output through the printers:
-// formatted into 1024 units, written as the low byte of each unit.
+// formatted into 1024 units, written as UTF-8.
 #pragma once
 
 #include "common/report.h"

@@ -13,10 +13,13 @@
 namespace console {
 
 // POSIX: the entry rebuilds the process command line from argv. Windows
-// ignores this and uses GetCommandLineA.
+// ignores this and uses GetCommandLineW.
 void set_arguments(int argc, char** argv);
-// The process command line in the ANSI code page.
-std::string command_line();
+// The process command line in UTF-16. POSIX decodes each argument as UTF-8
+// (an argument holding a blank is put in double quotes); a byte that is not
+// part of well-formed UTF-8 becomes the lone surrogate U+DC00 + byte, which
+// no name may hold (see file_name_acceptable).
+std::u16string command_line();
 
 // Directory of the running executable with its trailing separator, when the
 // system can tell it directly (POSIX). Empty when it cannot; the caller then
@@ -33,7 +36,9 @@ void debug_channel_write(const char* ansi_line);
 // error, as if OK was pressed.
 int message_box(const char* text, const char* caption, unsigned style);
 
-// Console output: writes bytes to standard output unchanged.
+// Console output: UTF-8 text to standard output. POSIX and a Windows
+// standard output that is no console get the bytes unchanged; a Windows
+// console gets the text as wide characters.
 void console_write(const char* bytes, std::size_t count);
 
 [[noreturn]] void exit_process(int status);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "common/text_convert.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -14,7 +15,7 @@ namespace console {
 
 namespace {
 
-std::string g_command_line;
+std::u16string g_command_line;
 int g_tracer_state = -1;  // -1 unknown, 0 none, 1 attached
 
 bool needs_quotes(const char* arg) {
@@ -30,18 +31,15 @@ bool needs_quotes(const char* arg) {
 void set_arguments(int argc, char** argv) {
   g_command_line.clear();
   for (int i = 0; i < argc; ++i) {
-    if (i != 0) g_command_line += ' ';
-    if (needs_quotes(argv[i])) {
-      g_command_line += '"';
-      g_command_line += argv[i];
-      g_command_line += '"';
-    } else {
-      g_command_line += argv[i];
-    }
+    if (i != 0) g_command_line += u' ';
+    const bool quoted = needs_quotes(argv[i]);
+    if (quoted) g_command_line += u'"';
+    utf8_to_utf16_marked(argv[i], g_command_line);
+    if (quoted) g_command_line += u'"';
   }
 }
 
-std::string command_line() { return g_command_line; }
+std::u16string command_line() { return g_command_line; }
 
 std::u16string executable_dir() {
   char path[PATH_MAX + 1];

@@ -9,12 +9,24 @@
 //      code table; mark "@": "@@@@"
 //   12 "@@@@"
 // Bytes 5, 6 and 12-15 are not checked on reading.
+//
+// The write-fault test hook (after SQLite's fault injection): with
+// VEXLOR_WRITE_FAULT=<kind>:<N> in the environment, a write stream opened by
+// name acts up once N bytes (header included) have gone to its file:
+//   fail:N   that write and every later one fail, as on a full disk;
+//   stop:N   the N bytes are flushed and the process stops (SIGSTOP), so that
+//            a test can look at the files of a conversion caught mid-write
+//            and kill it (Windows: the process ends there);
+//   abort:N  the N bytes are flushed and the process aborts.
+// Anything else is no fault. Each stream reads the variable when it is
+// opened; nothing keeps it elsewhere. It is for tests only.
 #include "container/fioshare.h"
 
 #include <zlib.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "common/byte_order.h"
@@ -92,7 +104,31 @@ sFioShareFile* new_stream(std::FILE* f, sFioShareFileType rw) {
   stream->capacity = 0;
   stream->direct = 0;
   stream->direct_bytes = 0;
+  stream->output = nullptr;
+  stream->file_bytes = 0;
+  stream->fault = static_cast<sUInt>(platform::WriteFault::kNone);
+  stream->fault_at = 0;
   return stream;
+}
+
+// Reads the test hook's fault for a write stream: "<kind>:<N>".
+void plan_write_fault(sFioShareFile* stream) {
+  const std::string spec = platform::write_fault_spec();
+  const std::size_t colon = spec.find(':');
+  if (colon == std::string::npos || colon + 1 >= spec.size()) return;
+  std::uint64_t after = 0;
+  for (std::size_t i = colon + 1; i < spec.size(); ++i) {
+    const char c = spec[i];
+    if (c < '0' || c > '9' || after > (kMaxFileLength << 8)) return;
+    after = after * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  const std::string kind = spec.substr(0, colon);
+  platform::WriteFault fault = platform::WriteFault::kNone;
+  if (kind == "fail") fault = platform::WriteFault::kFail;
+  if (kind == "stop") fault = platform::WriteFault::kStop;
+  if (kind == "abort") fault = platform::WriteFault::kAbort;
+  stream->fault = static_cast<sUInt>(fault);
+  stream->fault_at = after;
 }
 
 void free_stream(sFioShareFile* stream) {
@@ -252,6 +288,27 @@ bool write_all(std::FILE* f, const void* data, std::size_t count) {
   return count == 0 || std::fwrite(data, 1, count, f) == count;
 }
 
+// Every write to a stream's file: counts the bytes, and meets the fault of
+// the test hook when they reach it.
+bool write_out(sFioShareFile* stream, const void* data, std::size_t count) {
+  const auto fault = static_cast<platform::WriteFault>(stream->fault);
+  if (fault != platform::WriteFault::kNone && stream->file_bytes + count > stream->fault_at) {
+    const auto part = static_cast<std::size_t>(stream->fault_at - stream->file_bytes);
+    const bool flushed = write_all(stream->file, data, part) && std::fflush(stream->file) == 0;
+    stream->file_bytes += part;
+    // A failing file fails from here on: the fault stays where it is.
+    if (fault == platform::WriteFault::kFail || !flushed) return false;
+    platform::write_fault_strike(fault);
+    // A stopped process let go on writes the rest.
+    stream->fault = static_cast<sUInt>(platform::WriteFault::kNone);
+    data = static_cast<const sByte*>(data) + part;
+    count -= part;
+  }
+  if (!write_all(stream->file, data, count)) return false;
+  stream->file_bytes += count;
+  return true;
+}
+
 std::uint64_t header_bytes(const sFioShareFile* stream) {
   return stream->unicode ? kUnicodeHeaderBytes : kContainerHeaderBytes;
 }
@@ -274,7 +331,7 @@ sUInt header_image(const sFioShareFile* stream, sByte* out) {
 
 bool write_header(sFioShareFile* stream) {
   sByte image[kUnicodeHeaderBytes];
-  return write_all(stream->file, image, header_image(stream, image));
+  return write_out(stream, image, header_image(stream, image));
 }
 
 // Compresses and writes header and body; the stream itself is released by
@@ -293,7 +350,7 @@ bool finish_write_stream(sFioShareFile* stream) {
     return false;
   }
 
-  bool ok = write_header(stream) && write_all(stream->file, body, body_length);
+  bool ok = write_header(stream) && write_out(stream, body, body_length);
   std::free(compressed);
   return ok;
 }
@@ -337,7 +394,7 @@ int fioshare_write_direct(sFioShareFile* stream) {
 sUInt fioshare_write_direct_bytes(sFioShareFile* stream, const void* src, sUInt count) {
   // Once a write has failed the file is incomplete: nothing more goes out.
   if (stream->direct_bytes == kDirectFailed) return kWriteFailed;
-  if (stream->direct_bytes + count > kMaxFileLength || !write_all(stream->file, src, count)) {
+  if (stream->direct_bytes + count > kMaxFileLength || !write_out(stream, src, count)) {
     stream->direct_bytes = kDirectFailed;
     return kWriteFailed;
   }
@@ -372,31 +429,23 @@ sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size) {
 }
 
 sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode) {
-  char narrow[kFileNameBytes];
-  bool named = false;
-  if (fname != nullptr) {
-    named = file_name_to_8bit(rep, fname, narrow);
-    if (!named) {
-      // A non-ASCII character has been refused with the message box already;
-      // a name too long for the conversion is treated as a file that cannot
-      // be opened.
-      for (sUInt i = 0; fname[i] != 0 && i + 1 < kFileNameBytes; ++i) {
-        if (fname[i] > 0x7F) return nullptr;
-      }
-    }
-  }
+  // A name the system cannot represent has been refused with the message
+  // box already, and is not reported again.
+  if (fname != nullptr && !file_name_usable(rep, fname)) return nullptr;
 
   std::FILE* f = nullptr;
+  platform::Output* output = nullptr;
   if (rw == FIO_READ) {
-    if (!VX_CHECK(rep, kModuleAppUtil, 292, named && (f = std::fopen(narrow, "rb")) != nullptr,
+    if (!VX_CHECK(rep, kModuleAppUtil, 292, (f = platform::open_file(fname, "rb")) != nullptr,
                   "(f = fopen (fname, \"rb\")) != 0")) {
       return nullptr;
     }
   } else {
-    if (!VX_CHECK(rep, kModuleAppUtil, 294, named && (f = std::fopen(narrow, "w+b")) != nullptr,
+    if (!VX_CHECK(rep, kModuleAppUtil, 294, (output = platform::open_output(fname)) != nullptr,
                   "(f = fopen (fname, \"w+b\")) != 0")) {
       return nullptr;
     }
+    f = platform::output_file(output);
   }
 
   sFioShareFile* fp = nullptr;
@@ -405,19 +454,44 @@ sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt r
                                               open_unicode != 0 ? 1 : 0)) != nullptr,
                 "(fp = fioshare_file_create_ex (f, (enum sFioShareFileType) rw, (enum sFioShareComp) comp, "
                 "open_unicode)) != 0")) {
-    std::fclose(f);
+    if (output != nullptr) {
+      platform::close_output(output, false);
+    } else {
+      std::fclose(f);
+    }
     return nullptr;
+  }
+  if (output != nullptr) {
+    fp->output = output;
+    plan_write_fault(fp);
   }
   return fp;
 }
+
+namespace {
+
+// Closes the stream's file: a stream opened by name puts its file in place
+// only when `keep`; one made on a file handed over closes that file.
+bool close_file(sFioShareFile* stream, bool keep) {
+  if (stream->output != nullptr) return platform::close_output(stream->output, keep) && keep;
+  return stream->file == nullptr || std::fclose(stream->file) == 0;
+}
+
+}  // namespace
 
 int fioshare_file_close(sFioShareFile* stream) {
   if (stream == nullptr) return 0;
   bool ok = true;
   if (stream->rw != FIO_READ) ok = finish_write_stream(stream);
-  if (stream->file != nullptr && std::fclose(stream->file) != 0 && stream->rw != FIO_READ) ok = false;
+  if (!close_file(stream, ok) && stream->rw != FIO_READ) ok = false;
   free_stream(stream);
   return ok ? 1 : 0;
+}
+
+void fioshare_file_abandon(sFioShareFile* stream) {
+  if (stream == nullptr) return;
+  close_file(stream, false);
+  free_stream(stream);
 }
 
 std::FILE* fioshare_file_handle(sFioShareFile* stream) { return stream != nullptr ? stream->file : nullptr; }

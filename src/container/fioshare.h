@@ -1,9 +1,15 @@
 // Token-file streams: the container header in its two forms, whole-file
 // reading with decompression, in-memory writing with compression at close.
 //
-// Whoever opens a stream owns it until fioshare_file_close, which releases it
-// on every path. Read streams hold the whole (decompressed) body; write
-// streams collect the body and only the close writes header and body.
+// Whoever opens a stream owns it until fioshare_file_close (or, for a write
+// stream, fioshare_file_abandon), which releases it on every path. Read
+// streams hold the whole (decompressed) body; write streams collect the body
+// and only the close writes header and body.
+//
+// A write stream opened by name never half-writes its file: it writes a
+// temporary file beside it, and only a close that succeeds puts that in the
+// file's place (see platform::Output). A failed close, or an abandoned
+// stream, leaves the file as it was and no temporary file behind.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +21,9 @@
 #include "common/types.h"
 
 struct sReporter;
+namespace platform {
+struct Output;
+}
 
 enum sFioShareFileType : sUInt {
   FIO_READ = 1,
@@ -46,6 +55,13 @@ struct sFioShareFile {
   // written, and `direct_bytes` counts what went.
   sUInt direct;
   std::uint64_t direct_bytes;
+  // A stream opened by name: where its file goes (null for a file handed
+  // to fioshare_file_create_ex), the bytes that went to the file, and the
+  // write fault of the test hook still to come (see fioshare.cpp).
+  platform::Output* output;
+  std::uint64_t file_bytes;
+  sUInt fault;
+  std::uint64_t fault_at;
 };
 
 // The 8-bit header form holds these bytes; the UTF-16 form puts the two bytes
@@ -57,6 +73,11 @@ inline constexpr sUInt kHeaderMarkOffset = 7;
 sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode);
 sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode);
 int fioshare_file_close(sFioShareFile* stream);
+// Releases a write stream without finishing its file: a file it was to
+// replace keeps what it had and the temporary file goes; a target written
+// directly (a device) keeps what already went out. Other streams are simply
+// closed.
+void fioshare_file_abandon(sFioShareFile* stream);
 std::FILE* fioshare_file_handle(sFioShareFile* stream);
 // Closes a write stream made without a file (fioshare_file_create_ex with a
 // null file) into `out`: container header and (compressed) body, exactly the

@@ -207,11 +207,8 @@ int write_binary_file(sConversion& conv, const char16_t* path, sBNFTable* table,
     return 0;
   }
   if (!write_binary_stream(conv, stream, table, file, first)) {
-    // Leave a container header without a body rather than a body that
-    // stops part-way.
-    fioshare_file_close(stream);
-    sFioShareFile* empty = fioshare_file_open(conv.rep, path, FIO_WRITE, FIO_COMP_NONE, 0);
-    if (empty != nullptr) fioshare_file_close(empty);
+    // The file keeps what it had rather than a body that stops part-way.
+    fioshare_file_abandon(stream);
     return 0;
   }
   return fioshare_file_close(stream) ? 1 : 0;

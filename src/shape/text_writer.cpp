@@ -446,7 +446,10 @@ int write_text_file(sConversion& conv, const char16_t* path, sShapeFile* file, s
   // held whole until the close: the text of a large file is several times
   // the size of its binary form.
   fioshare_write_direct(stream);
-  const bool written = write_text_stream(conv, stream, file, first) != 0;
-  const bool closed = fioshare_file_close(stream) != 0;
-  return written && closed;
+  if (write_text_stream(conv, stream, file, first) == 0) {
+    // The file keeps what it had rather than a text that stops part-way.
+    fioshare_file_abandon(stream);
+    return 0;
+  }
+  return fioshare_file_close(stream) != 0;
 }

@@ -787,10 +787,9 @@ cfg_case("no_appids.cfg",
          "both grammars fail at their first ==> rule of an application token.",
          b"COREIDS core_ids.h\n", 1, grammar_error("library.bnf", 11) + grammar_error("shape.bnf", 17) + NO_GRAMMARS)
 cfg_case("non_ascii_name.cfg",
-         "A name with a byte above 0x7F becomes a unit above U+007F: the open is refused with the "
-         "message box, and the console shows the low byte again.",
-         b"COREIDS core\xe9.h\nAPPIDS app_ids.h\n", 1, token_defs_failed("core\xe9.h", "app_ids.h"),
-         err="Vexlor Unicode: Non-ASCII characters in filenames not currently supported\n")
+         "A byte above 0x7F widens by sign extension (0xE9 to U+FFE9), and that name is no file: the "
+         "open fails, and the console shows the unit in UTF-8.",
+         b"COREIDS core\xe9.h\nAPPIDS app_ids.h\n", 1, token_defs_failed("core\xef\xbf\xa9.h", "app_ids.h"))
 case("cfg/missing", "No Vexlor.cfg in the working directory or beside the program.", [CUBE], ["cube.s", "/k"], 1,
      "Failed to load configuration file:\n%PROG%Vexlor.cfg\n", removes=("Vexlor.cfg",))
 

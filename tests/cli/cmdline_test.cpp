@@ -80,9 +80,14 @@ TEST(CommandLine, OverlongNamesAreRefusedNotCut) {
   Parsed p = parse(u"vexlor " + long_name);
   EXPECT_EQ(p.refused, 1);
   EXPECT_EQ(p.source, u"");
-  p = parse(u"vexlor " + std::u16string(259, u'b'));
+  p = parse(u"vexlor " + std::u16string(200, u'b') + u"/" + std::u16string(58, u'b'));
   EXPECT_EQ(p.refused, 0);
   EXPECT_EQ(p.source.size(), 259u);
+  // Nor is a name kept that no file can have: one part over the file
+  // system's 255 bytes, or a byte that was not UTF-8 (a lone surrogate).
+  for (const std::u16string& name : {std::u16string(256, u'c'), std::u16string(u"caf\xDCC3.s")}) {
+    EXPECT_EQ(parse(u"vexlor " + name).refused, 1);
+  }
   p = parse(u"vexlor x.s /o:" + long_name);
   EXPECT_EQ(p.refused, 1);
   EXPECT_EQ(p.output, u"");

@@ -48,23 +48,60 @@ TEST(AnsiConversions, OverlongResultsAreCutOrEmptied) {
   EXPECT_EQ(std::u16string(ansi_to_wstr(narrow.c_str(), wide)), u"");
 }
 
-TEST(FileNames, RefusesNonAsciiAndOverlongNames) {
+// Well-formed UTF-8 decodes (a character beyond the basic plane to a pair
+// of surrogates); each byte of anything else becomes U+DC00 + byte.
+TEST(StrictUtf8, MalformedBytesBecomeLoneSurrogates) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+    bool clean;
+  };
+  const Case cases[] = {
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", u"caf\u00e9 \u20ac \U0001F600", true},
+      {"a\xFF" "b", u"a\xDCFF" "b", false},
+      {"\xC0\xAF", u"\xDCC0\xDCAF", false},                     // overlong "/"
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80", false},         // an encoded surrogate
+      {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80", false},  // above U+10FFFF
+      {"\xE2\x82", u"\xDCE2\xDC82", false},                     // cut short
+  };
+  for (const Case& c : cases) {
+    std::u16string out = u"<";
+    EXPECT_EQ(utf8_to_utf16_marked(c.bytes, out), c.clean) << c.bytes;
+    EXPECT_EQ(out, u"<" + c.text) << c.bytes;
+    EXPECT_EQ(utf16_well_formed(out.c_str()), c.clean) << c.bytes;
+    std::string back;
+    EXPECT_EQ(utf16_to_utf8_strict(out.c_str(), back), c.clean) << c.bytes;
+    if (c.clean) {
+      EXPECT_EQ(back, "<" + c.bytes);
+    }
+  }
+  std::string back;
+  EXPECT_FALSE(utf16_to_utf8_strict(u"x\xD800", back));  // a high surrogate at the end
+  EXPECT_FALSE(utf16_well_formed(u"\xDC00\xD800"));      // a pair the wrong way round
+}
+
+TEST(FileNames, OnlyNamesTheSystemCannotRepresentGetTheBox) {
   vxtest::DebugCapture capture;
   sReporter& rep = capture.rep();
-  char out[kFileNameBytes];
-  EXPECT_TRUE(file_name_to_8bit(rep, u"dir/file.s", out));
-  EXPECT_EQ(std::string(out), "dir/file.s");
-  std::u16string name255(255, u'a');
-  EXPECT_TRUE(file_name_to_8bit(rep, name255.c_str(), out));
-  std::u16string name256(256, u'a');
-  EXPECT_FALSE(file_name_to_8bit(rep, name256.c_str(), out));
-  EXPECT_TRUE(capture.boxes().empty());  // too long is refused without a box
-  EXPECT_FALSE(file_name_to_8bit(rep, u"caf\u00e9.s", out));
-  EXPECT_EQ(capture.boxes(),
-            std::vector<std::string>{"Vexlor Unicode: Non-ASCII characters in filenames not currently supported"});
-  EXPECT_EQ(open_file_utf16(rep, u"caf\u00e9.s", "rb"), nullptr);
-  EXPECT_EQ(capture.boxes().size(), 2u);
+  EXPECT_TRUE(file_name_usable(rep, u"dir/caf\u00e9 \U0001F600.s"));
+  EXPECT_TRUE(file_name_usable(rep, std::u16string(300, u'a').c_str()));  // the system decides
+  EXPECT_TRUE(capture.boxes().empty());
+  EXPECT_FALSE(file_name_usable(rep, nullptr));
+  EXPECT_FALSE(file_name_usable(rep, u"a\xD800.s"));
+  EXPECT_EQ(open_file_utf16(rep, u"a\xDC80.s", "rb"), nullptr);
+  EXPECT_EQ(capture.boxes(), std::vector<std::string>(
+                                 2, "Vexlor Unicode: Non-ASCII characters in filenames not currently supported"));
   EXPECT_TRUE(capture.lines().empty());
+}
+
+TEST(FileNames, AcceptableNamesFitTheFileSystem) {
+  // 255 bytes in one part is the limit of common file systems.
+  EXPECT_TRUE(file_name_acceptable(u"dir/caf\u00e9.s"));
+  EXPECT_TRUE(file_name_acceptable((u"d/" + std::u16string(85, u'\u00e9')).c_str()));  // 170 bytes
+  EXPECT_FALSE(file_name_acceptable((u"d/" + std::u16string(128, u'\u00e9')).c_str()));  // 256 bytes
+  EXPECT_FALSE(file_name_acceptable((std::u16string(128, u'\u00e9') + u"/x").c_str()));
+  EXPECT_FALSE(file_name_acceptable(u"a\xDCFF.s"));
+  EXPECT_FALSE(file_name_acceptable(nullptr));
 }
 
 }  // namespace

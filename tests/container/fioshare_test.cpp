@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -265,30 +266,31 @@ TEST(ContainerOpen, FopenFailuresReportTheirChecks) {
   EXPECT_EQ(debug.lines()[1], "\nFAILED: (f = fopen (fname, \"w+b\")) != 0 [File: AppUtil Line: 294]");
 }
 
-TEST(ContainerOpen, NamesThatCannotBeConvertedAreRefused) {
+TEST(ContainerOpen, NamesGoToTheSystemUnlessItCannotRepresentThem) {
   TempDir dir;
   dir.chdir();
   write_file(dir.path() / std::string(255, 'n'), header('@', "@@@@") + std::string(40, 'x'));
   DebugCapture debug;
-  // 255 characters still fit the conversion.
   sFioShareFile* ok = fioshare_file_open(debug.rep(), u16(std::string(255, 'n')).c_str(), FIO_READ, 0, 0);
   ASSERT_NE(ok, nullptr);
   fioshare_file_close(ok);
   EXPECT_TRUE(file_exists(debug.rep(), u16(std::string(255, 'n')).c_str()));
-  // 256 are refused like a file that cannot be opened.
+  // 256 bytes are more than the file system takes in one name.
   EXPECT_EQ(fioshare_file_open(debug.rep(), u16(std::string(256, 'n')).c_str(), FIO_READ, 0, 0), nullptr);
   EXPECT_FALSE(file_exists(debug.rep(), u16(std::string(256, 'n')).c_str()));
   ASSERT_EQ(debug.lines().size(), 1u);
   EXPECT_EQ(debug.lines()[0], "\nFAILED: (f = fopen (fname, \"rb\")) != 0 [File: AppUtil Line: 292]");
-  // A non-ASCII name shows the message box only.
+  // Any script, beyond the basic plane too, is written as UTF-8.
   debug.clear();
-  EXPECT_TRUE(debug.boxes().empty());
-  EXPECT_EQ(fioshare_file_open(debug.rep(), u"caf\u00e9.bin", FIO_WRITE, 0, 0), nullptr);
-  EXPECT_FALSE(file_exists(debug.rep(), u"caf\u00e9.bin"));
+  ASSERT_TRUE(fioshare_file_close(fioshare_file_open(debug.rep(), u"caf\u00e9 \U0001F600.bin", FIO_WRITE, 0, 0)));
+  EXPECT_TRUE(file_exists(debug.rep(), u"caf\u00e9 \U0001F600.bin"));
+  EXPECT_EQ(read_file(dir.path() / "caf\xC3\xA9 \xF0\x9F\x98\x80.bin"), header('@', "@@@@"));
+  // A lone surrogate has no UTF-8 form: the message box only.
+  EXPECT_EQ(fioshare_file_open(debug.rep(), u"a\xD800.bin", FIO_WRITE, 0, 0), nullptr);
+  EXPECT_EQ(fioshare_file_open(debug.rep(), u"a\xD800.bin", FIO_READ, 0, 0), nullptr);
   EXPECT_EQ(debug.boxes(), std::vector<std::string>(
                                2, "Vexlor Unicode: Non-ASCII characters in filenames not currently supported"));
   EXPECT_TRUE(debug.lines().empty());
-  EXPECT_FALSE(std::filesystem::exists(dir.path() / "caf\xC3\xA9.bin"));
 }
 
 TEST(ContainerOpen, FileExistsOnlyForReadableFiles) {
@@ -300,17 +302,100 @@ TEST(ContainerOpen, FileExistsOnlyForReadableFiles) {
   EXPECT_FALSE(file_exists(rep, nullptr));
 }
 
-TEST(ContainerWrite, FileIsEmptiedAtOpenAndFilledAtClose) {
+std::vector<std::string> names_in(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool is_temp_of(const std::string& name, const std::string& output) {
+  return name.starts_with(output + ".") && name.ends_with(".tmp");
+}
+
+// The body goes to a temporary file beside the output; only a close that
+// succeeds puts it in the output's place.
+TEST(ContainerWrite, TheOldFileStaysWholeUntilTheClose) {
   TempDir dir;
   const std::string path = dir.str("w.bin");
   write_file(path, "old contents");
   sFioShareFile* w = open_path(path, FIO_WRITE, FIO_COMP_NONE, 0);
   ASSERT_NE(w, nullptr);
-  EXPECT_EQ(read_file(path), "");
   EXPECT_EQ(fioshare_file_handle(w), w->file);
   ASSERT_EQ(fioshare_write(w, "body", 4), 4u);
+  // Another stream on the same output takes a temporary file of its own.
+  sFioShareFile* other = open_path(path, FIO_WRITE, FIO_COMP_NONE, 0);
+  ASSERT_NE(other, nullptr);
+  const std::vector<std::string> names = names_in(dir.path());
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_TRUE(is_temp_of(names[1], "w.bin") && is_temp_of(names[2], "w.bin")) << names[1] << " " << names[2];
+  EXPECT_EQ(read_file(path), "old contents");
+  fioshare_file_abandon(other);
+  EXPECT_EQ(read_file(path), "old contents");
   EXPECT_TRUE(fioshare_file_close(w));
   EXPECT_EQ(read_file(path), header('@', "@@@@") + "body");
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"w.bin"});
+}
+
+// The test hook's failures: the output keeps its bytes and no temporary
+// file stays, wherever the write fails.
+TEST(ContainerWrite, AWriteThatFailsLeavesTheOldFile) {
+  TempDir dir;
+  const std::string path = dir.str("f.bin");
+  const std::string body = sample_body(5000);
+  struct Case {
+    const char* fault;
+    sFioShareComp comp;
+    int direct;
+  };
+  const Case cases[] = {{"fail:0", FIO_COMP_NONE, 0},    {"fail:10", FIO_COMP_NONE, 1},
+                        {"fail:4000", FIO_COMP_NONE, 1}, {"fail:20", FIO_COMP_ZLIB, 0},
+                        {"fail:16", FIO_COMP_NONE, 0}};
+  for (const Case& c : cases) {
+    write_file(path, "old");
+    ::setenv("VEXLOR_WRITE_FAULT", c.fault, 1);
+    sFioShareFile* w = open_path(path, FIO_WRITE, c.comp, 0);
+    ::unsetenv("VEXLOR_WRITE_FAULT");
+    ASSERT_NE(w, nullptr);
+    if (c.direct) {
+      ASSERT_EQ(fioshare_write_direct(w), 1);
+    }
+    fioshare_write(w, body.data(), static_cast<sUInt>(body.size()));
+    EXPECT_FALSE(fioshare_file_close(w)) << c.fault;
+    EXPECT_EQ(read_file(path), "old") << c.fault;
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"f.bin"}) << c.fault;
+  }
+  // Without the variable (or with one that means nothing) nothing fails.
+  ::setenv("VEXLOR_WRITE_FAULT", "fail:x", 1);
+  EXPECT_TRUE(write_stream(path, FIO_COMP_NONE, 0, body));
+  ::unsetenv("VEXLOR_WRITE_FAULT");
+  EXPECT_EQ(read_file(path), header('@', "@@@@") + body);
+}
+
+// What is replaced is the file itself: a symbolic link is followed (and
+// stays), the permission bits stay, and a file that is no regular file is
+// written in place.
+TEST(ContainerWrite, ReplacementFollowsLinksAndKeepsThePermissionBits) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  fs::create_directory(dir.path() / "real");
+  write_file(dir.path() / "real/a.bin", "old");
+  fs::permissions(dir.path() / "real/a.bin", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("real/a.bin", dir.path() / "link.bin");
+  fs::create_symlink("real/new.bin", dir.path() / "dangling.bin");
+  ASSERT_TRUE(write_stream(dir.str("link.bin"), FIO_COMP_NONE, 0, "x"));
+  ASSERT_TRUE(write_stream(dir.str("dangling.bin"), FIO_COMP_NONE, 0, "y"));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "link.bin"));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling.bin"));
+  EXPECT_EQ(read_file(dir.path() / "real/a.bin"), header('@', "@@@@") + "x");
+  EXPECT_EQ(read_file(dir.path() / "real/new.bin"), header('@', "@@@@") + "y");
+  EXPECT_EQ(fs::status(dir.path() / "real/a.bin").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(names_in(dir.path() / "real"), (std::vector<std::string>{"a.bin", "new.bin"}));
+  // A directory cannot be written; /dev/null is written in place.
+  EXPECT_EQ(open_path(dir.str("real"), FIO_WRITE), nullptr);
+  EXPECT_TRUE(write_stream("/dev/null", FIO_COMP_ZLIB, 0, "z"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
 TEST(ContainerWrite, StreamClosedWithoutBodyWritesOnlyTheHeader) {

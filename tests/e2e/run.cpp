@@ -1,10 +1,12 @@
 #include "e2e/run.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 
 #include "support/test_support.h"
@@ -83,7 +85,17 @@ RunResult run_vexlor_with(const std::vector<std::string>& args, const std::files
     ::dup2(err, 2);
     int in = ::open(in_path.c_str(), O_RDONLY);
     ::dup2(in, 0);
+    // A program that crashes or aborts leaves no core file in the test's directories.
+    const rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &no_core);
+    for (const auto& [name, value] : options.env) ::setenv(name.c_str(), value.c_str(), 1);
+    if (options.file_size_limit >= 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+    }
     std::vector<char*> argv;
+    for (const auto& word : options.prefix) argv.push_back(const_cast<char*>(word.c_str()));
     for (const auto& word : runner_argv) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(const_cast<char*>(exe.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -93,8 +105,14 @@ RunResult run_vexlor_with(const std::vector<std::string>& args, const std::files
   }
   RunResult result;
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  for (;;) {
+    ::waitpid(pid, &status, options.on_stop ? WUNTRACED : 0);
+    if (!WIFSTOPPED(status)) break;
+    options.on_stop(pid);
+    ::kill(pid, SIGCONT);
+  }
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.out = read_file(out_path);
   result.err = read_file(err_path);
   if (!runner.empty() && !options.raw_output) result.out = crlf_to_lf(result.out);

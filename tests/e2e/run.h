@@ -8,13 +8,16 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vxtest {
 
 struct RunResult {
   int status = -1;  // exit status, or -1 when the process did not exit normally
+  int signal = 0;   // the signal that ended the process, if one did
   std::string out;  // standard output
   std::string err;  // standard error
 };
@@ -49,6 +52,16 @@ RunResult run_vexlor(const std::vector<std::string>& args, const std::filesystem
 struct RunOptions {
   std::string input;         // standard input (else /dev/null)
   bool raw_output = false;   // standard output is data: no CR LF undone under a runner
+  // Set in the child's environment.
+  std::vector<std::pair<std::string, std::string>> env;
+  // RLIMIT_FSIZE of the child, in bytes (negative: none). SIGXFSZ is then
+  // ignored, so that a write past it fails (EFBIG) instead of killing it.
+  long long file_size_limit = -1;
+  // Words the program (and its runner) are run under, e.g. setpriv's.
+  std::vector<std::string> prefix;
+  // Called with the child's process id whenever it stops (SIGSTOP); the
+  // child is let go on afterwards, unless the call ended it.
+  std::function<void(int pid)> on_stop;
 };
 RunResult run_vexlor_with(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                           const RunOptions& options, const std::string& exe = "");

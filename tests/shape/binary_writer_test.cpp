@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -284,14 +285,17 @@ TEST_F(BinaryFileTest, FileHoldsContainerHeaderBodyHeaderAndBlocks) {
   }
 }
 
-TEST_F(BinaryFileTest, FailedNodeLeavesOnlyAContainerHeader) {
+TEST_F(BinaryFileTest, FailedNodeLeavesTheOldFile) {
   sShapeItemNode* content;
   tree_.open_block(tree_.top(), grammar_.entry(shape_), &content);
   tree_.close_block(&content);
   tree_.open_block(tree_.top(), grammar_.entry(unknown_), &content);
   tree_.close_block(&content);
+  vxtest::write_file(dir_.path() / "out.bin", "old");
   EXPECT_EQ(write_binary_file(ctx_.conv, u"out.bin", table_, &file_, tree_.first(), FIO_COMP_ZLIB), 0);
-  EXPECT_EQ(vxtest::read_file(dir_.path() / "out.bin"), "KALDOA@@@@@@@@@@");
+  EXPECT_EQ(vxtest::read_file(dir_.path() / "out.bin"), "old");
+  EXPECT_EQ(write_binary_file(ctx_.conv, u"new.bin", table_, &file_, tree_.first(), FIO_COMP_NONE), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "new.bin"));
 }
 
 TEST_F(BinaryFileTest, OutputThatCannotBeCreatedSetsTheLastError) {
