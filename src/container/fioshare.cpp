@@ -429,8 +429,8 @@ sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size) {
 }
 
 sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode) {
-  // A name the system cannot represent has been refused with the message
-  // box already, and is not reported again.
+  // A name the system cannot represent is refused with the message box
+  // alone, without a report.
   if (fname != nullptr && !file_name_usable(rep, fname)) return nullptr;
 
   std::FILE* f = nullptr;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,17 @@ TEST(FileNames, OnlyNamesTheSystemCannotRepresentGetTheBox) {
   EXPECT_EQ(capture.boxes(), std::vector<std::string>(
                                  2, "Vexlor Unicode: Non-ASCII characters in filenames not currently supported"));
   EXPECT_TRUE(capture.lines().empty());
+}
+
+TEST(FileNames, WholeFilesReplaceTheOldOnesOrLeaveThem) {
+  vxtest::TempDir dir;
+  const std::string path = dir.str("rules.d");
+  vxtest::write_file(path, "old");
+  EXPECT_TRUE(write_whole_file(vxtest::u16(path).c_str(), "new", 3));
+  EXPECT_EQ(vxtest::read_file(path), "new");
+  EXPECT_FALSE(write_whole_file(vxtest::u16(dir.str()).c_str(), "x", 1));  // a directory
+  EXPECT_FALSE(write_whole_file(vxtest::u16(dir.str("no/rules.d")).c_str(), "x", 1));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 }
 
 TEST(FileNames, AcceptableNamesFitTheFileSystem) {

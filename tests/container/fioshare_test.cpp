@@ -335,6 +335,15 @@ TEST(ContainerWrite, TheOldFileStaysWholeUntilTheClose) {
   EXPECT_TRUE(fioshare_file_close(w));
   EXPECT_EQ(read_file(path), header('@', "@@@@") + "body");
   EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"w.bin"});
+  // The temporary name of a long name is cut to fit the name limit.
+  const std::string longest(255, 'n');
+  w = open_path(dir.str(longest), FIO_WRITE, FIO_COMP_NONE, 0);
+  ASSERT_NE(w, nullptr);
+  const std::string temp = names_in(dir.path())[0];
+  EXPECT_EQ(temp.size(), 255u);
+  EXPECT_TRUE(temp.starts_with("nnnnnnnn") && temp.ends_with(".tmp")) << temp;
+  EXPECT_TRUE(fioshare_file_close(w));
+  EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{longest, "w.bin"}));
 }
 
 // The test hook's failures: the output keeps its bytes and no temporary
