@@ -70,8 +70,8 @@ bool debug_channel_listening() {
 }
 
 void debug_channel_write(const char* ansi_line) {
-  std::fputs(ansi_line, stderr);
-  std::fputc('\n', stderr);
+  // One call per line: conversions on several threads never mix their lines.
+  std::fprintf(stderr, "%s\n", ansi_line);
   std::fflush(stderr);
 }
 
