@@ -7,6 +7,7 @@
 #include "app/depfile.h"
 #include "app/messages.h"
 #include "app/paths.h"
+#include "common/file_names.h"
 #include "common/strings.h"
 #include "container/fioshare.h"
 #include "engine/definitions.h"
@@ -70,6 +71,8 @@ bool complete_output_name(const std::u16string& spec, const std::u16string& sour
   if (from_input && !output_spec_has_file_part(name)) return false;
   const char16_t* base_name = from_input ? kStandardStream : path_base_name(source.c_str(), base);
   if (!make_output_name(name, kPathCapacity, base_name)) return false;
+  // A completed name may pass what the file system takes.
+  if (!from_input && !file_name_acceptable(name)) return false;
   output = name;
   return true;
 }

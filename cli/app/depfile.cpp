@@ -1,10 +1,7 @@
 #include "app/depfile.h"
 
-#include <cstdio>
 
-#include "common/file_handle.h"
 #include "common/file_names.h"
-#include "common/report.h"
 #include "common/utf8.h"
 
 namespace {
@@ -67,14 +64,6 @@ std::string make_depfile(const std::vector<sDepRule>& rules) {
 
 bool write_depfile(const std::u16string& path, const std::string& text) {
   if (text.empty() || path.find(u'\0') != std::u16string::npos) return false;
-  // The caller says why the file was not written; no box is shown.
-  sReporter quiet;
-  char narrow[kFileNameBytes];
-  if (!file_name_to_8bit(quiet, path.c_str(), narrow)) return false;
-  FilePtr file(std::fopen(narrow, "wb"));
-  if (file == nullptr) return false;
-  bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  written = std::fclose(file.release()) == 0 && written;
-  if (!written) std::remove(narrow);
-  return written;
+  // Written as every output is: the old file stays until the new one is whole.
+  return write_whole_file(path.c_str(), text.data(), text.size());
 }
