@@ -5,12 +5,17 @@
 // arguments always give the same bytes.
 //
 //   gen_model <output> <megabytes> [seed] [--backtrack]
+//   gen_model --many <directory> <count> [seed]
 //
 // --backtrack writes a document of file type "q" for bench/backtrack.bnf,
 // whose grammar tries and abandons an alternative at every value.
 //
+// --many writes <count> small shape documents of 1 to 4 KB each into an
+// existing directory, named small00000.s, small00001.s, ...: two materials
+// and meshes of a few vertices each, a size drawn for each file.
+//
 // Prints the number of values written (array elements and every other
-// number, string and token value).
+// number, string and token value), in all files together.
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -145,8 +150,10 @@ void put_materials(Writer& w, Counts& n, Random& rng, std::uint32_t count) {
   w.put("\t)\n");
 }
 
-void put_mesh(Writer& w, Counts& n, Random& rng, std::uint32_t index, std::uint32_t materials) {
-  const std::uint32_t vertices = 200 + rng.below(1800);
+// A mesh of `fewest` to `fewest + spread - 1` vertices.
+void put_mesh(Writer& w, Counts& n, Random& rng, std::uint32_t index, std::uint32_t materials,
+              std::uint32_t fewest = 200, std::uint32_t spread = 1800) {
+  const std::uint32_t vertices = fewest + rng.below(spread);
   char line[96];
   std::snprintf(line, sizeof line, "\tMesh part%u (\n", index);
   w.put(line);
@@ -160,7 +167,7 @@ void put_mesh(Writer& w, Counts& n, Random& rng, std::uint32_t index, std::uint3
     put_float_rows(w, n, "TexCoords", vertices, 2, [&] { return static_cast<std::int32_t>(rng.below(10001)); });
   }
   // About two triangles per vertex, as in a closed surface.
-  const std::uint32_t triangles = 2 * vertices - 4;
+  const std::uint32_t triangles = vertices > 4 ? 2 * vertices - 4 : vertices;
   w.put("\t\tFaces (\n");
   for (std::uint32_t t = 0; t < triangles; ++t) {
     w.put("\t\t\t");
@@ -203,6 +210,18 @@ void write_model(Writer& w, Counts& n, Random& rng, std::uint64_t target_bytes) 
   w.put(")\n");
 }
 
+// A small document of at least `target_bytes`: the shape's start and two
+// materials take about 1 KB, each mesh of three to five vertices about 0.7.
+void write_small_model(Writer& w, Counts& n, Random& rng, std::uint64_t target_bytes) {
+  put_header(w, 's');
+  w.put("Shape small (\n\tInfo ( \"Generated small model\" 1 0 )\n");
+  n.values += 3;
+  const std::uint32_t materials = 2;
+  put_materials(w, n, rng, materials);
+  for (std::uint32_t mesh = 0; w.bytes() < target_bytes; ++mesh) put_mesh(w, n, rng, mesh, materials, 3, 3);
+  w.put(")\n");
+}
+
 // The backtracking document: blocks of float arrays, written ten values a
 // line, for the grammar in bench/backtrack.bnf.
 void write_backtrack(Writer& w, Counts& n, Random& rng, std::uint64_t target_bytes) {
@@ -226,9 +245,45 @@ void write_backtrack(Writer& w, Counts& n, Random& rng, std::uint64_t target_byt
 
 }  // namespace
 
+// Writes `count` small documents into `directory`; their sizes are drawn
+// from 1000 to 3100 bytes before the last mesh, which ends each within 4 KB.
+int write_many(const char* directory, unsigned long count, std::uint64_t seed) {
+  Counts n;
+  Random sizes(seed);
+  for (unsigned long i = 0; i < count; ++i) {
+    char name[4096];
+    std::snprintf(name, sizeof name, "%s/small%05lu.s", directory, i);
+    std::FILE* file = std::fopen(name, "wb");
+    if (file == nullptr) {
+      std::perror(name);
+      return 1;
+    }
+    {
+      Writer w(file);
+      Random rng(seed * 100003 + i);
+      write_small_model(w, n, rng, 1000 + sizes.below(2101));
+    }
+    if (std::fclose(file) != 0) {
+      std::perror(name);
+      return 1;
+    }
+  }
+  std::printf("%" PRIu64 "\n", n.values);
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc >= 4 && std::strcmp(argv[1], "--many") == 0) {
+    const unsigned long count = std::strtoul(argv[3], nullptr, 10);
+    if (count == 0 || count > 100000) {
+      std::fprintf(stderr, "gen_model: --many takes 1 to 100000 files\n");
+      return 2;
+    }
+    return write_many(argv[2], count, argc >= 5 ? std::strtoull(argv[4], nullptr, 10) : 1);
+  }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: gen_model <output> <megabytes> [seed] [--backtrack]\n");
+    std::fprintf(stderr, "usage: gen_model <output> <megabytes> [seed] [--backtrack]\n"
+                         "       gen_model --many <directory> <count> [seed]\n");
     return 2;
   }
   bool backtrack = false;

@@ -9,8 +9,9 @@
 # warm-up, wall time per run, peak resident memory from /usr/bin/time. In the
 # same run it times zlib's compress and uncompress of the same binary body
 # (bench/zlib_ref), the start-up with the shipped definitions, and a grammar
-# that backtracks at every value. Prints the table and writes it to
-# bench/results.md.
+# that backtracks at every value. Then it converts 10,000 small files with one
+# `vexlor --batch` and with one process per file (see "many small files"
+# below). Prints the table and writes it to bench/results.md.
 #
 # Settings (environment):
 #   BENCH_SIZES   document sizes in MB        default "1 10 100"
@@ -19,6 +20,11 @@
 #                 (documents under 10 MB take four times RUNS)
 #   BENCH_BUILD   build directory             default build-bench
 #   BENCH_OUT     results file                default bench/results.md
+#   BENCH_PARTS   what to run: "models" (the documents above), "batch"
+#                 (many small files, see below)   default "models batch";
+#                 a part left out keeps its section of the results file
+#   BATCH_FILES   small files of the batch part   default 10000
+#   BATCH_RUNS    timed runs of each way          default 3
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -103,6 +109,7 @@ measure() {
 size_of() { stat -c %s "$1"; }
 mb() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1e6 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+verdict() { awk -v ok="$1" 'BEGIN { print (ok ? "met" : "**missed**") }'; }
 mvps() { awk -v v="$1" -v s="$2" 'BEGIN { printf "%.1f", (s > 0 ? v / s / 1e6 : 0) }'; }
 
 # Generated documents are kept between runs; a newer generator remakes them.
@@ -132,6 +139,166 @@ note_mem() { # peak_kb source output
   r=$(ratio "$(($1 * 1024))" "$(($2 + $3))")
   max_mem_ratio=$(awk -v a="$r" -v b="$max_mem_ratio" 'BEGIN { print (a > b ? a : b) }')
 }
+
+# --- many small files: one batch against a process per file ----------------------
+#
+# BATCH_FILES small shape documents (1 to 4 KB of text each, bench/gen_model
+# --many) converted by one `vexlor --batch` with its default number of jobs
+# and by one process per file started by `xargs -P` with as many processes,
+# text → binary and binary → text. The two are timed alternately, so that a
+# change of the machine's load falls on both; figures are medians of
+# BATCH_RUNS runs of each after one warm-up of the batch (which reads every
+# source into the file cache). Both must write the same bytes.
+batch_heading="## Many small files: --batch against a process per file"
+batch_files=${BATCH_FILES:-10000}
+batch_runs=${BATCH_RUNS:-3}
+# The batch's default: one job per core.
+batch_procs=$(nproc)
+
+# run_many <output directory> <command...>: one timed run into an emptied
+# output directory. Sets $run_s (wall seconds) and $run_cpu (processor
+# seconds of every process, user and system).
+run_many() {
+  local dir=$1
+  shift
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  local start end user sys
+  start=$EPOCHREALTIME
+  if ! /usr/bin/time -f "%U %S" -o "$work/many-time.out" "$@" >"$work/many-cmd.out" 2>&1; then
+    echo "bench: failed: $*" >&2
+    tail -n 20 "$work/many-cmd.out" >&2
+    exit 1
+  fi
+  end=$EPOCHREALTIME
+  read -r user sys < <(tail -n 1 "$work/many-time.out")
+  run_s=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
+  run_cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.6f", u + s }')
+  local written
+  written=$(find "$dir" -type f | wc -l)
+  if [ "$written" -ne "$batch_files" ]; then
+    echo "bench: $* wrote $written files, not $batch_files" >&2
+    exit 1
+  fi
+}
+
+# compare_many <label> <list> <extension>: sets the row of one direction in
+# $many_rows and its ratio in $many_ratio[<label>].
+declare -a many_rows
+declare -A many_ratio
+compare_many() {
+  local label=$1 list=$2 ext=$3 i
+  local batch_s=() batch_cpu=() procs_s=() procs_cpu=()
+  local batch_cmd=("$exe" --quiet --files-from="$list" "/o:many/out-batch/.$ext")
+  # The program reads its definitions and writes its lines once per file.
+  local procs_cmd=(xargs -d '\n' -P "$batch_procs" -I{} "$exe" {} "/o:many/out-procs/.$ext")
+  run_many many/out-batch "${batch_cmd[@]}"
+  for ((i = 1; i <= batch_runs; i++)); do
+    run_many many/out-batch "${batch_cmd[@]}"
+    batch_s+=("$run_s") batch_cpu+=("$run_cpu")
+    run_many many/out-procs "${procs_cmd[@]}" <"$list"
+    procs_s+=("$run_s") procs_cpu+=("$run_cpu")
+    echo "  $label, run $i: batch $(printf '%.2f' "${batch_s[-1]}") s, a process per file $(printf '%.2f' "${procs_s[-1]}") s" >&2
+    if [ "$i" -eq 1 ] && ! diff -rq many/out-batch many/out-procs >/dev/null; then
+      echo "bench: $label: the batch and the processes wrote different files" >&2
+      exit 1
+    fi
+  done
+  local bs bc ps pc bf pf r
+  bs=$(printf '%s\n' "${batch_s[@]}" | median)
+  bc=$(printf '%s\n' "${batch_cpu[@]}" | median)
+  ps=$(printf '%s\n' "${procs_s[@]}" | median)
+  pc=$(printf '%s\n' "${procs_cpu[@]}" | median)
+  bf=$(awk -v n="$batch_files" -v s="$bs" 'BEGIN { printf "%.0f", n / s }')
+  pf=$(awk -v n="$batch_files" -v s="$ps" 'BEGIN { printf "%.0f", n / s }')
+  r=$(ratio "$bf" "$pf")
+  many_ratio[$label]=$r
+  per_file() { awk -v s="$1" -v n="$batch_files" 'BEGIN { printf "%.2f", s * 1000 / n }'; }
+  many_rows+=("| $label | $bf | $pf | $r × | $(per_file "$bc") | $(per_file "$pc") | $(verdict "$(awk -v r="$r" 'BEGIN { print (r >= 5) }')") |")
+  echo "  $label: batch $bf files/s, a process per file $pf files/s: $r ×" >&2
+}
+
+run_batch_part() {
+  mkdir -p many
+  # The files are kept between runs; a newer generator or another count
+  # remakes them.
+  if [ ! -f many/made ] || [ "$(cat many/made)" != "$batch_files" ] || [ "$gen" -nt many/made ]; then
+    rm -rf many
+    mkdir -p many/text
+    echo "generating $batch_files small models" >&2
+    "$gen" --many many/text "$batch_files" 1 >many/values
+    echo "$batch_files" >many/made
+  fi
+  printf '%s\n' many/text/*.s >many/text.list
+  local many_sizes
+  many_sizes=$(stat -c %s many/text/*.s | sort -n |
+    awk '{ v[NR] = $1 } END { printf "%.1f to %.1f KB of text each (median %.1f KB)", v[1] / 1024, v[NR] / 1024, v[int((NR + 1) / 2)] / 1024 }')
+  echo "many small files: $batch_files models, $many_sizes; $batch_procs jobs, $batch_runs runs" >&2
+
+  compare_many "text → binary (zlib)" many/text.list sb
+  # The binary sources of the other direction are the batch's last outputs.
+  rm -rf many/bin
+  mv many/out-batch many/bin
+  printf '%s\n' many/bin/*.sb >many/bin.list
+  compare_many "binary → text" many/bin.list s
+  rm -rf many/out-batch many/out-procs
+  # The ceiling of any process per file here: starting one that does nothing.
+  local start end floor
+  start=$EPOCHREALTIME
+  xargs -d '\n' -P "$batch_procs" -I{} true {} <many/text.list
+  end=$EPOCHREALTIME
+  floor=$(awk -v n="$batch_files" -v a="$start" -v b="$end" 'BEGIN { printf "%.0f", n / (b - a) }')
+  echo "  a process per file that does nothing (true): $floor files/s" >&2
+
+  {
+    echo "$batch_heading"
+    echo
+    echo "Produced by \`make bench\` (bench/run.sh, BENCH_PARTS includes \`batch\`) on $(date -u '+%Y-%m-%d %H:%M UTC'),"
+    echo "$(nproc) cores. $batch_files shape models, $many_sizes"
+    echo "(\`gen_model --many\`), converted by one \`vexlor --batch --files-from=LIST\` with the default number"
+    echo "of jobs ($batch_procs) and by one process per file, \`xargs -P $batch_procs\`. Files per second of wall time,"
+    echo "median of $batch_runs runs of each, run alternately after one warm-up of the batch; processor time is"
+    echo "that of every process together, per file. Both write the same bytes."
+    echo
+    echo "| Path | --batch files/s | process per file files/s | batch / per file | batch processor ms per file | per file processor ms per file | target ≥ 5 × |"
+    echo "|---|---|---|---|---|---|---|"
+    printf '%s\n' "${many_rows[@]}"
+    echo
+    echo "A process per file that does nothing, started the same way (\`xargs -P $batch_procs true\`, one run):"
+    echo "$floor files/s, the most any program run once per file could reach on this machine."
+  } >"$work/batch.md"
+}
+
+# The results file without the section of the batch part, trailing blank
+# lines left out.
+results_without_batch() {
+  [ -f "$out_file" ] || return 0
+  awk -v h="$batch_heading" '$0 == h { exit } { line[NR] = $0; if ($0 != "") last = NR } END { for (i = 1; i <= last; i++) print line[i] }' "$out_file"
+}
+# The section of the batch part in the results file, if any.
+results_batch_section() {
+  [ -f "$out_file" ] || return 0
+  awk -v h="$batch_heading" '$0 == h { on = 1 } on' "$out_file"
+}
+
+parts=${BENCH_PARTS:-models batch}
+want() { [[ " $parts " == *" $1 "* ]]; }
+if ! want models; then
+  if ! want batch; then
+    echo "bench: BENCH_PARTS names no part (models, batch): '$parts'" >&2
+    exit 2
+  fi
+  # The batch part alone: the models' results of the last full run stay.
+  run_batch_part
+  {
+    results_without_batch
+    [ -s "$out_file" ] && echo
+    cat "$work/batch.md"
+  } >"$out_file.tmp"
+  mv "$out_file.tmp" "$out_file"
+  cat "$work/batch.md"
+  exit 0
+fi
 
 # --- start-up ------------------------------------------------------------------
 
@@ -236,7 +403,6 @@ done
 
 read -r t_u t_z t_k t_b t_f t_c t_d values <<<"${result[$largest]}"
 read -r w_u w_z w_k w_b w_f w_c w_d <<<"${wall[$largest]}"
-verdict() { awk -v ok="$1" 'BEGIN { print (ok ? "met" : "**missed**") }'; }
 targets=()
 v=$(mvps "$values" "$t_u")
 targets+=("| text → binary /u | ≥ 15 M values/s | $v M values/s (wall: $(mvps "$values" "$w_u")) | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 15) }')") |")
@@ -393,6 +559,7 @@ if missed "$(awk -v w="$worst" 'BEGIN { print (w <= 0.2) }')" && [ "$have_callgr
   what+=("$line")
 fi
 
+want batch && run_batch_part
 {
   echo "# Benchmark results"
   echo
@@ -462,6 +629,14 @@ fi
     echo "## Targets missed: why, and what it would take"
     echo
     printf '%s\n' "${what[@]}"
+  fi
+  # The batch part's section, new or from the last run.
+  if want batch; then
+    echo
+    cat "$work/batch.md"
+  elif [ -n "$(results_batch_section)" ]; then
+    echo
+    results_batch_section
   fi
 } >"$out_file.tmp"
 mv "$out_file.tmp" "$out_file"
