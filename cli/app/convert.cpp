@@ -132,7 +132,7 @@ int convert_file(sAppState& app, const sDefinitions& defs, const sReporter& rep)
     print_error(kMsgInvalidFilename);
     return 0;
   }
-  if (!convert_source(app, defs, rep, job, true)) return 0;
+  if (!convert_source(app, defs, rep, job, !app.quiet)) return 0;
   if (!app.depfile.empty() && !write_dependencies(app.depfile, defs, {job})) return 0;
   return 1;
 }

@@ -111,6 +111,7 @@ TEST(Batch, ConvertsEverySourceAndPrintsTheirLinesInOrder) {
   auto quiet = box.run({"--batch", "--quiet", "cube.s", "robot.s", "/o:out/.sb", "/u"});
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(box.run({"--quiet", "robot.s", "/k"}).out, "");
   auto quiet_failing = box.run({"--batch", "--quiet", "cube.s", "bad.s", "/k"});
   EXPECT_EQ(quiet_failing.out, kReadBad + "1 checked, 1 failed\n");
 
