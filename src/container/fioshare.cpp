@@ -372,7 +372,13 @@ int fioshare_close_to_memory(sFioShareFile* stream, std::vector<sByte>& out) {
     out.insert(out.end(), body, body + body_length);
   }
   std::free(compressed);
-  free_stream(stream);
+  // A stream with a file is refused: it is given up like any other, and its
+  // file left as it was.
+  if (stream->file != nullptr || stream->output != nullptr) {
+    fioshare_file_abandon(stream);
+  } else {
+    free_stream(stream);
+  }
   return ok ? 1 : 0;
 }
 
