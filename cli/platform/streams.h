@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <vector>
 
@@ -16,5 +17,7 @@ bool write_standard_output(const std::uint8_t* bytes, std::size_t count);
 bool standard_error_is_terminal();
 // The processors the machine has (at least 1).
 unsigned processor_count();
+// Reads `file` to its end (streams.cpp, for both systems).
+bool read_to_end(std::FILE* file, std::vector<std::uint8_t>& bytes);
 
 }  // namespace streams

@@ -74,7 +74,6 @@ bool close_output(Output* output, bool keep);
 // environment variable VEXLOR_WRITE_FAULT, read by each write stream when it
 // is opened by name (container/fioshare.cpp tells what it means). For tests
 // only.
-std::string write_fault_spec();
 enum class WriteFault { kNone, kFail, kStop, kAbort };
 // Acts out a stop (POSIX: SIGSTOP, and returns when the process is let go
 // on; Windows: the process ends at once, as if killed) or an abort.

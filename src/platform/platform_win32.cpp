@@ -158,11 +158,6 @@ bool close_output(Output* output, bool keep) {
   return ok;
 }
 
-std::string write_fault_spec() {
-  const char* text = std::getenv("VEXLOR_WRITE_FAULT");
-  return text != nullptr ? std::string(text) : std::string();
-}
-
 void write_fault_strike(WriteFault kind) {
   if (kind == WriteFault::kStop) TerminateProcess(GetCurrentProcess(), 9);
   if (kind == WriteFault::kAbort) std::abort();
