@@ -7,6 +7,7 @@
 #include "app/cmdline.h"
 #include "app/console_sink.h"
 #include "app/convert.h"
+#include "app/diagnostics.h"
 #include "app/messages.h"
 #include "app/startup.h"
 #include "engine/definitions.h"
@@ -29,6 +30,8 @@ constexpr char16_t kLongOptions[] =
     u"  --quiet           leave out the progress lines of sources converted without a fault\n"
     u"  --depfile=FILE    write a Make rule per output naming its source and every definition\n"
     u"                    file it depends on\n"
+    u"  --errors=msvc     diagnoses on standard error as FILE(LINE,COLUMN): rather than\n"
+    u"                    FILE:LINE:COLUMN: (--errors=gnu)\n"
     u"A source named - is read from standard input; /o:- writes to standard output.\n";
 constexpr char16_t kMsgDepfileNeedsOutput[] = u"--depfile needs an output file (/o:)\n";
 
@@ -56,6 +59,7 @@ int vexlor_main(int argc, char** argv) {
   }
   // Standard output carries the data: every message goes to standard error.
   if (std::u16string_view(app.output_name) == kStandardStream) send_messages_to_stderr();
+  set_diagnosis_style(app.errors_msvc ? DiagnosisStyle::kMsvc : DiagnosisStyle::kGnu);
 
   sReporter rep = program_reporter();
   sDefinitions defs;

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/cmdline.h"
+#include "app/diagnostics.h"
 #include "app/messages.h"
 #include "bnf/bnf_registry.h"
 #include "common/report.h"
@@ -12,6 +13,7 @@ namespace {
 void print_grammar_notice(void*, const sGrammarNotice& notice) {
   if (notice.kind == sGrammarNotice::kLoadFailed) {
     print_load_message(kMsgGrammarFailed, notice.path.c_str(), u"", notice.line);
+    if (notice.diagnosis.given()) print_diagnosis(notice.diagnosis);
   } else {
     print_load_message(kMsgGrammarDuplicate, notice.name.c_str(), notice.file_type, notice.file_type,
                        notice.file_type_ver, notice.file_type_ver, notice.known_name.c_str());
@@ -40,5 +42,6 @@ int app_startup(sReporter& rep, sDefinitions& defs) {
     case sDefinitionsFailure::kNoGrammars: print_error(kMsgNoGrammars); break;
     default: break;
   }
+  if (failure.diagnosis.given()) print_diagnosis(failure.diagnosis);
   return 0;
 }

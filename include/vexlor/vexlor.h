@@ -71,6 +71,17 @@ enum class ErrorCode {
   kOutOfMemory,
 };
 
+// Where in a file a fault lies and what it is: what the vexlor program
+// prints on standard error as "FILE:LINE:COLUMN: error: WHAT".
+struct Diagnosis {
+  std::string file;          // as it was opened
+  std::uint32_t line = 0;    // from 1; 0 when the fault concerns the whole file
+  std::uint32_t column = 0;  // characters from 1; 0 when no column applies
+  std::string what;          // for example "unknown token name 'Mesh'"
+
+  explicit operator bool() const { return !what.empty(); }
+};
+
 struct Error {
   ErrorCode code = ErrorCode::kNone;
   std::string file;         // the file concerned
@@ -80,6 +91,9 @@ struct Error {
   std::uint32_t position = 0;
   // What the vexlor program prints for this failure.
   std::string message;
+  // kConfiguration, kSidn, kTokenDefinitions: which definition file, where
+  // and what is wrong there (a grammar's is in its Notice).
+  Diagnosis diagnosis;
 
   explicit operator bool() const { return code != ErrorCode::kNone; }
 };
@@ -90,6 +104,7 @@ struct Notice {
   std::string file;
   std::uint32_t line = 0;  // where the parser stopped; 0 for a repeat
   std::string message;     // what the vexlor program prints for it
+  Diagnosis diagnosis;     // a file that did not parse: where and why
 };
 
 // Receives the debug channel's lines (failed internal checks), each

@@ -60,6 +60,8 @@ sBNFTokenDef* create_bnf_def(sReporter& rep, sBNFTable* table, sUInt kind, sUInt
   bnf_def->subtokens = nullptr;
   bnf_def->subtoken_count = 0;
   bnf_def->index_ref = nullptr;
+  bnf_def->line = 0;
+  bnf_def->column = 0;
   if (count > 0) {
     if (count > 0x7FFFFFFFu / sizeof(sBNFSubtoken)) {
       bnf_def->subtokens = nullptr;

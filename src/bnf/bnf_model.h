@@ -45,6 +45,9 @@ struct sBNFTokenDef {
   sBNFSubtoken* subtokens;
   sUInt subtoken_count;
   sBNFSubtoken* index_ref;
+  // Rules: where the name stands in the grammar file (0: unknown).
+  sUInt line;
+  sUInt column;
 };
 
 struct sBNFChain {
@@ -56,6 +59,7 @@ struct sBNFReference {
   sBNFReference* next;
   char16_t* name;
   sUInt line;
+  sUInt column;
   sBNFTokenDef** slot;
 };
 

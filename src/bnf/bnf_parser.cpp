@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "bnf/tokenizer.h"
+#include "common/diagnosis.h"
 #include "common/memory.h"
 #include "common/number_scan.h"
 #include "common/report.h"
@@ -27,6 +28,7 @@ class sTokenCopy {
     length = p.tz.token.length;
     type = p.tz.token.type;
     line = p.tz.token.line;
+    start = p.tz.token.start;
     if (length >= kInlineUnits) {
       text = static_cast<char16_t*>(vexlor_mem_alloc_fixed((length + 1) * sizeof(char16_t)));
       if (text == nullptr) {
@@ -48,6 +50,7 @@ class sTokenCopy {
   sUInt length = 0;
   sUInt type = ST_DONTCARE;
   sUInt line = 0;
+  sUInt start = 0;
 
  private:
   static constexpr sUInt kInlineUnits = 48;
@@ -59,15 +62,41 @@ class sTokenCopy {
   char16_t inline_text[kInlineUnits];
 };
 
+// Describes the fault at the token that began at byte `start` on `line`
+// (the first fault only); returns false.
+bool fail_at(sBNFParse& p, sUInt line, sUInt start, std::u16string what) {
+  if (p.path != nullptr) diagnose(p.diagnosis, p.path, line, tokenizer_column(p.tz, start), std::move(what));
+  return false;
+}
+bool fail_at(sBNFParse& p, const sTokenCopy& item, std::u16string what) {
+  return fail_at(p, item.line, item.start, std::move(what));
+}
+// At the current token.
+bool fail_here(sBNFParse& p, std::u16string what) {
+  return fail_at(p, p.tz.token.line, p.tz.token.start, std::move(what));
+}
+// The current token as a diagnosis names it.
+std::u16string found(const sBNFParse& p) {
+  if (p.tz.token.status != kTokenPresent) return u"end of file";
+  const std::u16string_view text(p.tz.token.tokenbuf, p.tz.token.length);
+  if (p.tz.token.type != ST_STRING) return quoted(text);
+  // A string in its double quotes, cut as a word is.
+  std::u16string in_quotes = quoted(text);
+  in_quotes.front() = u'"';
+  in_quotes.back() = u'"';
+  return in_quotes;
+}
+bool out_of_memory(sBNFParse& p) { return fail_here(p, kOutOfMemory); }
+
 bool current_is(sBNFParse& p, const char16_t* s) { return p.tz.token.status == kTokenPresent && wstr_equal(p.tz.token.tokenbuf, s); }
 
 bool is_bracketed(sUInt kind) {
   return kind == BNFT_CON_ARRAY || kind == BNFT_CON_OPTIONAL || kind == BNFT_CON_REPEAT || kind == BNFT_CON_GROUP;
 }
 
-// Skips to the close that pairs with an open just consumed; bracket shapes
-// are not compared. False when the input ends first.
-bool skip_group(sBNFParse& p) {
+// Skips to the close that pairs with the open `open` just consumed; bracket
+// shapes are not compared. False when the input ends first.
+bool skip_group(sBNFParse& p, sUInt open_line, sUInt open_start, char16_t open) {
   sUInt depth = 1;
   while (depth > 0) {
     if (!get_next_token(p.tz, ST_DONTCARE)) break;
@@ -77,7 +106,8 @@ bool skip_group(sBNFParse& p) {
       --depth;
     }
   }
-  return depth == 0;
+  if (depth == 0) return true;
+  return fail_at(p, open_line, open_start, std::u16string(u"'") + open + u"' is never closed");
 }
 
 // Entries a token stands for: a separate label word and the keywords of
@@ -94,26 +124,29 @@ bool count_pass(sBNFParse& p, sUInt kind, sUInt* count) {
   if (get_next_token(p.tz, ST_DONTCARE)) {
     sTokenCopy item;
     for (;;) {
-      if (!item.take(p)) return false;
+      if (!item.take(p)) return out_of_memory(p);
       p.tz.error_position = item.line;
       if (!preview_next_token(p.tz, ST_DONTCARE)) {
         // The input ends after this token: the count reached so far stands.
         if (p.tz.token.status == kTokenEndOfInput) break;
-        return false;
+        return out_of_memory(p);
       }
       if (item.is(u".")) break;
       if (current_is(p, u"==>")) break;
-      if (kind == BNFT_CON_CHOICE && p.tz.token.type != ST_BAR) return false;
+      if (kind == BNFT_CON_CHOICE && p.tz.token.type != ST_BAR) return fail_here(p, u"expected '|', found " + found(p));
       if (item.type == ST_CLOSE) break;
       if (item.type == ST_OPEN) {
-        if (!skip_group(p)) return false;
+        if (!skip_group(p, item.line, item.start, item.text[0])) return false;
       } else if (p.tz.token.type == ST_BAR) {
         get_next_token(p.tz, ST_DONTCARE);
         for (;;) {
           if (!get_next_token(p.tz, ST_DONTCARE)) break;
-          if (p.tz.token.type == ST_OPEN && !skip_group(p)) return false;
+          if (p.tz.token.type == ST_OPEN &&
+              !skip_group(p, p.tz.token.line, p.tz.token.start, p.tz.token.tokenbuf[0])) {
+            return false;
+          }
           if (kind == BNFT_CON_CHOICE) ++n;
-          if (!preview_next_token(p.tz, ST_DONTCARE)) return false;
+          if (!preview_next_token(p.tz, ST_DONTCARE)) return fail_here(p, u"expected '.', found " + found(p));
           if (p.tz.token.type != ST_BAR) break;
           get_next_token(p.tz, ST_DONTCARE);
         }
@@ -131,19 +164,21 @@ bool count_pass(sBNFParse& p, sUInt kind, sUInt* count) {
 bool read_label_word(sBNFParse& p, sBNFSubtoken& entry) {
   if (!preview_next_token(p.tz, ST_DONTCARE)) {
     report_failed_check(p.rep, kModuleBnfParse, 460, u"preview_next_token (ST_DONTCARE)");
-    return false;
+    return fail_here(p, u"expected '.', found " + found(p));
   }
   if (p.tz.token.tokenbuf[0] != u',') return true;
-  if (!is_valid_identifier(p.tz.token.tokenbuf + 1)) return false;
+  if (!is_valid_identifier(p.tz.token.tokenbuf + 1)) return fail_here(p, found(p) + u" is no label name");
   const char16_t* name_str = p.tz.token.tokenbuf + 1;
   char16_t* name_str_cpy = alloc_string(name_str, 0);
   if (!VX_CHECK(p.rep, kModuleBnfParse, 462, name_str_cpy != nullptr, "(name_str_cpy = alloc_string (name_str, 0u)) != 0"))
-    return false;
+    return out_of_memory(p);
   entry.label = name_str_cpy;
-  if (!VX_CHECK(p.rep, kModuleBnfParse, 465, get_next_token(p.tz, ST_DONTCARE), "get_next_token (ST_DONTCARE)")) return false;
+  if (!VX_CHECK(p.rep, kModuleBnfParse, 465, get_next_token(p.tz, ST_DONTCARE), "get_next_token (ST_DONTCARE)")) {
+    return out_of_memory(p);
+  }
   if (!preview_next_token(p.tz, ST_DONTCARE)) {
     report_failed_check(p.rep, kModuleBnfParse, 467, u"preview_next_token (ST_DONTCARE)");
-    return false;
+    return fail_here(p, u"expected '.', found " + found(p));
   }
   return true;
 }
@@ -158,11 +193,11 @@ bool fill_entry(sBNFParse& p, sBNFTable* table, sUInt kind, sBNFSubtoken& entry,
     // again at the same place, without end.
     if (item.type == ST_OPEN && next_is_bar) {
       report_at(p.rep, kModuleBnfParse, 376, u"Vertical bar after an open bracket [BNFParse %d]\n", 376);
-      return false;
+      return fail_here(p, u"'|' right after an opening bracket");
     }
     if (depth >= kBNFMaxNesting) {
       report_at(p.rep, kModuleBnfParse, 378, u"Constructs nested too deeply [BNFParse %d]\n", 378);
-      return false;
+      return fail_at(p, item, u"brackets and alternatives nested more than 256 deep");
     }
     pop_token_state(p.tz);
     push_token_state(p.tz);
@@ -181,27 +216,31 @@ bool fill_entry(sBNFParse& p, sBNFTable* table, sUInt kind, sBNFSubtoken& entry,
   if (item.is(u":ARRAY")) {
     if (depth >= kBNFMaxNesting) {
       report_at(p.rep, kModuleBnfParse, 380, u"Constructs nested too deeply [BNFParse %d]\n", 380);
-      return false;
+      return fail_at(p, item, u"brackets and alternatives nested more than 256 deep");
     }
     sBNFTokenDef* array = create_at(p, table, BNFT_CON_ARRAY, nullptr, depth + 1);
     if (array == nullptr) {
       report_at(p.rep, kModuleBnfParse, 385, u"create_bnf_subtoken() failed [BNFParse %d]\n", 385);
       return false;
     }
-    if (array->subtoken_count == 0) return false;
+    if (array->subtoken_count == 0) return fail_at(p, item, u":ARRAY holds nothing");
     if (!read_label_word(p, entry)) return false;
     entry.def = array;
     return true;
   }
   if (item.is(u":INDEX")) {
-    if (!get_next_token(p.tz, ST_OPEN) || !current_is(p, u"(")) return false;
-    if (!get_next_token(p.tz, ST_WORD)) return false;
+    if (!get_next_token(p.tz, ST_OPEN) || !current_is(p, u"(")) {
+      return fail_here(p, u"expected '(' after :INDEX, found " + found(p));
+    }
+    if (!get_next_token(p.tz, ST_WORD)) return fail_here(p, u"expected a label name, found " + found(p));
     sBNFSubtoken* target = find_bnf_label(table, p.tz.token.tokenbuf);
-    if (target == nullptr) return false;
-    if (!get_next_token(p.tz, ST_CLOSE) || !current_is(p, u")")) return false;
+    if (target == nullptr) return fail_here(p, u"label " + found(p) + u" is used before it is defined");
+    if (!get_next_token(p.tz, ST_CLOSE) || !current_is(p, u")")) {
+      return fail_here(p, u"expected ')' after the label, found " + found(p));
+    }
     if (!read_label_word(p, entry)) return false;
     sBNFTokenDef* bnf_subtoken = create_bnf_def(p.rep, table, BNFT_SINT, 0, BNF_CHAIN_DEFS);
-    if (!VX_CHECK(p.rep, kModuleBnfParse, 405, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return false;
+    if (!VX_CHECK(p.rep, kModuleBnfParse, 405, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return out_of_memory(p);
     bnf_subtoken->index_ref = target;
     entry.def = bnf_subtoken;
     return true;
@@ -216,18 +255,22 @@ bool fill_entry(sBNFParse& p, sBNFTable* table, sUInt kind, sBNFSubtoken& entry,
         break;
       }
     }
-    if (name_str != nullptr && !is_valid_identifier(name_str)) return false;
+    if (name_str != nullptr && !is_valid_identifier(name_str)) {
+      return fail_at(p, item, quoted(name_str) + u" is no label name");
+    }
     sBNFTokenDef* found = find_bnf_def(p.rep, table, name, BNF_CHAIN_DEFS);
     if (found != nullptr) {
       entry.def = found;
     } else if (!add_bnf_reference(p, table, name, item.line, &entry.def)) {
-      return false;
+      return out_of_memory(p);
+    } else {
+      table->references->column = tokenizer_column(p.tz, item.start);
     }
     if (name_str != nullptr) {
       char16_t* name_str_cpy = alloc_string(name_str, 0);
       if (!VX_CHECK(p.rep, kModuleBnfParse, 420, name_str_cpy != nullptr,
                     "(name_str_cpy = alloc_string (name_str, 0u)) != 0"))
-        return false;
+        return out_of_memory(p);
       entry.label = name_str_cpy;
     }
     return true;
@@ -235,11 +278,11 @@ bool fill_entry(sBNFParse& p, sBNFTable* table, sUInt kind, sBNFSubtoken& entry,
   sBNFTokenDef* bnf_subtoken = find_bnf_def(p.rep, table, item.text, BNF_CHAIN_LITERALS);
   if (bnf_subtoken == nullptr) {
     bnf_subtoken = create_bnf_def(p.rep, table, BNFT_LITERAL, 0, BNF_CHAIN_LITERALS);
-    if (!VX_CHECK(p.rep, kModuleBnfParse, 440, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return false;
+    if (!VX_CHECK(p.rep, kModuleBnfParse, 440, bnf_subtoken != nullptr, "bnf_subtoken != 0")) return out_of_memory(p);
     bnf_subtoken->text = alloc_string(item.text, item.length);
     if (!VX_CHECK(p.rep, kModuleBnfParse, 445, bnf_subtoken->text != nullptr,
                   "(bnf_subtoken->text = alloc_string (token.tokenbuf, 0u)) != 0"))
-      return false;
+      return out_of_memory(p);
   }
   entry.def = bnf_subtoken;
   return true;
@@ -253,7 +296,7 @@ bool fill_entries(sBNFParse& p, sBNFTable* table, sBNFTokenDef* def, sUInt kind,
   sTokenCopy item;
   bool more = get_next_token(p.tz, ST_DONTCARE);
   while (more) {
-    if (!item.take(p)) return false;
+    if (!item.take(p)) return out_of_memory(p);
     if (item.type == ST_BAR) {
       drop_token_state(p.tz);
       push_token_state(p.tz);
@@ -263,17 +306,19 @@ bool fill_entries(sBNFParse& p, sBNFTable* table, sBNFTokenDef* def, sUInt kind,
     if (item.is(u".")) break;
     if (!preview_next_token(p.tz, ST_DONTCARE)) {
       report_failed_check(p.rep, kModuleBnfParse, 345, u"preview_next_token (ST_DONTCARE)");
-      return false;
+      return fail_here(p, u"expected '.', found " + found(p));
     }
-    if (current_is(p, u"==>")) return false;
+    if (current_is(p, u"==>")) {
+      return fail_at(p, item, u"missing full stop before the rule " + quoted(item.text));
+    }
     p.tz.error_position = item.line;
     if (item.type == ST_CLOSE) {
       if (is_bracketed(kind)) break;
-      return false;
+      return fail_at(p, item, quoted(item.text) + u" closes no bracket");
     }
     if (bnf_token_num >= n) {
       report_at(p.rep, kModuleBnfParse, 355, u"bnf_token_num overflow [BNFParse %d]\n", 355);
-      return false;
+      return fail_at(p, item, u"the rule reads differently the second time");
     }
     if (!fill_entry(p, table, kind, def->subtokens[bnf_token_num], item, depth)) return false;
     ++bnf_token_num;
@@ -299,6 +344,7 @@ sBNFTokenDef* create_at(sBNFParse& p, sBNFTable* table, sUInt kind, char16_t* na
   if (is_bracketed(kind)) {
     if (!get_next_token(p.tz, ST_OPEN)) {
       report_at(p.rep, kModuleBnfParse, 330, u"Expected an open bracket! [BNFParse %d]\n", 330);
+      fail_here(p, u"expected an opening bracket, found " + found(p));
       free_string(name);
       drop_token_state(p.tz);
       return nullptr;
@@ -308,6 +354,7 @@ sBNFTokenDef* create_at(sBNFParse& p, sBNFTable* table, sUInt kind, char16_t* na
   }
   sBNFTokenDef* bnf_def = create_bnf_def(p.rep, table, kind, count, BNF_CHAIN_DEFS);
   if (!VX_CHECK(p.rep, kModuleBnfParse, 335, bnf_def != nullptr, "bnf_def != 0")) {
+    out_of_memory(p);
     free_string(name);
     drop_token_state(p.tz);
     return nullptr;
@@ -352,19 +399,23 @@ sBNFTokenDef* create_bnf_subtoken(sBNFParse& p, sBNFTable* table, sUInt kind, ch
 }
 
 int parse_file_type_value(sBNFParse& p, sByte* target) {
-  if (!get_next_token_text(p.tz, u"=")) return 0;
-  if (!get_next_token(p.tz, ST_DONTCARE)) return 0;
+  if (!get_next_token_text(p.tz, u"=")) return fail_here(p, u"expected '=', found " + found(p));
+  const std::u16string kValueWanted = u"expected a number from 1 to 255 or a string of one character, found ";
+  if (!get_next_token(p.tz, ST_DONTCARE)) return fail_here(p, kValueWanted + found(p));
   sUInt value = 0;
   if (p.tz.token.type == ST_NUMBER) {
-    if (!scan_number(p.tz.token.tokenbuf, &value) || value < 1 || value > 255) return 0;
+    if (!scan_number(p.tz.token.tokenbuf, &value) || value < 1 || value > 255) {
+      return fail_here(p, kValueWanted + found(p));
+    }
   } else if (p.tz.token.type == ST_STRING) {
-    if (p.tz.token.length != 1) return 0;
+    if (p.tz.token.length != 1) return fail_here(p, kValueWanted + found(p));
     value = p.tz.token.tokenbuf[0] & 0xFFu;
   } else {
-    return 0;
+    return fail_here(p, kValueWanted + found(p));
   }
   *target = static_cast<sByte>(value);
-  return get_next_token_text(p.tz, u".");
+  if (get_next_token_text(p.tz, u".")) return 1;
+  return fail_here(p, u"expected '.', found " + found(p));
 }
 
 int add_bnf_reference(sBNFParse& p, sBNFTable* table, const char16_t* name, sUInt line, sBNFTokenDef** slot) {
@@ -378,6 +429,7 @@ int add_bnf_reference(sBNFParse& p, sBNFTable* table, const char16_t* name, sUIn
     return 0;
   }
   ref->line = line;
+  ref->column = 0;
   ref->slot = slot;
   ref->next = table->references;
   table->references = ref;
@@ -389,6 +441,9 @@ int resolve_bnf_references(sBNFParse& p, sBNFTable* table) {
     sBNFTokenDef* def = find_bnf_def(p.rep, table, ref->name, BNF_CHAIN_DEFS);
     if (def == nullptr) {
       p.tz.error_position = ref->line;
+      if (p.path != nullptr) {
+        diagnose(p.diagnosis, p.path, ref->line, ref->column, u"rule " + quoted(ref->name) + u" is not defined");
+      }
       free_bnf_references(table);
       return 0;
     }
@@ -405,7 +460,7 @@ bool parse_statements(sBNFParse& p, sBNFTable* bnft) {
   sTokenCopy item;
   bool more = get_next_token(p.tz, ST_DONTCARE);
   while (more) {
-    if (!item.take(p)) return false;
+    if (!item.take(p)) return out_of_memory(p);
     p.tz.error_position = item.line;
     if (item.is(u"EOF")) break;
     if (item.is(u"FILE_TYPE")) {
@@ -413,23 +468,30 @@ bool parse_statements(sBNFParse& p, sBNFTable* bnft) {
     } else if (item.is(u"FILE_TYPE_VER")) {
       if (!parse_file_type_value(p, &bnft->file_type_ver)) return false;
     } else {
-      if (!preview_next_token(p.tz, ST_DONTCARE)) return false;
+      const std::u16string wanted = u"expected '=' or '==>' after " + quoted(item.text) + u", found ";
+      if (!preview_next_token(p.tz, ST_DONTCARE)) return fail_here(p, wanted + found(p));
       bool token_rule = current_is(p, u"==>");
       if (!token_rule && !current_is(p, u"=")) {
         report_at(p.rep, kModuleBnfParse, 240, u"Missing %s [BNFParse %d]\n", u"==>", 240);
-        return false;
+        return fail_here(p, wanted + found(p));
       }
-      if (find_bnf_def(p.rep, bnft, item.text, BNF_CHAIN_DEFS) != nullptr) return false;
-      if (token_rule && tokutil_find_stoken_by_name(p.tokens, item.text) == nullptr) return false;
+      if (find_bnf_def(p.rep, bnft, item.text, BNF_CHAIN_DEFS) != nullptr) {
+        return fail_at(p, item, u"rule " + quoted(item.text) + u" is defined twice");
+      }
+      if (token_rule && tokutil_find_stoken_by_name(p.tokens, item.text) == nullptr) {
+        return fail_at(p, item, u"unknown token name " + quoted(item.text));
+      }
       get_next_token(p.tz, ST_DONTCARE);
       char16_t* text_tmp = alloc_string(item.text, item.length);
       if (!VX_CHECK(p.rep, kModuleBnfParse, 252, text_tmp != nullptr, "(text_tmp = alloc_string (token.tokenbuf, 0u)) != 0"))
-        return false;
+        return out_of_memory(p);
       sBNFTokenDef* rule = create_bnf_subtoken(p, bnft, token_rule ? BNFT_TOKENDEF : BNFT_RULEDEF, text_tmp);
       if (rule == nullptr) {
         report_at(p.rep, kModuleBnfParse, 258, u"create_bnf_subtoken failed [BNFParse %d]\n", 258);
-        return false;
+        return out_of_memory(p);
       }
+      rule->line = item.line;
+      rule->column = tokenizer_column(p.tz, item.start);
       if (item.is(u"FILE")) bnft->root_token = rule;
     }
     more = get_next_token(p.tz, ST_DONTCARE);
@@ -447,13 +509,17 @@ void set_table_name(sBNFTable* bnft, const char16_t* path) {
 
 }  // namespace
 
-sBNFTable* parse_bnf_file(sTokenizer& tz, sReporter& rep, const sTokenTable& tokens, const char16_t* path) {
-  sBNFParse p{tz, rep, tokens};
+sBNFTable* parse_bnf_file(sTokenizer& tz, sReporter& rep, const sTokenTable& tokens, const char16_t* path,
+                          sFileDiagnosis* diagnosis) {
+  sBNFParse p{tz, rep, tokens, diagnosis, path};
   // A file that cannot be opened names no line rather than the last line of
   // the file read before it.
   p.tz.error_position = 0;
   if (path == nullptr || tokenizer_is_open(p.tz)) return nullptr;
-  if (!tokenizer_open_file(p.tz, p.rep, path)) return nullptr;
+  if (!tokenizer_open_file(p.tz, p.rep, path)) {
+    diagnose(diagnosis, path, 0, 0, kCannotOpen);
+    return nullptr;
+  }
   set_report_definition_file(p.rep, path);
   auto* bnft = static_cast<sBNFTable*>(vexlor_mem_alloc_fixed(sizeof(sBNFTable)));
   bool ok = VX_CHECK(p.rep, kModuleBnfParse, 210, bnft != nullptr,
@@ -466,11 +532,23 @@ sBNFTable* parse_bnf_file(sTokenizer& tz, sReporter& rep, const sTokenTable& tok
   // A saved state that found no memory ends the reading early; what was read
   // must not pass for the whole file.
   if (ok) ok = VX_CHECK(p.rep, kModuleBnfParse, 270, !tokenizer_state_lost(p.tz), "!tokenizer_state_lost ()");
+  // A fault not described where it was met (none is known) is described
+  // where the parser stopped.
+  if (!ok) {
+    if (tokenizer_state_lost(p.tz)) {
+      out_of_memory(p);
+    } else {
+      fail_here(p, u"unexpected " + found(p));
+    }
+  }
   tokenizer_close(p.tz);
   if (ok) {
     set_table_name(bnft, path);
-    ok = VX_CHECK_FILE(p.rep, kModuleBnfParse, 280, bnft->root_token != nullptr, "bnft->root_token != 0") &&
-         bnft->file_type != 0 && bnft->file_type_ver != 0 && resolve_bnf_references(p, bnft);
+    ok = VX_CHECK_FILE(p.rep, kModuleBnfParse, 280, bnft->root_token != nullptr, "bnft->root_token != 0");
+    if (!ok) diagnose(diagnosis, path, 0, 0, u"no rule FILE");
+    if (ok && bnft->file_type == 0) ok = fail_at(p, 0, 0, u"no FILE_TYPE given");
+    if (ok && bnft->file_type_ver == 0) ok = fail_at(p, 0, 0, u"no FILE_TYPE_VER given");
+    ok = ok && resolve_bnf_references(p, bnft);
   }
   set_report_definition_file(p.rep, nullptr);
   if (!ok) {

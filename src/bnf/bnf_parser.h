@@ -10,6 +10,7 @@
 
 #include "bnf/bnf_model.h"
 #include "bnf/tokenizer.h"
+#include "common/diagnosis.h"
 #include "common/report.h"
 #include "tables/stoken.h"
 
@@ -19,13 +20,17 @@ inline constexpr sUInt kBNFMaxNesting = 256;
 
 // Parses one grammar file; null on failure with error_position at the line
 // where the parser stopped. Refuses to start while the tokenizer is open.
-sBNFTable* parse_bnf_file(sTokenizer& tz, sReporter& rep, const sTokenTable& tokens, const char16_t* path);
+// `diagnosis`, when given, then says where and what is wrong.
+sBNFTable* parse_bnf_file(sTokenizer& tz, sReporter& rep, const sTokenTable& tokens, const char16_t* path,
+                          sFileDiagnosis* diagnosis = nullptr);
 
 // The tokenizer and reporter of one grammar being parsed.
 struct sBNFParse {
   sTokenizer& tz;
   sReporter& rep;
   const sTokenTable& tokens;  // a token rule must name a token definition
+  sFileDiagnosis* diagnosis = nullptr;  // the first fault, when given
+  const char16_t* path = nullptr;       // the file diagnoses name
 };
 
 // Counts the entries of a construct of `kind` that begins at the reading

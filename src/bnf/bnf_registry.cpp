@@ -1,6 +1,7 @@
 #include "bnf/bnf_registry.h"
 
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -58,14 +59,17 @@ sUInt load_directory(LoadPass& pass, const char16_t* prefix) {
     // Named in full even when the path does not fit: the file was found.
     if (pass.read != nullptr) pass.read->push_back(std::u16string(prefix) + file_name);
     sBNFTable* table = nullptr;
+    sFileDiagnosis diagnosis;
     if (fits) {
-      table = parse_bnf_file(pass.tz, pass.rep, pass.tokens, path);
+      table = parse_bnf_file(pass.tz, pass.rep, pass.tokens, path, &diagnosis);
     } else {
       pass.tz.error_position = 0;  // a path that does not fit is a file that cannot be opened
+      diagnose(&diagnosis, std::u16string(prefix) + file_name, 0, 0, u"the path is too long to be opened");
     }
     if (table == nullptr) {
       if (pass.notice != nullptr) {
-        sGrammarNotice notice{sGrammarNotice::kLoadFailed, path, get_error_position(pass.tz), {}, 0, 0, {}};
+        sGrammarNotice notice{sGrammarNotice::kLoadFailed, path, get_error_position(pass.tz), {}, 0, 0, {},
+                              std::move(diagnosis)};
         pass.notice(pass.user, notice);
       }
       continue;
@@ -76,7 +80,7 @@ sUInt load_directory(LoadPass& pass, const char16_t* prefix) {
     if (known != nullptr) {
       if (pass.notice != nullptr) {
         sGrammarNotice notice{sGrammarNotice::kDuplicate, path, 0, table->name, table->file_type, table->file_type_ver,
-                              known->name};
+                              known->name, {}};
         pass.notice(pass.user, notice);
       }
       destroy_bnf_table(table);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bnf/bnf_model.h"
+#include "common/diagnosis.h"
 #include "common/list.h"
 
 struct sReporter;
@@ -21,6 +22,7 @@ struct sGrammarNotice {
   sByte file_type;            // kDuplicate: its type and version
   sByte file_type_ver;
   std::u16string known_name;  // kDuplicate: the grammar registered before
+  sFileDiagnosis diagnosis;   // kLoadFailed: where and what is wrong
 };
 
 // Called once per notice, in the order the files are met.

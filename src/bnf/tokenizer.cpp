@@ -103,6 +103,7 @@ void read_raw_token(sTokenizer& tz, sCursor& cur) {
   tz.token.continued = 0;
   char16_t unit;
   for (;;) {
+    tz.token.start = cur.pos;
     if (!cur.next(unit)) {
       set_end_of_input(tz);
       return;
@@ -212,6 +213,7 @@ void skip_comments(sTokenizer& tz, sCursor& cur) {
 // Joins the pieces of a string continued with "+"; the first piece is in
 // tokenbuf already.
 void join_pieces(sTokenizer& tz, sCursor& cur) {
+  const sUInt start = tz.token.start;
   sUInt joined = tz.token.length;
   std::memcpy(tz.join_buffer, tz.token.tokenbuf, joined * sizeof(char16_t));
   for (;;) {
@@ -229,6 +231,7 @@ void join_pieces(sTokenizer& tz, sCursor& cur) {
   std::memcpy(tz.token.tokenbuf, tz.join_buffer, joined * sizeof(char16_t));
   tz.token.tokenbuf[joined] = 0;
   tz.token.length = joined;
+  tz.token.start = start;
 }
 
 // The common token, a word or number after blanks and line ends, read in one
@@ -300,6 +303,7 @@ bool read_plain_word(sTokenizer& tz, sCursor& cur) {
   tz.plain_token.valid = static_cast<sUInt>(units_end - start) == len && units_end != end && *units_end < 128 &&
                       kUnitClasses.of[*units_end] == kUnitSkip;
   tz.plain_token.start = cur.pos + static_cast<sUInt>(start - first) * 2;
+  tz.token.start = tz.plain_token.start;
   tz.plain_token.end = cur.pos + static_cast<sUInt>(units_end - first) * 2;
   buf[len] = 0;
   tz.token.length = len;
@@ -515,3 +519,18 @@ sByte* tokenizer_detach_text(sTokenizer& tz) {
 }
 
 sUInt get_error_position(const sTokenizer& tz) { return tz.error_position; }
+
+sUInt tokenizer_column(const sTokenizer& tz, sUInt start) {
+  if (tz.stream == nullptr || tz.stream->body == nullptr) return 0;
+  const sByte* body = tz.stream->body;
+  sUInt at = start < tz.stream->body_size ? start : tz.stream->body_size;
+  sUInt column = 1;
+  while (at >= 2) {
+    const auto unit = static_cast<char16_t>(body[at - 2] | (body[at - 1] << 8));
+    if (unit == u'\n') break;
+    // The second unit of a pair and a byte-order mark are no characters.
+    if (!(unit >= 0xDC00 && unit <= 0xDFFF) && unit != 0xFEFF) ++column;
+    at -= 2;
+  }
+  return column;
+}

@@ -34,6 +34,9 @@ struct sTokenRecord {
   sUInt line = 0;
   sUInt continued = 0;
   sUInt length = 0;  // units in tokenbuf
+  // Byte offset in the stream's body where the token's first unit stands
+  // (for the end of input, the end of the body); see tokenizer_column.
+  sUInt start = 0;
 };
 
 // A saved reading point. When a previewed token was pending, the point is
@@ -120,6 +123,10 @@ void drop_token_state(sTokenizer& tz);
 int tokenizer_state_lost(const sTokenizer& tz);
 
 sUInt get_error_position(const sTokenizer& tz);
+
+// The column (characters from 1, a TAB counting one) of the unit at byte
+// offset `start` of the open text, for diagnoses; 0 when nothing is open.
+sUInt tokenizer_column(const sTokenizer& tz, sUInt start);
 
 // The current token's units where they stand in the text, terminated there,
 // when that leaves every later reading of the text as it was: a word or

@@ -1,5 +1,6 @@
 #include "common/line_scan.h"
 
+#include "common/diagnosis.h"
 #include "common/strings.h"
 
 int line_read(std::FILE* f, char16_t* buffer, char16_t** lstr) {
@@ -54,4 +55,21 @@ void line_skip_word(char16_t** lstr, char16_t stop) {
   char16_t* p = *lstr;
   while (*p != 0 && !wc_is_space(*p) && (stop == kNoStop || *p != stop)) ++p;
   *lstr = p;
+}
+
+void sLinePlace::next(const char16_t* buffer) {
+  if (line_ended_) {
+    ++line;
+    chars_before = 0;
+  } else {
+    chars_before += chars_read_;
+  }
+  const sUInt length = wstr_len(buffer);
+  chars_read_ = widened_column(buffer, buffer + length) - 1;
+  // A buffer that is not full ended its line (a zero byte ends it too).
+  line_ended_ = length < kLineCapacity - 1 || buffer[length - 1] == u'\n';
+}
+
+sUInt sLinePlace::column(const char16_t* buffer, const char16_t* at) const {
+  return chars_before + widened_column(buffer, at);
 }

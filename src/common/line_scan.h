@@ -23,3 +23,18 @@ int line_strcmp(char16_t** lstr, const char16_t* keyword);
 // `stop` into `out` (terminated) and returns its length.
 sUInt line_get_word(char16_t** lstr, char16_t stop, char16_t* out);
 void line_skip_word(char16_t** lstr, char16_t stop);
+
+// Where the text line_read gave stands in the file, for diagnoses: a line
+// longer than the buffer comes in several reads.
+struct sLinePlace {
+  sUInt line = 0;          // the physical line of the buffer, from 1
+  sUInt chars_before = 0;  // characters of that line before the buffer
+  // Call after each line_read into `buffer`.
+  void next(const char16_t* buffer);
+  // The column (from 1) of `at` in `buffer`.
+  sUInt column(const char16_t* buffer, const char16_t* at) const;
+
+ private:
+  bool line_ended_ = true;
+  sUInt chars_read_ = 0;
+};

@@ -82,11 +82,12 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
   if (search.dirs.empty()) {
     failure.stage = sDefinitionsFailure::kConfig;
     failure.file = kConfigName;
+    diagnose(&failure.diagnosis, kConfigName, 0, 0, kCannotOpen);
     return false;
   }
   char16_t config_path[kJoinedCapacity];
   const sUInt config_dir = find_definition_file(rep, search.dirs, kConfigName, config_path);
-  if (!tokutil_load_config(rep, defs.config, config_path)) {
+  if (!tokutil_load_config(rep, defs.config, config_path, &failure.diagnosis)) {
     failure.stage = sDefinitionsFailure::kConfig;
     failure.file = config_path;
     return false;
@@ -96,7 +97,7 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
   char16_t sidn_path[kJoinedCapacity];
   find_definition_file(rep, search.dirs, kSidnName, sidn_path);
   sSIDNTable* sidn = nullptr;
-  if (!tokutil_load_sidn_table(rep, sidn, sidn_path)) {
+  if (!tokutil_load_sidn_table(rep, sidn, sidn_path, &failure.diagnosis)) {
     failure.stage = sDefinitionsFailure::kSidn;
     failure.file = sidn_path;
     free_definitions(defs);
@@ -110,11 +111,14 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
   const char16_t* fallback = config_dir > 0 ? search.dirs[config_dir].c_str() : nullptr;
   const bool tokens_loaded =
       tokutil_load_stoken_table(rep, defs.tokens, sidn, defs.config.coreids_file, defs.config.appids_file,
-                                search.dirs[0].c_str(), fallback, &defs.files) != 0;
+                                search.dirs[0].c_str(), fallback, &defs.files, &failure.diagnosis) != 0;
   // Token ids are resolved now; the range names are not needed any more.
   tokutil_free_sidn_table(sidn);
   if (!tokens_loaded) {
     failure.stage = sDefinitionsFailure::kTokenDefinitions;
+    if (defs.config.coreids_file[0] == 0) {
+      diagnose(&failure.diagnosis, config_path, 0, 0, u"no COREIDS line names the core token definition file");
+    }
     failure.file = defs.config.coreids_file;
     failure.second_file = defs.config.appids_file;
     free_definitions(defs);

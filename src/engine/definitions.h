@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bnf/bnf_registry.h"
+#include "common/diagnosis.h"
 #include "common/list.h"
 #include "tables/config.h"
 #include "tables/stoken.h"
@@ -48,6 +49,9 @@ struct sDefinitionsFailure {
   Stage stage = kNone;
   std::u16string file;
   std::u16string second_file;
+  // kConfig, kSidn, kTokenDefinitions: which file, where and what is wrong
+  // there (the grammars of kNoGrammars have theirs in their notices).
+  sFileDiagnosis diagnosis;
 };
 
 // Where the definitions are looked for, in a list of directories (each

@@ -49,6 +49,7 @@ void set_error(Error* error, ErrorCode code, std::string file, std::string messa
   error->second_file.clear();
   error->position = position;
   error->message = std::move(message);
+  error->diagnosis = Diagnosis{};
 }
 
 void clear_error(Error* error) {
@@ -65,6 +66,16 @@ sReporter reporter_for(const DebugSink& sink) {
   return rep;
 }
 
+Diagnosis to_diagnosis(const sFileDiagnosis& d) {
+  Diagnosis out;
+  if (!d.given()) return out;
+  out.file = u16_to_utf8(d.file);
+  out.line = d.line;
+  out.column = d.column;
+  out.what = u16_to_utf8(d.what);
+  return out;
+}
+
 struct NoticeCollector {
   std::vector<Notice>* notices;
 };
@@ -77,6 +88,7 @@ void collect_notice(void* user, const sGrammarNotice& notice) {
     n.file = u16_to_utf8(notice.path);
     n.line = notice.line;
     n.message = format_message(kMsgGrammarFailed, notice.path.c_str(), u"", notice.line);
+    n.diagnosis = to_diagnosis(notice.diagnosis);
   } else {
     n.file = u16_to_utf8(notice.name);
     n.message = format_message(kMsgGrammarDuplicate, notice.name.c_str(), notice.file_type, notice.file_type,
@@ -126,6 +138,7 @@ bool load_with(std::vector<std::u16string> dirs, Error* error, std::vector<Notic
         set_error(error, ErrorCode::kOutOfMemory, "", "Out of memory");
         break;
     }
+    if (error != nullptr) error->diagnosis = to_diagnosis(failure.diagnosis);
     return false;
   }
   return true;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/diagnosis.h"
 #include "common/file_handle.h"
 #include "common/file_names.h"
 #include "common/line_scan.h"
@@ -107,12 +108,13 @@ int read_config(sReporter& rep, sConfig& config, std::FILE* f) {
 
 }  // namespace
 
-int tokutil_load_config(sReporter& rep, sConfig& config, const char16_t* path) {
+int tokutil_load_config(sReporter& rep, sConfig& config, const char16_t* path, sFileDiagnosis* diagnosis) {
   if (config.ext_table != nullptr) return 0;
   set_report_definition_file(rep, path);
   FilePtr f(open_file_utf16(rep, path, "rb"));
   int ok = VX_CHECK_FILE(rep, kModuleTokUtil, kLineOpen, f != nullptr, "(f = fopen (fname, \"rb\")) != 0") &&
            read_config(rep, config, f.get());
+  if (!ok) diagnose(diagnosis, path, 0, 0, f == nullptr ? kCannotOpen : kOutOfMemory);
   set_report_definition_file(rep, nullptr);
   return ok;
 }

@@ -14,6 +14,7 @@ struct sExtTable {
   sListNode* entries;  // payloads: sExtEntry, in file order
 };
 
+struct sFileDiagnosis;
 struct sReporter;
 
 // What the configuration file says.
@@ -23,6 +24,7 @@ struct sConfig {
   char16_t appids_file[kPathCapacity] = {};
 };
 
-// Fails (0) when `config` holds a loaded file already.
-int tokutil_load_config(sReporter& rep, sConfig& config, const char16_t* path);
+// Fails (0) when `config` holds a loaded file already; a file that cannot
+// be read is described in `diagnosis` (when given).
+int tokutil_load_config(sReporter& rep, sConfig& config, const char16_t* path, sFileDiagnosis* diagnosis = nullptr);
 void tokutil_free_config(sConfig& config);

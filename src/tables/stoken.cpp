@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/diagnosis.h"
 #include "common/file_handle.h"
 #include "common/file_names.h"
 #include "common/format.h"
@@ -58,47 +59,68 @@ struct PassState {
   sUInt lines_read;
   const char16_t* base_dir;      // null or empty: the working directory
   const char16_t* fallback_dir;  // null or empty: none
+  sFileDiagnosis* diagnosis;     // null: faults are not described
+  // The line being read, for diagnoses: the file as opened, the line's
+  // buffer and where it stands in the file.
+  const std::u16string* file = nullptr;
+  const char16_t* line = nullptr;
+  const sLinePlace* place = nullptr;
 };
+
+// Describes a fault at `at` in the line being read; returns 0.
+int fail_at(PassState& pass, const char16_t* at, std::u16string what) {
+  if (pass.file != nullptr) {
+    diagnose(pass.diagnosis, *pass.file, pass.place->line, pass.place->column(pass.line, at), std::move(what));
+  }
+  return 0;
+}
 
 bool is_relative_name(const char16_t* name) {
   if (name[0] == u'/' || name[0] == u'\\') return false;
   return !(name[0] != 0 && name[1] == u':');  // a drive letter
 }
 
-// `name` in `dir` (a relative name), or as written.
-std::FILE* open_in(PassState& pass, const char16_t* dir, const char16_t* fname) {
+// `name` in `dir` (a relative name), or as written; `opened_as` receives
+// the name opened.
+std::FILE* open_in(PassState& pass, const char16_t* dir, const char16_t* fname, std::u16string& opened_as) {
   const bool joined = dir != nullptr && dir[0] != 0 && is_relative_name(fname);
   char16_t path[2 * kPathCapacity];
   if (joined && format_text_n(path, 2 * kPathCapacity, u"%s%s", dir, fname) >= 2 * kPathCapacity) return nullptr;
   const char16_t* name = joined ? path : fname;
   std::FILE* f = open_file_utf16(pass.rep, name, "r");
+  if (f != nullptr) opened_as = name;
   if (f != nullptr && pass.opened != nullptr) pass.opened->emplace_back(name);
   return f;
 }
 
 // Opens `fname` (a relative name in the base directory); a relative name
 // that is not there is tried in the fallback directory too.
-std::FILE* open_definition(PassState& pass, const char16_t* fname) {
-  std::FILE* f = open_in(pass, pass.base_dir, fname);
+std::FILE* open_definition(PassState& pass, const char16_t* fname, std::u16string& opened_as) {
+  std::FILE* f = open_in(pass, pass.base_dir, fname, opened_as);
   if (f != nullptr) return f;
   if (pass.fallback_dir == nullptr || pass.fallback_dir[0] == 0 || !is_relative_name(fname)) {
     return f;
   }
-  return open_in(pass, pass.fallback_dir, fname);
+  return open_in(pass, pass.fallback_dir, fname, opened_as);
 }
 
 // The word after a keyword must be opened by "(".
-bool open_paren(PassState& pass, char16_t** lstr, sUInt line) {
-  return VX_CHECK_FILE(pass.rep, kModuleTokUtil, line, line_strcmp(lstr, u"("), "line_strcmp (&lstr, _TT(\"(\"))");
+bool open_paren(PassState& pass, char16_t** lstr, sUInt line, const char16_t* keyword) {
+  if (VX_CHECK_FILE(pass.rep, kModuleTokUtil, line, line_strcmp(lstr, u"("), "line_strcmp (&lstr, _TT(\"(\"))")) {
+    return true;
+  }
+  return fail_at(pass, *lstr, std::u16string(u"expected '(' after ") + keyword) != 0;
 }
 
 int read_range_start(PassState& pass, char16_t** lstr, char16_t* temp_str) {
-  if (!open_paren(pass, lstr, kLineRangeParen)) return 0;
+  if (!open_paren(pass, lstr, kLineRangeParen, u"SID_DEFINE_FIRST_ID")) return 0;
+  line_skip_space(lstr);
+  const char16_t* name_at = *lstr;
   line_get_word(lstr, u')', temp_str);
   sUInt value = 0;
   if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineSidnValue, tokutil_get_sidn_value(pass.sidn, temp_str, &value),
                      "tokutil_get_sidn_value (temp_str, &value)")) {
-    return 0;
+    return fail_at(pass, name_at, u"range name " + quoted(temp_str) + u" is not defined in the SIDN file");
   }
   *pass.kaldo_id = (value & 0xFFFFu) << 16;
   return 1;
@@ -107,19 +129,20 @@ int read_range_start(PassState& pass, char16_t** lstr, char16_t* temp_str) {
 int read_token_definition(PassState& pass, char16_t** lstr, char16_t* temp_str) {
   ++*pass.kaldo_id;
   if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineIdWrap, *pass.kaldo_id != static_cast<sUInt>(-1),
-                     "*kaldo_id != (sUInt)-1") ||
-      !open_paren(pass, lstr, kLineDefParen)) {
-    return 0;
+                     "*kaldo_id != (sUInt)-1")) {
+    return fail_at(pass, *lstr, u"token id 0xFFFFFFFF is out of range");
   }
+  if (!open_paren(pass, lstr, kLineDefParen, u"SIDDEF")) return 0;
   // The identifier before the comma only names the token in C sources.
   line_skip_word(lstr, u',');
   if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineDefComma, line_strcmp(lstr, u","), "line_strcmp (&lstr, _TT(\",\"))")) {
-    return 0;
+    return fail_at(pass, *lstr, u"expected ',' after the identifier");
   }
   char16_t* quote = *lstr;
   while (*quote != 0 && *quote != u'"') ++quote;
   if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineDefQuote, *quote == u'"', "(lstr = wcschr (lstr, L'\"')) != 0")) {
-    return 0;
+    line_skip_space(lstr);
+    return fail_at(pass, *lstr, u"expected the token name in double quotes");
   }
   *lstr = quote + 1;
   line_get_word(lstr, u'"', temp_str);
@@ -129,10 +152,12 @@ int read_token_definition(PassState& pass, char16_t** lstr, char16_t* temp_str) 
   // The counting pass sized the table; a file that changed since then must
   // not make this pass write beyond it.
   sShapeTokenDef* entry = *pass.entry;
-  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineTableRoom, entry < pass.entry_end, "*entry < entry_end")) return 0;
+  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineTableRoom, entry < pass.entry_end, "*entry < entry_end")) {
+    return fail_at(pass, *lstr, u"the file changed while it was read");
+  }
   if (!VX_CHECK(pass.rep, kModuleTokUtil, kLineNameCopy, (entry->name = alloc_string(temp_str, 0u)) != nullptr,
                 "(entry->name = alloc_string (temp_str, 0u)) != 0")) {
-    return 0;
+    return fail_at(pass, *lstr, kOutOfMemory);
   }
   entry->id = *pass.kaldo_id;
   ++*pass.entry;
@@ -142,9 +167,28 @@ int read_token_definition(PassState& pass, char16_t** lstr, char16_t* temp_str) 
 int read_file(PassState& pass, const char16_t* fname, sUInt depth);
 
 int read_include(PassState& pass, const char16_t* fname, char16_t** lstr, char16_t* temp_str, sUInt depth) {
+  line_skip_space(lstr);
+  const char16_t* name_at = *lstr;
   line_strcmp(lstr, u"\"");
   line_get_word(lstr, u'"', temp_str);
+  // The diagnosis of a file that could not be read at all names the line
+  // of its include.
+  const std::u16string* file = pass.file;
+  const char16_t* line = pass.line;
+  const sLinePlace* place = pass.place;
   int ok = read_file(pass, temp_str, depth + 1u);
+  pass.file = file;
+  pass.line = line;
+  pass.place = place;
+  if (!ok) {
+    if (depth + 1u >= kMaxIncludeDepth) {
+      fail_at(pass, name_at, u"includes nested more than 8 deep");
+    } else if (pass.files_read > kMaxFilesPerPass) {
+      fail_at(pass, name_at, u"more than 4096 files opened through includes");
+    } else {
+      fail_at(pass, name_at, u"cannot open the included file " + quoted(temp_str));
+    }
+  }
   set_report_definition_file(pass.rep, fname);
   return VX_CHECK(pass.rep, kModuleTokUtil, kLineInclude, ok,
                   "load_table_pass (temp_str, entry, kaldo_id, prefix_str, id_count, depth + 1u)");
@@ -157,7 +201,7 @@ int read_line(PassState& pass, const char16_t* fname, char16_t* lstr, char16_t* 
   if (line_strcmp(&lstr, u"SID_DECLARE_STR_PREFIX") ||
       (line_strcmp(&lstr, u"#define") && line_strcmp(&lstr, u"SIDSTR_PREFIX") &&
        line_strcmp(&lstr, u"SID_DECLARE_STR_PREFIX"))) {
-    if (!open_paren(pass, &lstr, kLinePrefixParen)) return 0;
+    if (!open_paren(pass, &lstr, kLinePrefixParen, u"SID_DECLARE_STR_PREFIX")) return 0;
     line_get_word(&lstr, u')', pass.prefix_str);
     return 1;
   }
@@ -174,18 +218,29 @@ int read_file(PassState& pass, const char16_t* fname, sUInt depth) {
                      "++files_read <= kMaxFilesPerPass")) {
     return 0;
   }
-  FilePtr f(open_definition(pass, fname));
-  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineOpen, f != nullptr, "(f = fopen (fname, \"r\")) != 0")) return 0;
+  std::u16string opened_as;
+  FilePtr f(open_definition(pass, fname, opened_as));
+  if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineOpen, f != nullptr, "(f = fopen (fname, \"r\")) != 0")) {
+    // A named file that cannot be opened is the fault itself; an include's
+    // is described at the include.
+    if (depth == 0) diagnose(pass.diagnosis, fname, 0, 0, kCannotOpen);
+    return 0;
+  }
 
   char16_t line[kLineCapacity];
   char16_t* lstr = line;
   char16_t temp_str[kLineCapacity];
+  sLinePlace place;
+  pass.file = &opened_as;
+  pass.line = line;
+  pass.place = &place;
   while (line_read(f.get(), line, &lstr)) {
+    place.next(line);
     if (!VX_CHECK_FILE(pass.rep, kModuleTokUtil, kLineLineBudget, ++pass.lines_read <= kMaxLinesPerPass,
-                       "++lines_read <= kMaxLinesPerPass") ||
-        !read_line(pass, fname, lstr, temp_str, depth)) {
-      return 0;
+                       "++lines_read <= kMaxLinesPerPass")) {
+      return fail_at(pass, lstr, u"more than 4194304 lines read through includes");
     }
+    if (!read_line(pass, fname, lstr, temp_str, depth)) return 0;
   }
   return 1;
 }
@@ -264,8 +319,8 @@ void build_index(sTokenTable& token_table) {
 
 int tokutil_load_stoken_table(sReporter& rep, sTokenTable& token_table, const sSIDNTable* sidn,
                               const char16_t* core_file, const char16_t* app_file, const char16_t* base_dir,
-                              const char16_t* fallback_dir,
-                              std::vector<std::u16string>* opened) {
+                              const char16_t* fallback_dir, std::vector<std::u16string>* opened,
+                              sFileDiagnosis* diagnosis) {
   sShapeTokenDef*& stoken_table = token_table.entries;
   if (stoken_table != nullptr || core_file == nullptr || core_file[0] == 0) return 0;
   const char16_t* files[2] = {core_file, (app_file != nullptr && app_file[0] != 0) ? app_file : nullptr};
@@ -285,6 +340,7 @@ int tokutil_load_stoken_table(sReporter& rep, sTokenTable& token_table, const sS
                                                  vexlor_mem_alloc_fixed(static_cast<sUInt>(bytes)))) != nullptr,
                     "(stoken_table = (sShapeTokenDef *) vexlor_mem_alloc_fixed((id_count + 1u) * "
                     "sizeof (sShapeTokenDef))) != 0")) {
+        diagnose(diagnosis, core_file, 0, 0, kOutOfMemory);
         return 0;
       }
       std::memset(stoken_table, 0, bytes);
@@ -304,7 +360,8 @@ int tokutil_load_stoken_table(sReporter& rep, sTokenTable& token_table, const sS
                      0,
                      0,
                      base_dir,
-                     fallback_dir};
+                     fallback_dir,
+                     diagnosis};
       int ok = read_file(pass, fname, 0u);
       set_report_definition_file(rep, nullptr);
       if (!VX_CHECK(rep, kModuleTokUtil, kLinePass, ok,

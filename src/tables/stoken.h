@@ -16,6 +16,7 @@ struct sShapeTokenDef {
   sUInt id;
 };
 
+struct sFileDiagnosis;
 struct sReporter;
 struct sSIDNTable;
 
@@ -41,11 +42,12 @@ struct sTokenTable {
 // (null, or a directory ending in its separator) as well: the base directory
 // always comes first, so this only finds files that would otherwise be
 // missing. `opened`, when given, receives the name of
-// every file opened, in order.
+// every file opened, in order; `diagnosis`, on failure, where and why.
 int tokutil_load_stoken_table(sReporter& rep, sTokenTable& table, const sSIDNTable* sidn, const char16_t* core_file,
                               const char16_t* app_file, const char16_t* base_dir = nullptr,
                               const char16_t* fallback_dir = nullptr,
-                              std::vector<std::u16string>* opened = nullptr);
+                              std::vector<std::u16string>* opened = nullptr,
+                              sFileDiagnosis* diagnosis = nullptr);
 void tokutil_free_stoken_table(sTokenTable& table);
 const sShapeTokenDef* tokutil_find_stoken_by_name(const sTokenTable& table, const char16_t* name);
 const sShapeTokenDef* tokutil_find_stoken_by_id(const sTokenTable& table, sUInt id);

@@ -73,6 +73,11 @@ def checked_binary(name):  # a binary source checked with /k: the output would b
     return "\nConverting %s to text file  ...\n" % name
 
 
+def diag(name, line, column, what):  # the diagnosis line on standard error; line 0: the whole file
+    where = "%s:%u:%u" % (name, line, column) if line else name
+    return "%s: error: %s\n" % (where, what)
+
+
 def grammar_error(name, line):
     return "Error loading BNF definition file:\n%s\n\nLine: %u\n" % (name, line)
 
@@ -633,80 +638,114 @@ def grammar(text, bom=True):
     return (b"\xff\xfe" if bom else b"") + u16(text.replace("\n", "\r\n"))
 
 
-def grammar_case(name, why, text, line, bom=True):
+def grammar_case(name, why, text, line, bom=True, err=""):
     put(K, name, grammar(text, bom))
     case("grammar/" + name[:-4], why, [(REL + "/grammar/" + name, name), CUBE], ["cube.s", "/k"], 0,
-         grammar_error(name, line) + checked_text("cube.s"))
+         grammar_error(name, line) + checked_text("cube.s"), err)
 
 
 HEAD = "// test grammar\nFILE_TYPE = \"z\" .\nFILE_TYPE_VER = \"1\" .\n"  # lines 1-3
-grammar_case("bad_empty.bnf", "An empty grammar file cannot be opened; nothing was examined: line 0.", "", 0, bom=False)
-grammar_case("bad_short.bnf", "A grammar file shorter than 34 bytes cannot be opened either.", "EOF", 0)
+grammar_case("bad_empty.bnf", "An empty grammar file cannot be opened; nothing was examined: line 0.", "", 0, bom=False,
+     err=diag("bad_empty.bnf", 0, 0, "cannot be opened"))
+grammar_case("bad_short.bnf", "A grammar file shorter than 34 bytes cannot be opened either.", "EOF", 0,
+     err=diag("bad_short.bnf", 0, 0, "cannot be opened"))
 grammar_case("bad_type_zero.bnf", "FILE_TYPE must be 1 to 255; the statement is on line 3.",
-             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = 0 .\nFILE = x .\n", 3)
+             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = 0 .\nFILE = x .\n", 3,
+     err=diag("bad_type_zero.bnf", 3, 13, "expected a number from 1 to 255 or a string of one character, found '0'"))
 grammar_case("bad_type_256.bnf", "FILE_TYPE 256 is out of range.",
-             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = 256 .\nFILE = x .\n", 3)
+             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = 256 .\nFILE = x .\n", 3,
+     err=diag("bad_type_256.bnf", 3, 13, "expected a number from 1 to 255 or a string of one character, found '256'"))
 grammar_case("bad_type_hex_big.bnf", "FILE_TYPE 0x100 is out of range.",
-             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = 0x100 .\nFILE = x .\n", 3)
+             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = 0x100 .\nFILE = x .\n", 3,
+     err=diag("bad_type_hex_big.bnf", 3, 13, "expected a number from 1 to 255 or a string of one character, found '0x100'"))
 grammar_case("bad_type_two_chars.bnf", "A string value must hold exactly one character.",
-             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = \"ab\" .\nFILE = x .\n", 3)
+             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = \"ab\" .\nFILE = x .\n", 3,
+     err=diag("bad_type_two_chars.bnf", 3, 13, "expected a number from 1 to 255 or a string of one character, found \"ab\""))
 grammar_case("bad_version_empty.bnf", "An empty string is no file type version.",
-             "// test grammar\nFILE_TYPE = \"z\" .\nFILE_TYPE_VER = \"\" .\nFILE = x .\n", 3)
+             "// test grammar\nFILE_TYPE = \"z\" .\nFILE_TYPE_VER = \"\" .\nFILE = x .\n", 3,
+     err=diag("bad_version_empty.bnf", 3, 17, "expected a number from 1 to 255 or a string of one character, found \"\""))
 grammar_case("bad_type_negative.bnf", "-5 is no file type.",
-             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = -5 .\nFILE = x .\n", 3)
+             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = -5 .\nFILE = x .\n", 3,
+     err=diag("bad_type_negative.bnf", 3, 13, "expected a number from 1 to 255 or a string of one character, found '-5'"))
 grammar_case("bad_type_word.bnf", "A word is neither a number nor a string.",
-             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = z .\nFILE = x .\n", 3)
+             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE = z .\nFILE = x .\n", 3,
+     err=diag("bad_type_word.bnf", 3, 13, "expected a number from 1 to 255 or a string of one character, found 'z'"))
 grammar_case("bad_type_no_stop.bnf",
              "FILE_TYPE without its full stop: the next word is not \".\". The error line is that of "
              "the FILE_TYPE statement (line 2), not of the word after it.",
-             "// test grammar\nFILE_TYPE = \"z\"\nFILE_TYPE_VER = \"1\" .\nFILE = x .\n", 2)
+             "// test grammar\nFILE_TYPE = \"z\"\nFILE_TYPE_VER = \"1\" .\nFILE = x .\n", 2,
+     err=diag("bad_type_no_stop.bnf", 3, 1, "expected '.', found 'FILE_TYPE_VER'"))
 grammar_case("bad_type_no_equals.bnf", "FILE_TYPE needs its =.",
-             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE \"z\" .\nFILE = x .\n", 3)
+             "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE_TYPE \"z\" .\nFILE = x .\n", 3,
+     err=diag("bad_type_no_equals.bnf", 3, 11, "expected '=', found \"z\""))
 grammar_case("bad_no_file_rule.bnf", "No rule named FILE: the line is that of the EOF that ended the statements.",
-             HEAD + "Item = x .\nEOF\n", 5)
-grammar_case("bad_file_lowercase.bnf", "file is an ordinary rule, not the root.", HEAD + "file = x .\n\nEOF\n", 6)
-grammar_case("bad_no_type.bnf", "FILE_TYPE is required.", "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE = x .\nEOF\n", 4)
-grammar_case("bad_no_version.bnf", "FILE_TYPE_VER is required.", "// test grammar\nFILE_TYPE = \"z\" .\nFILE = x .\nEOF\n", 4)
+             HEAD + "Item = x .\nEOF\n", 5,
+     err=diag("bad_no_file_rule.bnf", 0, 0, "no rule FILE"))
+grammar_case("bad_file_lowercase.bnf", "file is an ordinary rule, not the root.", HEAD + "file = x .\n\nEOF\n", 6,
+     err=diag("bad_file_lowercase.bnf", 0, 0, "no rule FILE"))
+grammar_case("bad_no_type.bnf", "FILE_TYPE is required.", "// test grammar\nFILE_TYPE_VER = \"1\" .\nFILE = x .\nEOF\n", 4,
+     err=diag("bad_no_type.bnf", 0, 0, "no FILE_TYPE given"))
+grammar_case("bad_no_version.bnf", "FILE_TYPE_VER is required.", "// test grammar\nFILE_TYPE = \"z\" .\nFILE = x .\nEOF\n", 4,
+     err=diag("bad_no_version.bnf", 0, 0, "no FILE_TYPE_VER given"))
 grammar_case("bad_unresolved.bnf",
              "Two references that no rule defines, on lines 4 and 6: the newest is reported.",
-             HEAD + "FILE = :a .\nItem = x .\nOther = :b .\nEOF\n", 6)
+             HEAD + "FILE = :a .\nItem = x .\nOther = :b .\nEOF\n", 6,
+     err=diag("bad_unresolved.bnf", 6, 9, "rule 'b' is not defined"))
 grammar_case("bad_duplicate_rule.bnf", "item repeats Item (names compare without case).",
-             HEAD + "FILE = x .\nItem = y .\nitem = z .\n", 6)
-grammar_case("bad_predefined_name.bnf", "float is a predefined type.", HEAD + "FILE = x .\nfloat = y .\n", 5)
+             HEAD + "FILE = x .\nItem = y .\nitem = z .\n", 6,
+     err=diag("bad_duplicate_rule.bnf", 6, 1, "rule 'item' is defined twice"))
+grammar_case("bad_predefined_name.bnf", "float is a predefined type.", HEAD + "FILE = x .\nfloat = y .\n", 5,
+     err=diag("bad_predefined_name.bnf", 5, 1, "rule 'float' is defined twice"))
 grammar_case("bad_unknown_token_rule.bnf", "Widget is no token name, so it cannot be a ==> rule.",
-             HEAD + "FILE = x .\nWidget ==> :uint .\n", 5)
-grammar_case("bad_missing_equals.bnf", "A rule name followed by neither = nor ==>.", HEAD + "FILE x .\n", 4)
+             HEAD + "FILE = x .\nWidget ==> :uint .\n", 5,
+     err=diag("bad_unknown_token_rule.bnf", 5, 1, "unknown token name 'Widget'"))
+grammar_case("bad_missing_equals.bnf", "A rule name followed by neither = nor ==>.", HEAD + "FILE x .\n", 4,
+     err=diag("bad_missing_equals.bnf", 4, 6, "expected '=' or '==>' after 'FILE', found 'x'"))
 grammar_case("bad_eof_lowercase.bnf", "eof in small letters is a rule name, and nothing follows it.",
-             HEAD + "FILE = x .\neof\n", 5)
-grammar_case("bad_empty_array.bnf", "An array without items.", HEAD + "FILE = :ARRAY ( ) .\n", 4)
-grammar_case("bad_bar_after_open.bnf", "A vertical bar right after an opening bracket.", HEAD + "FILE = ( | x ) .\n", 4)
-grammar_case("bad_label_digit.bnf", "A label must not begin with a digit.", HEAD + "FILE = :uint,1abc .\n", 4)
+             HEAD + "FILE = x .\neof\n", 5,
+     err=diag("bad_eof_lowercase.bnf", 6, 1, "expected '=' or '==>' after 'eof', found end of file"))
+grammar_case("bad_empty_array.bnf", "An array without items.", HEAD + "FILE = :ARRAY ( ) .\n", 4,
+     err=diag("bad_empty_array.bnf", 4, 8, ":ARRAY holds nothing"))
+grammar_case("bad_bar_after_open.bnf", "A vertical bar right after an opening bracket.", HEAD + "FILE = ( | x ) .\n", 4,
+     err=diag("bad_bar_after_open.bnf", 4, 10, "'|' right after an opening bracket"))
+grammar_case("bad_label_digit.bnf", "A label must not begin with a digit.", HEAD + "FILE = :uint,1abc .\n", 4,
+     err=diag("bad_label_digit.bnf", 4, 8, "'1abc' is no label name"))
 grammar_case("bad_index_before_label.bnf", "An :INDEX names a label that only comes after it.",
-             HEAD + "FILE = :INDEX ( v ) :ARRAY ( :uint ) ,v .\n", 4)
+             HEAD + "FILE = :INDEX ( v ) :ARRAY ( :uint ) ,v .\n", 4,
+     err=diag("bad_index_before_label.bnf", 4, 17, "label 'v' is used before it is defined"))
 grammar_case("bad_index_brackets.bnf", "The brackets after :INDEX must be ( and ).",
-             HEAD + "FILE = :ARRAY ( :uint ) ,v :INDEX [ v ] .\n", 4)
-grammar_case("bad_close_in_body.bnf", "A closing bracket directly in a rule body.", HEAD + "FILE = x ) .\n", 4)
-grammar_case("bad_unbalanced.bnf", "A group that is never closed.", HEAD + "FILE = ( x .\n", 4)
+             HEAD + "FILE = :ARRAY ( :uint ) ,v :INDEX [ v ] .\n", 4,
+     err=diag("bad_index_brackets.bnf", 4, 35, "expected '(' after :INDEX, found '['"))
+grammar_case("bad_close_in_body.bnf", "A closing bracket directly in a rule body.", HEAD + "FILE = x ) .\n", 4,
+     err=diag("bad_close_in_body.bnf", 4, 10, "')' closes no bracket"))
+grammar_case("bad_unbalanced.bnf", "A group that is never closed.", HEAD + "FILE = ( x .\n", 4,
+     err=diag("bad_unbalanced.bnf", 4, 8, "'(' is never closed"))
 grammar_case("bad_runs_into_arrow.bnf",
              "FILE = x without its full stop runs into the next rule's ==>. The last line set is that "
              "of x (line 4): the second reading stops at Shape before it records Shape's line.",
-             HEAD + "FILE = x\nShape ==> :uint .\n", 4)
-grammar_case("bad_no_final_stop.bnf", "The file ends inside the last rule's body.", HEAD + "FILE = x", 4)
+             HEAD + "FILE = x\nShape ==> :uint .\n", 4,
+     err=diag("bad_runs_into_arrow.bnf", 5, 1, "missing full stop before the rule 'Shape'"))
+grammar_case("bad_no_final_stop.bnf", "The file ends inside the last rule's body.", HEAD + "FILE = x", 4,
+     err=diag("bad_no_final_stop.bnf", 4, 9, "expected '.', found end of file"))
 n = "bad_8bit_text.bnf"
 put(K, n, b"FILE_TYPE = 0x7A . FILE_TYPE_VER = 0x31 . FILE = xy .")
 case("grammar/bad_8bit_text",
      "A grammar written as 8-bit text: pairs of bytes make units that are neither blanks nor "
      "brackets, so the file is one long word on line 1, followed by nothing.",
-     [(REL + "/grammar/" + n, n), CUBE], ["cube.s", "/k"], 0, grammar_error(n, 1) + checked_text("cube.s"))
+     [(REL + "/grammar/" + n, n), CUBE], ["cube.s", "/k"], 0, grammar_error(n, 1) + checked_text("cube.s"),
+     err=diag("bad_8bit_text.bnf", 1, 27, "expected '=' or '==>' after '\xe4\xa5\x86\xe4\x95\x8c\xe5\x91\x9f\xe5\x81\x99\xe2\x81\x85\xe2\x80\xbd\xe7\xa0\xb0\xe4\x84\xb7\xe2\xb8\xa0\xe4\x98\xa0\xe4\xb1\x89\xe5\xbd\x85\xe5\xa5\x94\xe4\x95\x90\xe5\x99\x9f\xe5\x89\x85\xe3\xb4\xa0\xe3\x80\xa0\xe3\x8d\xb8\xe2\x80\xb1\xe2\x80\xae\xe4\xa5\x86\xe4\x95\x8c\xe3\xb4\xa0\xe7\xa0\xa0\xe2\x81\xb9', found end of file"))
 grammar_case("bad_only_comments.bnf", "Nothing but comments: no statement, no root; nothing examined, line 0.",
-             "// one\n/* two\n three */\n", 0)
+             "// one\n/* two\n three */\n", 0,
+     err=diag("bad_only_comments.bnf", 0, 0, "no rule FILE"))
 grammar_case("bad_eof_first.bnf", "EOF before any statement ends the file at once (line 2).",
-             "// test grammar\nEOF\nFILE_TYPE = \"z\" .\nFILE_TYPE_VER = \"1\" .\nFILE = x .\n", 2)
+             "// test grammar\nEOF\nFILE_TYPE = \"z\" .\nFILE_TYPE_VER = \"1\" .\nFILE = x .\n", 2,
+     err=diag("bad_eof_first.bnf", 0, 0, "no rule FILE"))
 
 grammar_case("bad_nested_300.bnf",
              "Groups nested 300 deep pass the limit of 256 nested constructs: the grammar fails to "
              "load instead of exhausting the stack. Every token is on line 4.",
-             HEAD + "FILE = " + "( " * 300 + "x " + ") " * 300 + ".\n", 4)
+             HEAD + "FILE = " + "( " * 300 + "x " + ") " * 300 + ".\n", 4,
+     err=diag("bad_nested_300.bnf", 4, 520, "brackets and alternatives nested more than 256 deep"))
 n = "good_nested_200.bnf"
 put(K, n, grammar(HEAD + "FILE = " + "[ " * 100 + "{ " * 100 + "x " + "} " * 100 + "] " * 100 + ".\n"))
 case("grammar/good_nested_200", "Constructs nested 200 deep are within the limit: the grammar loads.",
@@ -736,7 +775,8 @@ put(K, n, grammar(HEAD + "FILE = :missing .\n"))
 case("grammar/none_loads",
      "The only grammar fails (its reference on line 4 is never defined): start-up fails.",
      [(REL + "/grammar/" + n, n), CUBE], ["cube.s", "/k"], 1, grammar_error(n, 4) + NO_GRAMMARS,
-     removes=("shape.bnf", "library.bnf"))
+     removes=("shape.bnf", "library.bnf"),
+     err=diag("bad_alone.bnf", 4, 8, "rule 'missing' is not defined"))
 case("grammar/no_grammar_files", "No grammar file at all.", [CUBE], ["cube.s", "/k"], 1, NO_GRAMMARS,
      removes=("shape.bnf", "library.bnf"))
 
@@ -750,21 +790,29 @@ def cfg_case(name, why, data, status, out, err=""):
 
 
 OK_CUBE = checked_text("cube.s")
-cfg_case("empty.cfg", "An empty configuration loads, but names no token definition file.", b"", 1, token_defs_failed("", ""))
+cfg_case("empty.cfg", "An empty configuration loads, but names no token definition file.", b"", 1, token_defs_failed("", ""),
+     err=diag("Vexlor.cfg", 0, 0, "no COREIDS line names the core token definition file"))
 cfg_case("binary_junk.cfg", "Bytes that make no keyword: nothing is set.",
-         bytes(range(256)).replace(b"\n", b"") * 2, 1, token_defs_failed("", ""))
+         bytes(range(256)).replace(b"\n", b"") * 2, 1, token_defs_failed("", ""),
+     err=diag("Vexlor.cfg", 0, 0, "no COREIDS line names the core token definition file"))
 cfg_case("lowercase_keys.cfg", "Keywords are case-sensitive.", b"coreids core_ids.h\nappids app_ids.h\n", 1,
-         token_defs_failed("", ""))
+         token_defs_failed("", ""),
+     err=diag("Vexlor.cfg", 0, 0, "no COREIDS line names the core token definition file"))
 cfg_case("core_missing_file.cfg", "COREIDS names a file that does not exist.",
-         b"COREIDS nothere.h\nAPPIDS app_ids.h\n", 1, token_defs_failed("nothere.h", "app_ids.h"))
+         b"COREIDS nothere.h\nAPPIDS app_ids.h\n", 1, token_defs_failed("nothere.h", "app_ids.h"),
+     err=diag("nothere.h", 0, 0, "cannot be opened"))
 cfg_case("app_missing_file.cfg", "APPIDS names a file that does not exist.",
-         b"COREIDS core_ids.h\nAPPIDS nothere.h\n", 1, token_defs_failed("core_ids.h", "nothere.h"))
+         b"COREIDS core_ids.h\nAPPIDS nothere.h\n", 1, token_defs_failed("core_ids.h", "nothere.h"),
+     err=diag("nothere.h", 0, 0, "cannot be opened"))
 cfg_case("coreidsx.cfg", "COREIDSX matches COREIDS as a prefix and the value is the word from the X on.",
-         b"COREIDSX core_ids.h\nAPPIDS app_ids.h\n", 1, token_defs_failed("X", "app_ids.h"))
+         b"COREIDSX core_ids.h\nAPPIDS app_ids.h\n", 1, token_defs_failed("X", "app_ids.h"),
+     err=diag("X", 0, 0, "cannot be opened"))
 cfg_case("quoted_names.cfg", "Quotes are not removed from the names.",
-         b"COREIDS \"core_ids.h\"\nAPPIDS app_ids.h\n", 1, token_defs_failed("\"core_ids.h\"", "app_ids.h"))
+         b"COREIDS \"core_ids.h\"\nAPPIDS app_ids.h\n", 1, token_defs_failed("\"core_ids.h\"", "app_ids.h"),
+     err=diag("\"core_ids.h\"", 0, 0, "cannot be opened"))
 cfg_case("only_file_ext.cfg", "FILE_EXT lines alone name no token definition file.",
-         b"FILE_EXT *.s *.sb Shapes\nFILE_EXT *.ml \"\" Libraries\n", 1, token_defs_failed("", ""))
+         b"FILE_EXT *.s *.sb Shapes\nFILE_EXT *.ml \"\" Libraries\n", 1, token_defs_failed("", ""),
+     err=diag("Vexlor.cfg", 0, 0, "no COREIDS line names the core token definition file"))
 cfg_case("crlf.cfg", "CR LF line ends: the carriage return ends the names like a blank.",
          b"COREIDS core_ids.h\r\nAPPIDS app_ids.h\r\nFILE_EXT *.s *.sb Shapes\r\n", 0, OK_CUBE)
 cfg_case("last_value_wins.cfg", "Of several COREIDS the last with a value wins.",
@@ -785,45 +833,59 @@ cfg_case("nul_in_line.cfg", "A zero byte ends the line's text.",
 cfg_case("no_appids.cfg",
          "Without APPIDS only the core file is read, so Shape and Library are no token names and "
          "both grammars fail at their first ==> rule of an application token.",
-         b"COREIDS core_ids.h\n", 1, grammar_error("library.bnf", 11) + grammar_error("shape.bnf", 17) + NO_GRAMMARS)
+         b"COREIDS core_ids.h\n", 1, grammar_error("library.bnf", 11) + grammar_error("shape.bnf", 17) + NO_GRAMMARS,
+     err=diag("library.bnf", 11, 1, "unknown token name 'Library'") + diag("shape.bnf", 17, 1, "unknown token name 'Shape'"))
 cfg_case("non_ascii_name.cfg",
          "A byte above 0x7F widens by sign extension (0xE9 to U+FFE9), and that name is no file: the "
          "open fails, and the console shows the unit in UTF-8.",
-         b"COREIDS core\xe9.h\nAPPIDS app_ids.h\n", 1, token_defs_failed("core\xef\xbf\xa9.h", "app_ids.h"))
+         b"COREIDS core\xe9.h\nAPPIDS app_ids.h\n", 1, token_defs_failed("core\xef\xbf\xa9.h", "app_ids.h"),
+     err=diag("core\xef\xbf\xa9.h", 0, 0, "cannot be opened"))
 case("cfg/missing", "No Vexlor.cfg in the working directory or beside the program.", [CUBE], ["cube.s", "/k"], 1,
-     "Failed to load configuration file:\n%PROG%Vexlor.cfg\n", removes=("Vexlor.cfg",))
+     "Failed to load configuration file:\n%PROG%Vexlor.cfg\n", removes=("Vexlor.cfg",),
+     err=diag("%PROG%Vexlor.cfg", 0, 0, "cannot be opened"))
 
 # ================================================================ SIDN files
 K = "sidn"
 SIDN_OK = open(os.path.join(ROOT, "defs", "sidn.txt"), "rb").read()
 
 
-def sidn_case(name, why, data, status, out):
+def sidn_case(name, why, data, status, out, err=""):
     put(K, name, data)
-    case("sidn/" + name[:-4], why, [(REL + "/sidn/" + name, "sidn.txt"), CUBE], ["cube.s", "/k"], status, out)
+    case("sidn/" + name[:-4], why, [(REL + "/sidn/" + name, "sidn.txt"), CUBE], ["cube.s", "/k"], status, out, err)
 
 
 sidn_case("no_blank_before_equals.txt", "SIDN_CORE=0x0001: the name runs to the next blank, so no = follows it.",
-          b"SIDN_CORE=0x0001\nSIDN_SHAPE = 0x0002\nSIDN_LIBRARY = 0x0003\n", 1, SIDN_FAILED)
-sidn_case("name_only.txt", "A name without = and value.", b"SIDN_CORE = 1\nSIDN_SHAPE\n", 1, SIDN_FAILED)
-sidn_case("no_value.txt", "An = without a value.", b"SIDN_CORE = 1\nSIDN_SHAPE = \n", 1, SIDN_FAILED)
-sidn_case("value_not_hex.txt", "zz is not hexadecimal.", b"SIDN_CORE = zz\n", 1, SIDN_FAILED)
+          b"SIDN_CORE=0x0001\nSIDN_SHAPE = 0x0002\nSIDN_LIBRARY = 0x0003\n", 1, SIDN_FAILED,
+     err=diag("sidn.txt", 1, 17, "expected '=' after the range name"))
+sidn_case("name_only.txt", "A name without = and value.", b"SIDN_CORE = 1\nSIDN_SHAPE\n", 1, SIDN_FAILED,
+     err=diag("sidn.txt", 2, 11, "expected '=' after the range name"))
+sidn_case("no_value.txt", "An = without a value.", b"SIDN_CORE = 1\nSIDN_SHAPE = \n", 1, SIDN_FAILED,
+     err=diag("sidn.txt", 2, 13, "expected a hexadecimal number after '='"))
+sidn_case("value_not_hex.txt", "zz is not hexadecimal.", b"SIDN_CORE = zz\n", 1, SIDN_FAILED,
+     err=diag("sidn.txt", 1, 13, "expected a hexadecimal number after '='"))
 sidn_case("nine_digits.txt", "More than eight hexadecimal digits are refused.",
-          b"SIDN_CORE = 0x000000001\nSIDN_SHAPE = 2\nSIDN_LIBRARY = 3\n", 1, SIDN_FAILED)
+          b"SIDN_CORE = 0x000000001\nSIDN_SHAPE = 2\nSIDN_LIBRARY = 3\n", 1, SIDN_FAILED,
+     err=diag("sidn.txt", 1, 13, "hexadecimal number of more than 8 digits"))
 sidn_case("long_comment_tail.txt",
           "A comment line longer than 255 bytes: its tail is read as a line of its own, begins with "
           "SIDN_ and is no definition.",
-          b"//" + b" " * 253 + b"SIDN_TAIL\n" + SIDN_OK, 1, SIDN_FAILED)
+          b"//" + b" " * 253 + b"SIDN_TAIL\n" + SIDN_OK, 1, SIDN_FAILED,
+     err=diag("sidn.txt", 1, 265, "expected '=' after the range name"))
 sidn_case("junk_after_prefix.txt", "SIDN_ followed by bytes that are no definition.",
-          SIDN_OK + b"SIDN_\xff\xfe\x01\n", 1, SIDN_FAILED)
+          SIDN_OK + b"SIDN_\xff\xfe\x01\n", 1, SIDN_FAILED,
+     err=diag("sidn.txt", 7, 9, "expected '=' after the range name"))
 sidn_case("empty.txt", "An empty SIDN file loads, but the token definitions then name unknown SIDN names.",
-          b"", 1, token_defs_failed())
+          b"", 1, token_defs_failed(),
+     err=diag("core_ids.h", 4, 21, "range name 'SIDN_CORE' is not defined in the SIDN file"))
 sidn_case("commented_core.txt", "A definition behind // is ignored, so SIDN_CORE is unknown.",
-          SIDN_OK.replace(b"\tSIDN_CORE", b"//\tSIDN_CORE"), 1, token_defs_failed())
+          SIDN_OK.replace(b"\tSIDN_CORE", b"//\tSIDN_CORE"), 1, token_defs_failed(),
+     err=diag("core_ids.h", 4, 21, "range name 'SIDN_CORE' is not defined in the SIDN file"))
 sidn_case("one_line_enum.txt", "A one-line enumeration defines its first name only.",
-          b"enum { SIDN_CORE = 0x0001, SIDN_SHAPE = 0x0002, SIDN_LIBRARY = 0x0003 };\n", 1, token_defs_failed())
+          b"enum { SIDN_CORE = 0x0001, SIDN_SHAPE = 0x0002, SIDN_LIBRARY = 0x0003 };\n", 1, token_defs_failed(),
+     err=diag("app_ids.h", 4, 21, "range name 'SIDN_SHAPE' is not defined in the SIDN file"))
 sidn_case("lowercase_name.txt", "sidn_shape does not begin with SIDN_: the line is ignored.",
-          b"SIDN_CORE = 1\nsidn_shape = 2\nSIDN_LIBRARY = 3\n", 1, token_defs_failed())
+          b"SIDN_CORE = 1\nsidn_shape = 2\nSIDN_LIBRARY = 3\n", 1, token_defs_failed(),
+     err=diag("app_ids.h", 4, 21, "range name 'SIDN_SHAPE' is not defined in the SIDN file"))
 sidn_case("capital_enum.txt", "ENUM is not the keyword, and the line is ignored; the definitions below it read.",
           SIDN_OK.replace(b"enum", b"ENUM"), 0, OK_CUBE)
 sidn_case("crlf.txt", "CR LF line ends.", SIDN_OK.replace(b"\n", b"\r\n"), 0, OK_CUBE)
@@ -838,32 +900,42 @@ CORE_OK = open(os.path.join(ROOT, "defs", "core_ids.h"), "rb").read()
 APP_OK = open(os.path.join(ROOT, "defs", "app_ids.h"), "rb").read()
 
 
-def tokens_case(name, why, data, status, out, target="core_ids.h", extra=()):
+def tokens_case(name, why, data, status, out, target="core_ids.h", extra=(), err=""):
     put(K, name, data)
     files = [(REL + "/tokens/" + name, target), CUBE] + list(extra)
-    case("tokens/" + name[:-2], why, files, ["cube.s", "/k"], status, out)
+    case("tokens/" + name[:-2], why, files, ["cube.s", "/k"], status, out, err)
 
 
 tokens_case("unknown_sidn.h", "SID_DEFINE_FIRST_ID names a SIDN name that is not defined.",
-            CORE_OK.replace(b"SIDN_CORE)", b"SIDN_NOPE)"), 1, token_defs_failed())
+            CORE_OK.replace(b"SIDN_CORE)", b"SIDN_NOPE)"), 1, token_defs_failed(),
+     err=diag("core_ids.h", 4, 21, "range name 'SIDN_NOPE' is not defined in the SIDN file"))
 tokens_case("first_id_no_paren.h", "SID_DEFINE_FIRST_ID without (.",
-            CORE_OK.replace(b"SID_DEFINE_FIRST_ID(SIDN_CORE)", b"SID_DEFINE_FIRST_ID SIDN_CORE"), 1, token_defs_failed())
-tokens_case("siddef_no_paren.h", "SIDDEF without (.", CORE_OK + b"SIDDEF SID_X, \"X\"\n", 1, token_defs_failed())
+            CORE_OK.replace(b"SID_DEFINE_FIRST_ID(SIDN_CORE)", b"SID_DEFINE_FIRST_ID SIDN_CORE"), 1, token_defs_failed(),
+     err=diag("core_ids.h", 4, 21, "expected '(' after SID_DEFINE_FIRST_ID"))
+tokens_case("siddef_no_paren.h", "SIDDEF without (.", CORE_OK + b"SIDDEF SID_X, \"X\"\n", 1, token_defs_failed(),
+     err=diag("core_ids.h", 15, 8, "expected '(' after SIDDEF"))
 tokens_case("siddef_no_comma.h", "SIDDEF without the comma after the identifier.",
-            CORE_OK + b"SIDDEF(SID_X \"X\")\n", 1, token_defs_failed())
+            CORE_OK + b"SIDDEF(SID_X \"X\")\n", 1, token_defs_failed(),
+     err=diag("core_ids.h", 15, 14, "expected ',' after the identifier"))
 tokens_case("siddef_no_quote.h", "SIDDEF whose name is not quoted.", CORE_OK + b"SIDDEF(SID_X, X)\n", 1,
-            token_defs_failed())
+            token_defs_failed(),
+     err=diag("core_ids.h", 15, 15, "expected the token name in double quotes"))
 tokens_case("prefix_no_paren.h", "SID_DECLARE_STR_PREFIX without (.",
-            b"SID_DECLARE_STR_PREFIX SIDSTR_CORE_\n" + CORE_OK, 1, token_defs_failed())
+            b"SID_DECLARE_STR_PREFIX SIDSTR_CORE_\n" + CORE_OK, 1, token_defs_failed(),
+     err=diag("core_ids.h", 1, 24, "expected '(' after SID_DECLARE_STR_PREFIX"))
 tokens_case("define_siddef_macro.h",
             "A line that defines the SIDDEF macro is read as a SIDDEF, and it has no quoted name.",
-            b"#define SIDDEF(id, name) name\n" + CORE_OK, 1, token_defs_failed())
+            b"#define SIDDEF(id, name) name\n" + CORE_OK, 1, token_defs_failed(),
+     err=diag("core_ids.h", 1, 20, "expected the token name in double quotes"))
 tokens_case("include_missing.h", "An include of a file that does not exist.",
-            CORE_OK + b"#include \"nothere.h\"\n", 1, token_defs_failed())
+            CORE_OK + b"#include \"nothere.h\"\n", 1, token_defs_failed(),
+     err=diag("core_ids.h", 15, 10, "cannot open the included file 'nothere.h'"))
 tokens_case("include_angle.h", "An include in angle brackets keeps them in the name: <core_ids.h> does not exist.",
-            b"#include <sidn.txt>\n" + CORE_OK, 1, token_defs_failed())
+            b"#include <sidn.txt>\n" + CORE_OK, 1, token_defs_failed(),
+     err=diag("core_ids.h", 1, 10, "cannot open the included file '<sidn.txt>'"))
 tokens_case("include_self.h", "A file that includes itself fails at the depth limit.",
-            CORE_OK + b"#include \"core_ids.h\"\n", 1, token_defs_failed())
+            CORE_OK + b"#include \"core_ids.h\"\n", 1, token_defs_failed(),
+     err=diag("core_ids.h", 15, 10, "includes nested more than 8 deep"))
 chain = []
 for i in range(1, 9):
     nm = "chain%d.h" % i
@@ -874,19 +946,23 @@ tokens_case("chain_depth_8.h",
             "The named file and seven nested includes (chain2.h to chain8.h) load.",
             CORE_OK + b"#include \"chain2.h\"\n", 0, OK_CUBE, extra=chain)
 tokens_case("chain_depth_9.h", "The named file and eight nested includes (chain1.h to chain8.h) are one too many.",
-            CORE_OK + b"#include \"chain1.h\"\n", 1, token_defs_failed(), extra=chain)
+            CORE_OK + b"#include \"chain1.h\"\n", 1, token_defs_failed(), extra=chain,
+     err=diag("chain7.h", 2, 10, "includes nested more than 8 deep"))
 tokens_case("no_shape_token.h",
             "The application file without Shape: shape.bnf fails at its Shape ==> rule (line 17), so "
             "no grammar reads cube.s.",
             APP_OK.replace(b"SIDDEF(SID_SHAPE, \"Shape\")\n", b""), 1,
-            grammar_error("shape.bnf", 17) + NO_GRAMMAR + failed_load("cube.s"), target="app_ids.h")
+            grammar_error("shape.bnf", 17) + NO_GRAMMAR + failed_load("cube.s"), target="app_ids.h",
+     err=diag("shape.bnf", 17, 1, "unknown token name 'Shape'"))
 tokens_case("empty_core.h",
             "An empty core file loads, but Material is then no token: library.bnf fails on line 13 "
             "and shape.bnf on line 27.",
-            b"", 1, grammar_error("library.bnf", 13) + grammar_error("shape.bnf", 27) + NO_GRAMMARS)
+            b"", 1, grammar_error("library.bnf", 13) + grammar_error("shape.bnf", 27) + NO_GRAMMARS,
+     err=diag("library.bnf", 13, 1, "unknown token name 'Material'") + diag("shape.bnf", 27, 1, "unknown token name 'Material'"))
 tokens_case("binary_junk.h", "Bytes that make no keyword: the same as an empty core file.",
             bytes(range(1, 256)) * 3, 1,
-            grammar_error("library.bnf", 13) + grammar_error("shape.bnf", 27) + NO_GRAMMARS)
+            grammar_error("library.bnf", 13) + grammar_error("shape.bnf", 27) + NO_GRAMMARS,
+     err=diag("library.bnf", 13, 1, "unknown token name 'Material'") + diag("shape.bnf", 27, 1, "unknown token name 'Material'"))
 tokens_case("names_in_capitals.h", "Token names are found without regard to case: MATERIAL serves Material.",
             CORE_OK.replace(b"\"Material\"", b"\"MATERIAL\""), 0, OK_CUBE)
 tokens_case("name_with_blank.h", "A name ends at its first blank: \"Colour space\" is Colour.",

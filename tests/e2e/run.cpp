@@ -190,7 +190,18 @@ TracedResult run_vexlor_traced(const std::vector<std::string>& args, const std::
   traced.insert(traced.end(), args.begin(), args.end());
   result.run = run_vexlor(traced, cwd, strace);
   if (result.run.err.find("ptrace") != std::string::npos) result.skipped = true;
-  result.debug = result.run.err;
+  // Standard error carries the diagnosis lines too ("FILE:LINE:COLUMN:
+  // error: ..."); they are no report lines.
+  std::size_t from = 0;
+  while (from < result.run.err.size()) {
+    std::size_t end = result.run.err.find('\n', from);
+    end = end == std::string::npos ? result.run.err.size() : end + 1;
+    const std::string line = result.run.err.substr(from, end - from);
+    if (line.find(": error: ") == std::string::npos && line.find(": warning: ") == std::string::npos) {
+      result.debug += line;
+    }
+    from = end;
+  }
   return result;
 }
 

@@ -50,6 +50,8 @@ TEST(Definitions, AFailedLoadSaysWhichFileWithTheProgramsMessage) {
   EXPECT_EQ(error.code, vexlor::ErrorCode::kConfiguration);
   EXPECT_EQ(error.file, empty.path().string() + "/Vexlor.cfg");
   EXPECT_EQ(error.message, "Failed to load configuration file:\n" + empty.path().string() + "/Vexlor.cfg\n");
+  EXPECT_EQ(error.diagnosis.file, error.file);
+  EXPECT_EQ(error.diagnosis.what, "cannot be opened");
 
   // Grammars that fail are passed over with the program's notice.
   std::filesystem::copy(source_path("defs"), empty.path(), std::filesystem::copy_options::recursive);
@@ -61,6 +63,9 @@ TEST(Definitions, AFailedLoadSaysWhichFileWithTheProgramsMessage) {
   EXPECT_EQ(notices[0].file, empty.path().string() + "/broken.bnf");
   EXPECT_EQ(notices[0].message, "Error loading BNF definition file:\n" + empty.path().string() + "/broken.bnf\n\nLine: " +
                                     std::to_string(notices[0].line) + "\n");
+  EXPECT_EQ(notices[0].diagnosis.file, notices[0].file);
+  EXPECT_EQ(notices[0].diagnosis.line, 0u);  // a fault of the whole file
+  EXPECT_EQ(notices[0].diagnosis.what, "no FILE_TYPE_VER given");
 }
 
 TEST(Converter, WalksBlocksValuesAndArraysOfAFile) {

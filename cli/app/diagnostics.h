@@ -1,0 +1,23 @@
+// Diagnosis lines on standard error, in the form compilers use so that
+// editors jump to the place: "FILE:LINE:COLUMN: error: WHAT", or with
+// --errors=msvc the form Visual Studio reads, "FILE(LINE,COLUMN): error:
+// WHAT". A fault of the whole file leaves out the line and column.
+//
+// They come after the console messages of the same fault, which keep their
+// place on standard output.
+#pragma once
+
+#include <string>
+
+#include "common/diagnosis.h"
+
+enum class DiagnosisStyle { kGnu, kMsvc };
+
+// Chosen once, before any conversion starts.
+void set_diagnosis_style(DiagnosisStyle style);
+
+// The line for `diagnosis` (no line end); `severity` is "error" or
+// "warning".
+std::u16string format_diagnosis(const sFileDiagnosis& diagnosis, const char16_t* severity, DiagnosisStyle style);
+// Writes it, with a line end, to standard error.
+void print_diagnosis(const sFileDiagnosis& diagnosis, const char16_t* severity = u"error");
