@@ -201,10 +201,12 @@ class VEXLOR_API Node {
  private:
   friend class Document;
   friend struct NodeHandle;  // the C interface's node values
-  Node(const void* node, const void* end, const void* document) : node_(node), end_(end), document_(document) {}
+  Node(const void* node, const void* end, const void* document, std::uint32_t index = 0)
+      : node_(node), end_(end), document_(document), index_(index) {}
   const void* node_ = nullptr;
   const void* end_ = nullptr;  // where the siblings stop (a closing bracket), or null
   const void* document_ = nullptr;
+  std::uint32_t index_ = 0;  // the value's place in a packed run of numbers
 };
 
 class VEXLOR_API Document {

@@ -44,6 +44,7 @@ typedef struct vexlor_error vexlor_error;
 /* A node of a document, by value. */
 typedef struct vexlor_node {
   const void* opaque[3];
+  unsigned int index;
 } vexlor_node;
 
 enum {

@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "shape/conversion.h"
 #include "shape/shape_tree.h"
+#include "shape/value_text.h"
 #include "vexlor/vexlor.h"
 
 namespace vexlor {
@@ -257,10 +258,22 @@ std::vector<std::pair<std::uint8_t, std::uint8_t>> Definitions::grammars() const
 
 // ---- Node
 
+namespace {
+
+// The node type of the value a Node designates (one of a run's values, or
+// the node itself).
+sUInt value_type(const sShapeItemNode* node, std::uint32_t index) {
+  return node->type == SHN_RUN ? shape_run_type(node, index) : node->type;
+}
+
+bool is_number_type(sUInt type) { return type >= SHN_SINT && type <= SHN_FLOAT; }
+
+}  // namespace
+
 NodeKind Node::kind() const {
   const sShapeItemNode* node = as_node(node_);
   if (node->type == SHN_PARENT) return is_block(node) ? NodeKind::kBlock : NodeKind::kArray;
-  return static_cast<NodeKind>(static_cast<int>(NodeKind::kLiteral) + static_cast<int>(node->type));
+  return static_cast<NodeKind>(static_cast<int>(NodeKind::kLiteral) + static_cast<int>(value_type(node, index_)));
 }
 
 std::string Node::token_name() const {
@@ -290,12 +303,19 @@ std::string Node::block_name() const {
 std::string Node::text() const {
   const sShapeItemNode* node = as_node(node_);
   if (node == nullptr || node->type == SHN_PARENT) return {};
+  const sUInt type = value_type(node, index_);
+  if (is_number_type(type)) {
+    char16_t text[kValueTextUnits];
+    text[shape_format_number(type, bits(), text)] = 0;
+    return text_of(text);
+  }
   return text_of(node->text);
 }
 
 std::uint32_t Node::bits() const {
   const sShapeItemNode* node = as_node(node_);
-  return node != nullptr && node->type != SHN_PARENT ? node->value : 0;
+  if (node == nullptr || node->type == SHN_PARENT) return 0;
+  return node->type == SHN_RUN ? shape_run_value(node, index_) : node->value;
 }
 
 float Node::as_float() const {
@@ -317,7 +337,9 @@ Node Node::first_child() const {
 
 Node Node::next_sibling() const {
   const sShapeItemNode* node = as_node(node_);
-  if (node == nullptr || node->next == nullptr || node->next == end_) return {};
+  if (node == nullptr) return {};
+  if (node->type == SHN_RUN && index_ + 1 < shape_run_count(node)) return Node(node_, end_, document_, index_ + 1);
+  if (node->next == nullptr || node->next == end_) return {};
   return Node(node->next, end_, document_);
 }
 

@@ -25,8 +25,12 @@ struct vexlor_error {
 namespace vexlor {
 
 struct NodeHandle {
-  static Node to_node(vexlor_node handle) { return Node(handle.opaque[0], handle.opaque[1], handle.opaque[2]); }
-  static vexlor_node to_handle(const Node& node) { return vexlor_node{{node.node_, node.end_, node.document_}}; }
+  static Node to_node(vexlor_node handle) {
+    return Node(handle.opaque[0], handle.opaque[1], handle.opaque[2], handle.index);
+  }
+  static vexlor_node to_handle(const Node& node) {
+    return vexlor_node{{node.node_, node.end_, node.document_}, node.index_};
+  }
 };
 
 }  // namespace vexlor

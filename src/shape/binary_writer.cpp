@@ -103,6 +103,22 @@ bool write_content_node(sConversion& conv, sFioShareFile* stream, sBNFTable* tab
   }
 }
 
+// A run of numbers: their binary form is the run's values one after the
+// other, little-endian.
+bool write_run(sFioShareFile* stream, const sShapeItemNode* node) {
+  const sShapeRun* run = shape_run(node);
+  const sUInt count = shape_run_count(node);
+  if constexpr (std::endian::native == std::endian::little) {
+    return put_bytes(stream, run->data, count * run->width);
+  } else {
+    for (sUInt i = 0; i < count; ++i) {
+      const sUInt value = shape_run_value(node, i);
+      if (!(run->width == 1 ? put_u8(stream, value) : put_u32(stream, value))) return false;
+    }
+    return true;
+  }
+}
+
 // The "(" node of a block: a literal without grammar entry. A block name has
 // no entry either, but is a string node when read from a text body.
 bool is_open_bracket(const sShapeItemNode* node) {
@@ -161,6 +177,10 @@ int write_binary_parent(sConversion& conv, sFioShareFile* stream, sBNFTable* tab
   sUInt size_at = 0;
   if (block && !write_block_start(conv, stream, parent, &node, &size_at)) return 0;
   for (; node != nullptr; node = node->next) {
+    if (node->type == SHN_RUN) {
+      if (!write_run(stream, node)) return 0;
+      continue;
+    }
     // The four-byte values that make up most of a model go straight into
     // the body while it has room; everything else takes the full path.
     const sUInt type = node->type;

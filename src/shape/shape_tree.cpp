@@ -91,16 +91,34 @@ void map_ahead(sArenaSlab* slab) {
   }
 }
 
+// The top may stand anywhere after a run grew by single values: a block
+// starts at the next multiple of kArenaAlign.
 inline void* arena_allocate(sShapeArena* arena, std::uint64_t size) {
   size = (size + kArenaAlign - 1) & ~std::uint64_t{kArenaAlign - 1};
   sArenaSlab* slab = arena->current;
-  if (slab != nullptr && slab->capacity - slab->used >= size) {
-    void* p = slab_data(slab) + slab->used;
-    slab->used += static_cast<sUInt>(size);
-    if (slab->used > slab->mapped) map_ahead(slab);
-    return p;
+  if (slab != nullptr) {
+    const sUInt at = (slab->used + kArenaAlign - 1) & ~(kArenaAlign - 1);
+    if (at <= slab->capacity && slab->capacity - at >= size) {
+      void* p = slab_data(slab) + at;
+      slab->used = at + static_cast<sUInt>(size);
+      if (slab->used > slab->mapped) map_ahead(slab);
+      return p;
+    }
   }
   return arena_allocate_slab(arena, size);
+}
+
+// Grows the block that ends at `end` by `bytes` when it ends at the top of
+// the arena and the top slab has room; false (nothing changed) otherwise.
+inline bool arena_extend(sShapeArena* arena, const void* end, sUInt bytes) {
+  sArenaSlab* slab = arena->current;
+  if (slab == nullptr || static_cast<const sByte*>(end) != slab_data(slab) + slab->used ||
+      slab->capacity - slab->used < bytes) {
+    return false;
+  }
+  slab->used += bytes;
+  if (slab->used > slab->mapped) map_ahead(slab);
+  return true;
 }
 
 // The top slab is full: the next one, reused or new.
@@ -313,8 +331,98 @@ void shape_tree_prune(sShapeItemNode* node, int whole, sShapeArena* arena) {
   node->next = nullptr;
 }
 
+namespace {
+
+constexpr bool is_number_type(sUInt type) { return type >= SHN_SINT && type <= SHN_FLOAT; }
+constexpr sUInt number_width(sUInt type) { return type == SHN_BYTE ? 1 : 4; }
+
+void run_store(sShapeRun* run, sUInt index, sUInt value) {
+  if (run->width == 1) {
+    run->data[index] = static_cast<sByte>(value);
+  } else {
+    std::memcpy(run->data + sUInt{4} * index, &value, 4);
+  }
+}
+
+// Adds a value to a run that can take it.
+bool run_append(sShapeArena* arena, sShapeItemNode* node, const sBNFSubtoken* entry, sUInt type, sUInt value) {
+  sShapeRun* run = shape_run(node);
+  const sUInt count = node->value;
+  // A run whose values so far are each of a different entry may still be
+  // learning its pattern; once an entry repeats, the pattern is fixed.
+  const bool in_pattern = run->entries[count % run->period] == entry;
+  if (!in_pattern && (count != run->period || run->period == kMaxRunPeriod || number_width(type) != run->width)) {
+    return false;
+  }
+  if (!arena_extend(arena, run->data + count * run->width, run->width)) return false;
+  if (!in_pattern) run->entries[run->period++] = entry;
+  run_store(run, count, value);
+  node->value = count + 1;
+  return true;
+}
+
+// Turns a single number at the top of the arena into a run of it and the
+// next value.
+bool run_start(sShapeArena* arena, sShapeItemNode* node, const sBNFSubtoken* entry, sUInt type, sUInt value) {
+  // The values lie as in the binary form: a byte takes one byte, any other
+  // number four, and a run holds numbers of one width.
+  const sUInt width = number_width(type);
+  if (number_width(node->type) != width) return false;
+  if (!arena_extend(arena, node + 1, sizeof(sShapeRun) + 2 * width)) return false;
+  sShapeRun* run = shape_run(node);
+  run->data = reinterpret_cast<sByte*>(run + 1);
+  run->width = width;
+  run->entries[0] = node->bnf_entry;
+  run->period = 1;
+  if (entry != node->bnf_entry) run->entries[run->period++] = entry;
+  run_store(run, 0, node->value);
+  run_store(run, 1, value);
+  node->type = SHN_RUN;
+  node->value = 2;
+  return true;
+}
+
+}  // namespace
+
+sShapeItemNode* shape_number_append(sShapeItemNode** cursor, const sBNFSubtoken* entry, sUInt type, sUInt value,
+                                    sShapeArena* arena) {
+  if (cursor == nullptr || *cursor == nullptr) return nullptr;
+  sShapeItemNode* at = *cursor;
+  // Only numbers whose entry gives their type can be packed: a run keeps
+  // the entries, not the types.
+  if (arena != nullptr && entry != nullptr && entry->def != nullptr && entry->def->type - BNFT_LITERAL == type &&
+      is_number_type(type)) {
+    if (at->type == SHN_RUN) {
+      if (run_append(arena, at, entry, type, value)) return at;
+    } else if (is_number_type(at->type) && at->text == nullptr && at->bnf_entry != nullptr) {
+      if (run_start(arena, at, entry, type, value)) return at;
+    }
+  }
+  sShapeItemNode* node = allocate_node(arena, 0, false);
+  if (node == nullptr) return nullptr;
+  node->type = type;
+  node->value = value;
+  node->bnf_entry = entry;
+  link_at(cursor, node);
+  return node;
+}
+
 void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark, sShapeArena* arena) {
   if (mark.node == nullptr) return;
+  sShapeItemNode* node = mark.node;
+  if (node->type == SHN_RUN) {
+    // Values added since the mark lie above it in the arena: only the count
+    // (and the pattern learnt from them) goes back.
+    sShapeRun* run = shape_run(node);
+    if (mark.run_count == 0) {
+      const sUInt first = shape_run_value(node, 0);
+      node->type = run->entries[0]->def->type - BNFT_LITERAL;
+      node->value = first;
+    } else {
+      node->value = mark.run_count;
+      if (run->period > mark.run_count) run->period = mark.run_count;
+    }
+  }
   // Marked in the arena still in use: everything made since belongs to the
   // attempt (nodes and their texts alike), so unlinking it and setting the
   // top back releases it all.
@@ -340,21 +448,25 @@ namespace {
 constexpr sUInt kNoValueText = 0xFFFFFFFFu;
 
 sUInt format_value(const sShapeItemNode* node, char16_t* text) {
-  switch (node->type) {
-    case SHN_SINT: return format_sint_text(static_cast<sInt>(node->value), text);
-    case SHN_UINT: return format_uint_text(node->value, text);
-    case SHN_DWORD: return format_dword_text(node->value, text);
-    case SHN_BYTE: return format_byte_text(node->value, text);
-    case SHN_FLOAT: {
-      float f;
-      std::memcpy(&f, &node->value, sizeof f);
-      return format_float_text(f, text);
-    }
-    default: return kNoValueText;
-  }
+  return is_number_type(node->type) ? shape_format_number(node->type, node->value, text) : kNoValueText;
 }
 
 }  // namespace
+
+sUInt shape_format_number(sUInt type, sUInt value, char16_t* text) {
+  switch (type) {
+    case SHN_SINT: return format_sint_text(static_cast<sInt>(value), text);
+    case SHN_UINT: return format_uint_text(value, text);
+    case SHN_DWORD: return format_dword_text(value, text);
+    case SHN_BYTE: return format_byte_text(value, text);
+    case SHN_FLOAT: {
+      float f;
+      std::memcpy(&f, &value, sizeof f);
+      return format_float_text(f, text);
+    }
+    default: return 0;
+  }
+}
 
 char16_t* shape_node_format_value(const sShapeItemNode* node) {
   if (node == nullptr) return nullptr;
@@ -414,14 +526,10 @@ bool normalise_node(Normalising& n, sShapeItemNode* node, bool values_scanned) {
     }
     return node->text != nullptr;
   }
-  if (node->text != nullptr) {
-    if (!values_scanned) scan_value(node);
-    return true;
-  }
-  char16_t text[kValueTextUnits];
-  const sUInt length = format_value(node, text);
-  node->text = node_text_copy(n.arena, node, text, length);
-  return node->text != nullptr;
+  // A number keeps its value; a text given with it when the tree was built
+  // by hand is where the value comes from.
+  if (node->text != nullptr && !values_scanned) scan_value(node);
+  return true;
 }
 
 // A stack of the siblings still to visit, for walks without recursion.
@@ -524,4 +632,38 @@ void free_shape_file(sShapeFile* file) {
   }
   shape_arena_release(file->arena);
   std::free(file);
+}
+
+void shape_arena_release_source(sShapeItemNode* first, sShapeArena* arena) {
+  if (arena == nullptr || arena->adopted == nullptr) return;
+  // Copied only when they take at most a quarter of the body: a body of
+  // little but texts stays, rather than being held twice for a moment.
+  const std::uint64_t limit = arena->adopted_size / 4;
+  std::uint64_t bytes = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    NodeStack pending;
+    for (sShapeItemNode* node = first; node != nullptr;) {
+      if (node->text != nullptr && adopted_holds(arena, node->text)) {
+        const sUInt length = wstr_len(node->text);
+        if (pass == 0) {
+          bytes += (std::uint64_t{length} + 1) * sizeof(char16_t) + kArenaAlign;
+          if (bytes > limit) return;
+        } else {
+          auto* copy = static_cast<char16_t*>(arena_allocate(arena, (std::uint64_t{length} + 1) * sizeof(char16_t)));
+          if (copy == nullptr) return;  // the rest stays where it is, and so does the body
+          std::memcpy(copy, node->text, (length + 1) * sizeof(char16_t));
+          node->text = copy;
+        }
+      }
+      if (node->child != nullptr) {
+        if (node->next != nullptr && !pending.push(node->next)) return;
+        node = node->child;
+      } else {
+        node = node->next != nullptr ? node->next : pending.pop();
+      }
+    }
+  }
+  std::free(arena->adopted);
+  arena->adopted = nullptr;
+  arena->adopted_size = 0;
 }

@@ -1,12 +1,20 @@
 // The shape item tree: a token file in memory, independent of its form.
 //
 // A node owns its text, its children and, through `next`, every sibling that
-// follows it (a node carved from an arena leaves its memory to the arena). Grammar entries are owned by the grammar and outlive the tree.
-// After a successful read every value node carries both its text and its
-// number.
+// follows it (a node carved from an arena leaves its memory to the arena).
+// Grammar entries are owned by the grammar and outlive the tree.
+//
+// Numbers (sint, uint, dword, byte, float) that a reader links one after
+// the other are packed into runs: one SHN_RUN node holds their values at
+// the size of their binary form, and each value's grammar entry through a
+// short repeating pattern (the values of `:ARRAY ( :float :float :float )`
+// cycle through three entries). After a successful read every number has
+// its value and no text (the writers format it), and every token value
+// both its name and its id.
 #pragma once
 
 #include <cstdarg>
+#include <cstring>
 
 #include "bnf/bnf_model.h"
 #include "common/types.h"
@@ -25,6 +33,7 @@ enum sShapeNodeType : sUInt {
   SHN_FLOAT = 6,
   SHN_TOKEN = 7,
   SHN_PARENT = 8,
+  SHN_RUN = 9,
 };
 
 // The pointers first and the two numbers together: 40 bytes on a 64-bit
@@ -37,6 +46,39 @@ struct sShapeItemNode {
   sUInt type;
   sUInt value;  // signed for SHN_SINT, IEEE single bits for SHN_FLOAT
 };
+
+// A run's record, right behind its node. The node's `value` is the number
+// of values, its `bnf_entry` the first value's entry.
+inline constexpr sUInt kMaxRunPeriod = 8;
+struct sShapeRun {
+  sByte* data;    // the values, `width` bytes each, in the host's order
+  sUInt period;   // value i has the entry entries[i % period]
+  sUInt width;    // 1 in a run of bytes, 4 in a run of other numbers
+  const sBNFSubtoken* entries[kMaxRunPeriod];
+};
+
+inline sShapeRun* shape_run(sShapeItemNode* node) { return reinterpret_cast<sShapeRun*>(node + 1); }
+inline const sShapeRun* shape_run(const sShapeItemNode* node) { return reinterpret_cast<const sShapeRun*>(node + 1); }
+inline sUInt shape_run_count(const sShapeItemNode* node) { return node->value; }
+inline const sBNFSubtoken* shape_run_entry(const sShapeItemNode* node, sUInt index) {
+  const sShapeRun* run = shape_run(node);
+  return run->entries[index % run->period];
+}
+// The node type (SHN_SINT ... SHN_FLOAT) of value `index`.
+inline sUInt shape_run_type(const sShapeItemNode* node, sUInt index) {
+  return shape_run_entry(node, index)->def->type - BNFT_LITERAL;
+}
+inline sUInt shape_run_value(const sShapeItemNode* node, sUInt index) {
+  const sShapeRun* run = shape_run(node);
+  if (run->width == 1) return run->data[index];
+  sUInt value;
+  std::memcpy(&value, run->data + sUInt{4} * index, 4);
+  return value;
+}
+
+// The text the text form gives a number of the given node type; returns
+// its length (at most kValueTextUnits - 1), or 0 for a type of no number.
+sUInt shape_format_number(sUInt type, sUInt value, char16_t* text);
 
 // The body header, 16 bytes at the start of every body (in a UTF-16
 // container the low bytes of its first 16 units):
@@ -98,6 +140,14 @@ sShapeItemNode* shape_node_create_text(sShapeItemNode** cursor, const char16_t* 
 // text as it is; any other is copied.
 sShapeItemNode* shape_node_create_placed(sShapeItemNode** cursor, const char16_t* text, sUInt length,
                                          sShapeArena* arena = nullptr);
+// Links a number after the cursor's node: added to the run the cursor
+// designates when it can take it (the run lies at the top of the arena and
+// the entry fits its pattern), else as a node of its own, which the next
+// number may turn into a run. `type` is the entry's (SHN_SINT ... SHN_FLOAT).
+// Without an arena every number is a node of its own. Null when memory is
+// exhausted or the cursor designates nothing.
+sShapeItemNode* shape_number_append(sShapeItemNode** cursor, const sBNFSubtoken* entry, sUInt type, sUInt value,
+                                    sShapeArena* arena);
 void shape_tree_free(sShapeItemNode* node, sShapeArena* arena = nullptr);
 void shape_tree_prune(sShapeItemNode* node, int whole, sShapeArena* arena = nullptr);
 // Undoing a failed attempt. A reader marks the node its cursor designates
@@ -107,27 +157,35 @@ void shape_tree_prune(sShapeItemNode* node, int whole, sShapeArena* arena = null
 // the next alternative is linked as that parent's first child again.
 // With an arena, the mark also holds its top: every node made after the
 // mark belongs to the attempt, so undo releases them all at once.
+// A run designated by the mark keeps the values it had then (none: it was a
+// single number and becomes one again).
 struct sShapeMark {
   sShapeItemNode* node;
   bool childless_parent;
+  sUInt run_count;
   sShapeArenaPoint arena;
 };
 inline sShapeMark shape_tree_mark(sShapeItemNode* node, const sShapeArena* arena = nullptr) {
-  return {node, node != nullptr && node->type == SHN_PARENT && node->child == nullptr, shape_arena_point(arena)};
+  return {node, node != nullptr && node->type == SHN_PARENT && node->child == nullptr,
+          node != nullptr && node->type == SHN_RUN ? node->value : 0, shape_arena_point(arena)};
 }
 void shape_tree_undo(sShapeItemNode** cursor, const sShapeMark& mark, sShapeArena* arena = nullptr);
 
-// Gives every value node both its text and its number. Fails (0) when a
-// token value names no token definition.
+// Gives every number node built with a text its number, and every token
+// value both its name and its id. Fails (0) when a token value names no
+// token definition.
 int shape_tree_normalise(sReporter& rep, const sTokenTable& tokens, sShapeItemNode* node,
                          sShapeArena* arena = nullptr);
 // As shape_tree_normalise for a tree from one of the readers, which give
-// every value node with a text the number of that text (the text reader as
-// it matches, the binary reader formats the text of each number it reads):
-// only token values and texts still missing are worked out.
+// every number its value as they match: only token values are worked out.
 int shape_tree_normalise_matched(sReporter& rep, const sTokenTable& tokens, sShapeItemNode* node,
                                  sShapeArena* arena = nullptr);
 char16_t* shape_node_format_value(const sShapeItemNode* node);
+
+// Once a text body is read, its tree's texts that still point into it are
+// copied into the arena and the body is released, when they are few beside
+// it: the body is the largest block a conversion holds.
+void shape_arena_release_source(sShapeItemNode* first, sShapeArena* arena);
 
 int read_body_header(sFioShareFile* stream, sByte* header);
 void free_shape_file(sShapeFile* file);

@@ -167,18 +167,25 @@ class TextReader : public sGrammarWalker<TextReader> {
     conv_.error_position = tz_.token.line;
     sUInt value = 0;
     if (!accepts(conv_.tokens, tz_.token.tokenbuf, kind, literal, &value, &unresolved_tokens_)) return false;
-    // A token that can stay where it is in the text needs no copy.
-    const char16_t* in_place = token_text_in_place(tz_);
-    sShapeItemNode* node = in_place != nullptr
-                               ? shape_node_create_placed(cursor, in_place, tz_.token.length, arena_)
-                               : shape_node_create_text(cursor, tz_.token.tokenbuf, tz_.token.length, arena_);
+    sShapeItemNode* node = nullptr;
+    if (kind >= BNFT_SINT && kind <= BNFT_FLOAT) {
+      // A number keeps its value alone.
+      node = shape_number_append(cursor, node_entry, kind - BNFT_LITERAL, value, arena_);
+    } else {
+      // A token that can stay where it is in the text needs no copy.
+      const char16_t* in_place = token_text_in_place(tz_);
+      node = in_place != nullptr ? shape_node_create_placed(cursor, in_place, tz_.token.length, arena_)
+                                 : shape_node_create_text(cursor, tz_.token.tokenbuf, tz_.token.length, arena_);
+      if (node != nullptr) {
+        node->type = kind - BNFT_LITERAL;
+        node->value = value;
+        node->bnf_entry = node_entry;
+      }
+    }
     if (node == nullptr) {
       abort_read(kNodeNotCreated, kLineTerminalNode);
       return false;
     }
-    node->type = kind - BNFT_LITERAL;
-    node->value = value;
-    node->bnf_entry = node_entry;
     get_next_token(tz_, ST_DONTCARE);
     if (++tokens_taken_ > furthest_) furthest_ = tokens_taken_;
     return true;

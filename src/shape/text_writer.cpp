@@ -10,6 +10,7 @@
 #include "container/fioshare.h"
 #include "shape/conversion.h"
 #include "shape/shape_tree.h"
+#include "shape/value_text.h"
 
 namespace {
 
@@ -305,9 +306,10 @@ bool fail_check(sTextOutput& out, sUInt line, const char16_t* condition) {
   return false;
 }
 
-bool write_item(sTextOutput& out, const sShapeItemNode* node, sUInt depth, bool first, bool after_block, int balance,
+bool is_number(sUInt type) { return type >= SHN_SINT && type <= SHN_FLOAT; }
+
+bool write_item(sTextOutput& out, const char16_t* text, sUInt depth, bool first, bool after_block, int balance,
                 sUInt& column, bool in_array, bool bare) {
-  const char16_t* text = node->text != nullptr ? node->text : u"";
   if (first) {
     if (in_array && depth == 0) {
       if (!out.put(u' ')) return fail_check(out, kLineSeparatorFailed, kSeparatorFailed);
@@ -330,6 +332,26 @@ bool write_item(sTextOutput& out, const sShapeItemNode* node, sUInt depth, bool 
     return wrap(out, shape.length + 1, depth, column) && out.put(text, shape.length);
   }
   return write_quoted(out, text, shape.length, depth, column);
+}
+
+// A number: its text, formatted straight into the output when it stays on
+// the line behind one space (a number text never needs quotes).
+bool write_number(sTextOutput& out, sUInt type, sUInt value, sUInt depth, bool first, bool after_block, int balance,
+                  sUInt& column, bool in_array) {
+  if (!first && !after_block) {
+    if (!out.reserve(1 + kValueTextUnits)) return false;
+    char16_t* at = out.tail();
+    at[0] = u' ';
+    const sUInt length = shape_format_number(type, value, at + 1);
+    if (column + length + 1 < kLineWidth) {
+      column += length + 1;
+      out.commit(length + 1);
+      return true;
+    }
+  }
+  char16_t text[kValueTextUnits + 1];
+  text[shape_format_number(type, value, text)] = 0;
+  return write_item(out, text, depth, first, after_block, balance, column, in_array, false);
 }
 
 sUInt parent_kind(const sShapeItemNode* node) {
@@ -382,6 +404,22 @@ bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, s
       after_block = true;
       continue;
     }
+    if (child->type == SHN_RUN) {
+      const sUInt count = shape_run_count(child);
+      for (sUInt i = 0; i < count; ++i) {
+        if (!write_number(out, shape_run_type(child, i), shape_run_value(child, i), depth, first, after_block, balance,
+                          column, array)) {
+          return false;
+        }
+        first = false;
+      }
+      continue;
+    }
+    if (is_number(child->type)) {
+      if (!write_number(out, child->type, child->value, depth, first, after_block, balance, column, array)) return false;
+      first = false;
+      continue;
+    }
     // Inside a line an item is one space and its text, nearly always a
     // short plain word; such a word is no bracket.
     if (!first && !after_block && child->text != nullptr && put_quick_word(out, child->text, column)) continue;
@@ -389,7 +427,10 @@ bool write_parent(sTextOutput& out, const sShapeItemNode* parent, sUInt depth, s
     if (is_bracket_text(child->text, u')')) --balance;
     if (!array && child->next == nullptr) close = child;
     const bool bare = (child == open && is_syntax_bracket(child, u'(')) || (child == close && is_syntax_bracket(child, u')'));
-    if (!write_item(out, child, depth, first, after_block, balance, column, array, bare)) return false;
+    if (!write_item(out, child->text != nullptr ? child->text : u"", depth, first, after_block, balance, column, array,
+                    bare)) {
+      return false;
+    }
     first = false;
   }
   return true;
@@ -407,8 +448,13 @@ int write_text_item(sReporter& rep, sFioShareFile* stream, const sShapeItemNode*
                     int after_block, int balance, sUInt* column, int in_array, int bare) {
   if (stream == nullptr || node == nullptr || column == nullptr) return 0;
   sTextOutput out(rep, stream);
-  return write_item(out, node, depth, first != 0, after_block != 0, balance, *column, in_array != 0, bare != 0) &&
-         out.flush();
+  const bool written =
+      is_number(node->type)
+          ? write_number(out, node->type, node->value, depth, first != 0, after_block != 0, balance, *column,
+                         in_array != 0)
+          : write_item(out, node->text != nullptr ? node->text : u"", depth, first != 0, after_block != 0, balance,
+                       *column, in_array != 0, bare != 0);
+  return written && out.flush();
 }
 
 int write_text_parent(sReporter& rep, sFioShareFile* stream, sShapeItemNode* parent, sUInt depth) {

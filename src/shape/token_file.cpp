@@ -198,5 +198,6 @@ sShapeFile* read_token_stream(sConversion& conv, sFioShareFile* stream, sBNFTabl
     free_shape_file(file);
     return nullptr;
   }
+  shape_arena_release_source(first, arena);
   return file;
 }

@@ -13,6 +13,8 @@
 #include "bnf/tokenizer.h"
 #include "container/fioshare.h"
 #include "shape/conversion.h"
+#include "shape/shape_tree.h"
+#include "shape/value_text.h"
 #include "support/test_support.h"
 #include "tables/stoken.h"
 
@@ -134,6 +136,34 @@ inline std::u16string units_of(const std::string& bytes) {
 // Whether the conversion's tokenizer is open (a read must leave it closed).
 inline bool tokenizer_busy(const sConversion& conv) {
   return conv.tokenizer != nullptr && tokenizer_is_open(*conv.tokenizer) != 0;
+}
+
+// The items of a sibling chain as the writers see them: every value of a
+// run of numbers on its own, numbers with their text as the text form
+// writes it, parents with an empty text.
+struct FlatItem {
+  sUInt type;
+  sUInt value;
+  std::u16string text;
+  const sShapeItemNode* node;
+};
+inline std::vector<FlatItem> flat_items(const sShapeItemNode* node) {
+  std::vector<FlatItem> items;
+  auto number = [&](sUInt type, sUInt value) {
+    char16_t text[kValueTextUnits];
+    const sUInt length = shape_format_number(type, value, text);
+    items.push_back({type, value, std::u16string(text, length), nullptr});
+  };
+  for (; node != nullptr; node = node->next) {
+    if (node->type == SHN_RUN) {
+      for (sUInt i = 0; i < shape_run_count(node); ++i) number(shape_run_type(node, i), shape_run_value(node, i));
+    } else if (node->type >= SHN_SINT && node->type <= SHN_FLOAT) {
+      number(node->type, node->value);
+    } else {
+      items.push_back({node->type, node->value, node->text != nullptr ? node->text : u"", node});
+    }
+  }
+  return items;
 }
 
 }  // namespace shapetest

@@ -9,6 +9,7 @@
 #include "common/memory.h"
 #include "common/strings.h"
 #include "shape/shape_test_support.h"
+#include "shape/value_text.h"
 #include "support/alloc_hook.h"
 
 namespace {
@@ -127,21 +128,21 @@ TEST(ShapeTreeTest, UndoAtChildlessParentRemovesWhatTheAttemptLinked) {
 
 TEST(ShapeTreeTest, DeepTreesFreeAndNormaliseWithoutRecursion) {
   constexpr int kDepth = 200000;
-  shapetest::Context ctx;
+  shapetest::Context ctx{{u"Outer", 1}, {u"Inner", 2}};
   sShapeItemNode* root = make_parent(nullptr);
   sShapeItemNode* cursor = root;
   for (int i = 0; i < kDepth; ++i) {
-    make_value(&cursor, SHN_UINT, nullptr, static_cast<sUInt>(i));
+    make_value(&cursor, SHN_TOKEN, nullptr, 1);
     make_parent(&cursor);
   }
-  make_value(&cursor, SHN_DWORD, nullptr, 42);
+  make_value(&cursor, SHN_TOKEN, nullptr, 2);
   EXPECT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root), 1);
-  EXPECT_EQ(text_of(cursor), u"0000002a");
-  EXPECT_EQ(text_of(root->child), u"0");
+  EXPECT_EQ(text_of(cursor), u"Inner");
+  EXPECT_EQ(text_of(root->child), u"Outer");
   shape_tree_free(root);
 }
 
-TEST(ShapeTreeTest, NormaliseFormatsValuesThatHaveNoText) {
+TEST(ShapeTreeTest, NumbersAreFormattedAsTheTextFormWritesThem) {
   struct Case {
     sUInt type;
     sUInt value;
@@ -156,21 +157,98 @@ TEST(ShapeTreeTest, NormaliseFormatsValuesThatHaveNoText) {
       {SHN_FLOAT, 0x3DCCCCCDu, u"0.1"},   // 0.1f
       {SHN_FLOAT, 0x4B800000u, u"16777216"},  // "%g" alone would give 1.67772e+07
   };
-  shapetest::Context ctx;
-  sShapeItemNode* root = make_parent(nullptr);
-  sShapeItemNode* cursor = root;
-  for (const auto& c : cases) make_value(&cursor, c.type, nullptr, c.value);
-  // Nodes of other types keep their (absent) text.
-  make_value(&cursor, SHN_STRING, nullptr);
-  ASSERT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root), 1);
-  sShapeItemNode* node = root->child;
   for (const auto& c : cases) {
-    EXPECT_EQ(text_of(node), c.text);
-    EXPECT_EQ(node->value, c.value);
-    node = node->next;
+    char16_t text[kValueTextUnits];
+    const sUInt length = shape_format_number(c.type, c.value, text);
+    EXPECT_EQ(std::u16string(text, length), c.text);
   }
-  EXPECT_EQ(node->text, nullptr);
-  shape_tree_free(root);
+  char16_t text[kValueTextUnits];
+  EXPECT_EQ(shape_format_number(SHN_STRING, 1, text), 0u);
+}
+
+// Numbers linked one after the other share one run while their entries
+// repeat a pattern; an undone attempt gives back exactly the values it
+// added, down to the single number the run began as.
+TEST(ShapeTreeTest, NumbersPackIntoRunsThatUndoExactly) {
+  shapetest::Grammar grammar;
+  const sBNFSubtoken* x = grammar.entry(grammar.def(BNFT_FLOAT));
+  const sBNFSubtoken* y = grammar.entry(grammar.def(BNFT_FLOAT));
+  const sBNFSubtoken* z = grammar.entry(grammar.def(BNFT_UINT));
+  const sBNFSubtoken* r = grammar.entry(grammar.def(BNFT_BYTE));
+  const sBNFSubtoken* g = grammar.entry(grammar.def(BNFT_BYTE));
+  sShapeArena* arena = shape_arena_create();
+  ASSERT_NE(arena, nullptr);
+  sShapeItemNode* root = make_parent(nullptr, arena);
+  sShapeItemNode* cursor = root;
+  auto add = [&](const sBNFSubtoken* e, sUInt value) {
+    return shape_number_append(&cursor, e, e->def->type - BNFT_LITERAL, value, arena);
+  };
+  ASSERT_NE(add(x, 10), nullptr);
+  sShapeItemNode* run = root->child;
+  const sShapeMark single = shape_tree_mark(cursor, arena);
+  const sBNFSubtoken* pattern[] = {x, y, z};
+  sShapeMark at_seven{};
+  for (sUInt i = 1; i < 12; ++i) {
+    if (i == 7) at_seven = shape_tree_mark(cursor, arena);
+    add(pattern[i % 3], 10 + i);
+  }
+  ASSERT_EQ(run->type, SHN_RUN);
+  EXPECT_EQ(run->next, nullptr);
+  ASSERT_EQ(shape_run_count(run), 12u);
+  for (sUInt i = 0; i < 12; ++i) {
+    EXPECT_EQ(shape_run_value(run, i), 10 + i);
+    EXPECT_EQ(shape_run_type(run, i), i % 3 == 2 ? SHN_UINT : SHN_FLOAT);
+  }
+
+  // Back to seven values, then on with another entry: a node of its own.
+  shape_tree_undo(&cursor, at_seven, arena);
+  EXPECT_EQ(shape_run_count(run), 7u);
+  add(x, 99);  // y is due here: a node of its own
+  ASSERT_NE(run->next, nullptr);
+  EXPECT_EQ(run->next->type, SHN_FLOAT);
+  add(z, 98);
+  shape_tree_undo(&cursor, at_seven, arena);
+  EXPECT_EQ(cursor, run);
+  EXPECT_EQ(run->next, nullptr);
+  EXPECT_EQ(shape_run_count(run), 7u);
+  add(y, 17);
+  EXPECT_EQ(shape_run_count(run), 8u);
+  EXPECT_EQ(shape_run_value(run, 7), 17u);
+
+  shape_tree_undo(&cursor, single, arena);
+  EXPECT_EQ(run->type, SHN_FLOAT);
+  EXPECT_EQ(run->value, 10u);
+  EXPECT_EQ(run->next, nullptr);
+
+  // Bytes take one byte each, in runs of bytes alone; a run learns its
+  // pattern until an entry repeats.
+  add(r, 0x1FF);
+  EXPECT_EQ(run->type, SHN_FLOAT);
+  ASSERT_NE(run->next, nullptr);
+  EXPECT_EQ(run->next->value, 0x1FFu);
+  shape_tree_undo(&cursor, single, arena);
+  sShapeItemNode* string = make_value(&cursor, SHN_STRING, u"s", 0, arena);
+  add(r, 1);
+  add(g, 2);
+  add(r, 3);
+  sShapeItemNode* bytes = string->next;
+  ASSERT_EQ(bytes->type, SHN_RUN);
+  EXPECT_EQ(shape_run(bytes)->width, 1u);
+  EXPECT_EQ(shape_run_count(bytes), 3u);
+  add(x, 4);
+  EXPECT_EQ(shape_run_count(bytes), 3u);
+  EXPECT_EQ(bytes->next->type, SHN_FLOAT);
+
+  // Without an arena every number is a node.
+  sShapeItemNode* heap_root = make_parent(nullptr);
+  sShapeItemNode* heap_cursor = heap_root;
+  shape_number_append(&heap_cursor, x, SHN_FLOAT, 1, nullptr);
+  shape_number_append(&heap_cursor, x, SHN_FLOAT, 2, nullptr);
+  EXPECT_EQ(heap_root->child->type, SHN_FLOAT);
+  EXPECT_EQ(heap_root->child->next->value, 2u);
+  shape_tree_free(heap_root);
+  shape_tree_free(root, arena);
+  shape_arena_release(arena);
 }
 
 TEST(ShapeTreeTest, NormaliseParsesTextsAndNeverRewritesThem) {
@@ -239,13 +317,13 @@ TEST(ShapeTreeTest, FormatValueGivesTheTextFormOfNumbersOnly) {
 }
 
 TEST(ShapeTreeTest, ExhaustedMemoryFailsCreationAndNormalisation) {
-  shapetest::Context ctx;
+  shapetest::Context ctx{{u"Five", 5}};
   sShapeItemNode* root = make_parent(nullptr);
   sShapeItemNode* cursor = root;
   vexlor_mem_fail_after(0);
   EXPECT_EQ(shape_node_create(&cursor), nullptr);
   EXPECT_EQ(root->child, nullptr);
-  make_value(&cursor, SHN_UINT, nullptr, 5);
+  make_value(&cursor, SHN_TOKEN, nullptr, 5);
   vexlor_mem_fail_after(0);
   EXPECT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root), 0);
   vexlor_mem_fail_after(-1);
@@ -287,7 +365,7 @@ TEST(ShapeTreeTest, ArenaNodesAreReusedAfterUndoAndReleasedWithTheArena) {
   sShapeItemNode* after = make_value(&cursor, SHN_UINT, nullptr, 7, arena);
   ASSERT_EQ(shape_tree_normalise(ctx.conv.rep, ctx.conv.tokens, root, arena), 1);
   EXPECT_EQ(text_of(large), long_text);
-  EXPECT_EQ(text_of(after), u"7");
+  EXPECT_EQ(after->value, 7u);
 
   // A text inside the block the arena adopted stays where it is; any other
   // is copied.

@@ -9,6 +9,7 @@
 
 #include "shape/shape_test_support.h"
 #include "shape/shape_tree.h"
+#include "shape/value_text.h"
 
 namespace {
 
@@ -29,6 +30,11 @@ std::string dump(const sShapeItemNode* node) {
       char id[16];
       std::snprintf(id, sizeof id, "=%x", node->value);
       out += "t:" + narrow(node->text) + id;
+    } else if (node->type >= SHN_SINT && node->type <= SHN_FLOAT) {
+      // A number keeps its value, written as the text form writes it.
+      char16_t text[kValueTextUnits];
+      text[shape_format_number(node->type, node->value, text)] = 0;
+      out += kPrefix[node->type] + narrow(text);
     } else if (node->type < SHN_PARENT) {
       out += kPrefix[node->type] + narrow(node->text);
     } else {
@@ -125,12 +131,12 @@ TEST_F(TextReaderTest, TerminalsAcceptTheirTextForms) {
     const char16_t* type;
     std::initializer_list<Case> cases;
   } types[] = {
-      {u":sint", {{u"-3", "i:-3"}, {u"-", "i:-"}, {u"\"\"", "i:"}, {u"007", "i:007"}, {u"+7", "FAIL"}, {u"1F", "FAIL"}}},
+      {u":sint", {{u"-3", "i:-3"}, {u"-", "i:0"}, {u"\"\"", "i:0"}, {u"007", "i:7"}, {u"+7", "FAIL"}, {u"1F", "FAIL"}}},
       {u":uint", {{u"12", "u:12"}, {u"-1", "FAIL"}, {u"1.0", "FAIL"}}},
-      {u":dword", {{u"1F", "x:1F"}, {u"ff00ff00ff", "x:ff00ff00ff"}, {u"0x1F", "FAIL"}, {u"g", "FAIL"}}},
-      {u":byte", {{u"1ff", "b:1ff"}, {u"\"\"", "b:"}, {u"-1", "FAIL"}}},
+      {u":dword", {{u"1F", "x:0000001f"}, {u"ff00ff00ff", "x:00ff00ff"}, {u"0x1F", "FAIL"}, {u"g", "FAIL"}}},
+      {u":byte", {{u"1ff", "b:ff"}, {u"\"\"", "b:00"}, {u"-1", "FAIL"}}},
       {u":float",
-       {{u"1.5", "f:1.5"}, {u"1e3", "f:1e3"}, {u"2.5x", "f:2.5x"}, {u"\"\"", "f:"}, {u"x1", "FAIL"}, {u"-", "FAIL"}}},
+       {{u"1.5", "f:1.5"}, {u"1e3", "f:1000"}, {u"2.5x", "f:2.5"}, {u"\"\"", "f:0"}, {u"x1", "FAIL"}, {u"-", "FAIL"}}},
       {u":token",
        {{u"Shape", "t:Shape=10002"},
         {u"abcdefghijklmnopqrstuvwxyz_12345", "t:abcdefghijklmnopqrstuvwxyz_12345=0"},

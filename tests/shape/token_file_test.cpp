@@ -122,16 +122,19 @@ TEST_F(TokenFileTest, TextFileBecomesANormalisedTree) {
     const sShapeItemNode* block = file->first;
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block->type, SHN_PARENT);
-    const sShapeItemNode* number = block->child->next->next;  // behind the name and "("
-    EXPECT_EQ(std::u16string(number->text), u"007");
-    EXPECT_EQ(number->value, 7u);
-    EXPECT_EQ(number->next->value, 0x3FC00000u);          // 1.5f
-    EXPECT_EQ(number->next->next->value, 0x00010003u);    // the token's id
+    const auto first = shapetest::flat_items(block->child);  // the name and "(" first
+    ASSERT_EQ(first.size(), 6u);
+    EXPECT_EQ(first[2].value, 7u);
+    EXPECT_EQ(first[2].text, u"7");                 // a number keeps its value alone
+    EXPECT_EQ(first[3].value, 0x3FC00000u);         // 1.5f
+    EXPECT_EQ(first[4].value, 0x00010003u);         // the token's id
+    EXPECT_EQ(first[4].text, u"point");
     const sShapeItemNode* second = block->next;
     ASSERT_NE(second, nullptr);
-    const sShapeItemNode* dword = second->child->next->next->next->next->next->next;
-    EXPECT_EQ(dword->type, SHN_DWORD);
-    EXPECT_EQ(dword->value, 0x1Fu);
+    const auto items = shapetest::flat_items(second->child);
+    ASSERT_EQ(items.size(), 8u);
+    EXPECT_EQ(items[6].type, SHN_DWORD);
+    EXPECT_EQ(items[6].value, 0x1Fu);
     EXPECT_EQ(second->next, nullptr);
     free_shape_file(file);
   }
@@ -151,27 +154,26 @@ TEST_F(TokenFileTest, TextReadWrittenAsBinaryReadsBackTheSameValues) {
   const sShapeItemNode* a = text->first;
   const sShapeItemNode* b = binary->first;
   for (; a != nullptr && b != nullptr; a = a->next, b = b->next) {
-    const sShapeItemNode* x = a->child;
-    const sShapeItemNode* y = b->child;
-    for (; x != nullptr && y != nullptr; x = x->next, y = y->next) {
-      if (x->type >= SHN_SINT) {
-        EXPECT_EQ(x->type, y->type);
-        EXPECT_EQ(x->value, y->value);
+    const auto x = shapetest::flat_items(a->child);
+    const auto y = shapetest::flat_items(b->child);
+    ASSERT_EQ(x.size(), y.size());
+    for (size_t i = 0; i < x.size(); ++i) {
+      if (x[i].type >= SHN_SINT) {
+        EXPECT_EQ(x[i].type, y[i].type);
+        EXPECT_EQ(x[i].value, y[i].value);
       } else {
-        EXPECT_EQ(std::u16string(x->text), std::u16string(y->text));
+        EXPECT_EQ(x[i].text, y[i].text);
       }
     }
-    EXPECT_EQ(x, nullptr);
-    EXPECT_EQ(y, nullptr);
   }
   EXPECT_EQ(a, nullptr);
   EXPECT_EQ(b, nullptr);
-  // Texts made from binary values.
-  const sShapeItemNode* values = binary->first->child->next->next->next;
-  EXPECT_EQ(std::u16string(values->text), u"7");
-  EXPECT_EQ(std::u16string(values->next->next->text), u"Point");
-  EXPECT_EQ(std::u16string(values->next->next->next->text), u"0000001f");
-  EXPECT_EQ(std::u16string(binary->first->next->child->next->next->next->text), u"-0.1");
+  // Texts of the binary values.
+  const auto values = shapetest::flat_items(binary->first->child);
+  EXPECT_EQ(values[3].text, u"7");
+  EXPECT_EQ(values[5].text, u"Point");
+  EXPECT_EQ(values[6].text, u"0000001f");
+  EXPECT_EQ(shapetest::flat_items(binary->first->next->child)[3].text, u"-0.1");
   free_shape_file(text);
   free_shape_file(binary);
 }
