@@ -9,3 +9,6 @@
 #include "common/types.h"
 
 void* vexlor_mem_alloc_fixed(sUInt size);
+// Grows or shrinks a block from it (null: a new one), keeping its bytes; a
+// null result leaves the block as it was.
+void* vexlor_mem_resize(void* block, sUInt size);

@@ -28,10 +28,9 @@ sUInt fioshare_write_grow(sFioShareFile* stream, const void* src, sUInt count) {
     if (capacity < kMinCapacity) capacity = kMinCapacity;
     if (capacity < end) capacity = end;
     if (capacity > kMaxBody) capacity = kMaxBody;
-    auto* grown = static_cast<sByte*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(capacity)));
+    // A large block grows where it is (its pages are remapped, not copied).
+    auto* grown = static_cast<sByte*>(vexlor_mem_resize(stream->body, static_cast<sUInt>(capacity)));
     if (grown == nullptr) return kWriteFailed;
-    if (stream->body_size != 0) std::memcpy(grown, stream->body, stream->body_size);
-    std::free(stream->body);
     stream->body = grown;
     stream->capacity = static_cast<sUInt>(capacity);
   }
