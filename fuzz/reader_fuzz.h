@@ -31,11 +31,11 @@ inline std::string binary_token_file(const sBNFTable* table, std::string_view bo
   return "KALDOA@@@@@@@@@@" + body_header(table, 'b') + std::string(body);
 }
 
-// Where the conversion driver starts writing: the first node that carries
-// text of its own.
+// Where the conversion driver starts writing: the first node whose first
+// child is no parent.
 inline sShapeItemNode* start_node(sShapeFile* file) {
   sShapeItemNode* node = file->first;
-  while (node != nullptr && node->child != nullptr && node->child->text == nullptr) node = node->child;
+  while (node != nullptr && node->child != nullptr && node->child->type == SHN_PARENT) node = node->child;
   return node;
 }
 
@@ -44,11 +44,18 @@ inline sShapeItemNode* start_node(sShapeFile* file) {
 // its text is "nan" or "-nan", which keeps the sign but not the payload.
 // (U+0000 units, the other loss of the text form, never reach a tree: the
 // binary reader refuses strings that hold them.)
+inline bool is_lossy_nan(sUInt type, sUInt bits) {
+  return type == SHN_FLOAT && (bits & 0x7F800000u) == 0x7F800000u && (bits & 0x007FFFFFu) != 0 &&
+         (bits & 0x7FFFFFFFu) != 0x7FC00000u;
+}
+
 inline bool holds_text_form_losses(const sShapeItemNode* node) {
   for (; node != nullptr; node = node->next) {
-    if (node->type == SHN_FLOAT && (node->value & 0x7F800000u) == 0x7F800000u && (node->value & 0x007FFFFFu) != 0 &&
-        (node->value & 0x7FFFFFFFu) != 0x7FC00000u) {
-      return true;
+    if (is_lossy_nan(node->type, node->value)) return true;
+    if (node->type == SHN_RUN) {
+      for (sUInt i = 0; i < shape_run_count(node); ++i) {
+        if (is_lossy_nan(shape_run_type(node, i), shape_run_value(node, i))) return true;
+      }
     }
     if (node->text != nullptr) {
       for (const char16_t* p = node->text; *p != 0; ++p) {

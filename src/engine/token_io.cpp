@@ -28,11 +28,11 @@ void set_loaded(sLoadedSource& loaded, sBNFTable* table, sShapeFile* file, sUInt
   loaded.comp_mark = comp_mark;
 }
 
-// Writing starts at the first node that carries text of its own: a root
+// Writing starts at the first node whose first child is no parent: a root
 // that is only an array hands over its first block.
 sShapeItemNode* first_written(const sShapeFile* file) {
   sShapeItemNode* first = file != nullptr ? file->first : nullptr;
-  while (first != nullptr && first->child != nullptr && first->child->text == nullptr) first = first->child;
+  while (first != nullptr && first->child != nullptr && first->child->type == SHN_PARENT) first = first->child;
   return first;
 }
 
