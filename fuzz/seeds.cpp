@@ -179,6 +179,9 @@ int main(int argc, char** argv) {
   for (const char* dir : {"tests/bad_input/container", "tests/bad_input/binary", "tests/bad_input/text"}) {
     for (const auto& [name, bytes] : source_files(dir)) put_seed("container_open_fuzz", name, bytes);
   }
+  for (const char* dir : {"tests/bad_input/container", "tests/bad_input/binary"}) {
+    for (const auto& [name, bytes] : source_files(dir)) put_seed("binary_dump_fuzz", name, bytes);
+  }
   huffman_seeds(bodies);
   table_seeds();
   cmdline_seeds();

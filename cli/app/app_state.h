@@ -21,7 +21,8 @@ struct sAppState {
   bool version = false;
   bool batch = false;
   bool quiet = false;
-  bool errors_msvc = false;  // --errors=msvc: diagnoses in the form Visual Studio reads
+  bool errors_msvc = false;
+  bool dump = false;  // --dump: show the block structure of each source  // --errors=msvc: diagnoses in the form Visual Studio reads
   unsigned jobs = 0;  // 0: as many as the machine has cores
   std::u16string depfile;
   std::u16string files_from;

@@ -86,6 +86,8 @@ void set_long_option(sAppState& app, std::u16string_view item) {
     flag(app.batch);
   } else if (name == u"quiet") {
     flag(app.quiet);
+  } else if (name == u"dump") {
+    flag(app.dump);
   } else if (name == u"errors") {
     if (value == u"msvc" || value == u"gnu") {
       app.errors_msvc = value == u"msvc";

@@ -8,6 +8,7 @@
 #include "app/console_sink.h"
 #include "app/convert.h"
 #include "app/diagnostics.h"
+#include "app/dump.h"
 #include "app/messages.h"
 #include "app/startup.h"
 #include "engine/definitions.h"
@@ -30,6 +31,7 @@ constexpr char16_t kLongOptions[] =
     u"  --quiet           leave out the progress lines of sources converted without a fault\n"
     u"  --depfile=FILE    write a Make rule per output naming its source and every definition\n"
     u"                    file it depends on\n"
+    u"  --dump            show the block structure of each binary source, without its grammar\n"
     u"  --errors=msvc     diagnoses on standard error as FILE(LINE,COLUMN): rather than\n"
     u"                    FILE:LINE:COLUMN: (--errors=gnu)\n"
     u"A source named - is read from standard input; /o:- writes to standard output.\n";
@@ -60,6 +62,13 @@ int vexlor_main(int argc, char** argv) {
   // Standard output carries the data: every message goes to standard error.
   if (std::u16string_view(app.output_name) == kStandardStream) send_messages_to_stderr();
   set_diagnosis_style(app.errors_msvc ? DiagnosisStyle::kMsvc : DiagnosisStyle::kGnu);
+  if (app.dump) {
+    if (app.sources.empty() || app.line_too_long) {
+      print_error(u"%s", kUsageText);
+      return 1;
+    }
+    return run_dump(app);
+  }
 
   sReporter rep = program_reporter();
   sDefinitions defs;

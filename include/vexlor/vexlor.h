@@ -261,4 +261,18 @@ class VEXLOR_API Converter {
   DebugSink debug_;
 };
 
+// The block structure of a binary token file, without its grammar: the
+// container and body header, then every block indented by its depth with
+// its offset, id (and token name, when `definitions` are given and know
+// it), size and block name, and content bytes in hexadecimal with a guess
+// at their 32-bit values. Where content ends and a nested block begins is a
+// guess: an id the token table knows, followed by a size that fits. Each
+// line goes to `line` (UTF-8, no line end). False when the source cannot be
+// read (`error`), or holds no binary body (the lines say what it holds).
+using DumpSink = std::function<void(std::string_view line)>;
+VEXLOR_API bool dump_file(const std::string& path, const DumpSink& line, const Definitions* definitions = nullptr,
+                          Error* error = nullptr);
+VEXLOR_API bool dump_memory(std::span<const std::uint8_t> bytes, const DumpSink& line,
+                            const Definitions* definitions = nullptr);
+
 }  // namespace vexlor

@@ -14,6 +14,7 @@
 #include "engine/messages.h"
 #include "engine/token_io.h"
 #include "platform/platform.h"
+#include "shape/binary_dump.h"
 #include "shape/conversion.h"
 #include "shape/shape_tree.h"
 #include "shape/value_text.h"
@@ -465,6 +466,38 @@ std::optional<std::vector<std::uint8_t>> Converter::write_memory(const Document&
   if (save_to_memory(conv, document.impl().loaded, form == Form::kBinary, comp_mark_of(compression), out)) return out;
   set_error(error, ErrorCode::kWriteFailed, "-", format_message(kMsgWriteError, u"-", u""));
   return std::nullopt;
+}
+
+namespace {
+
+void to_dump_sink(void* user, std::string_view line) { (*static_cast<const DumpSink*>(user))(line); }
+
+}  // namespace
+
+bool dump_file(const std::string& path, const DumpSink& line, const Definitions* definitions, Error* error) {
+  clear_error(error);
+  if (path.empty() || !line) {
+    set_error(error, ErrorCode::kInvalidArgument, path, "No file name or no sink");
+    return false;
+  }
+  const std::u16string name = utf8_to_u16(path);
+  sReporter rep;
+  sFioShareFile* stream = fioshare_file_open(rep, name.c_str(), FIO_READ, FIO_COMP_NONE, 0);
+  if (stream == nullptr) {
+    set_error(error, ErrorCode::kCannotOpen, path, format_message(kMsgFailedToLoad, name.c_str()));
+    return false;
+  }
+  const sDumpSink sink{to_dump_sink, const_cast<DumpSink*>(&line)};
+  const bool ok = dump_token_stream(*stream, definitions != nullptr ? &definitions->impl().defs.tokens : nullptr, sink);
+  fioshare_file_close(stream);
+  return ok;
+}
+
+bool dump_memory(std::span<const std::uint8_t> bytes, const DumpSink& line, const Definitions* definitions) {
+  if (!line || bytes.size() > 0xFFFFFFFFu) return false;
+  const sDumpSink sink{to_dump_sink, const_cast<DumpSink*>(&line)};
+  return dump_token_bytes(bytes.data(), static_cast<sUInt>(bytes.size()),
+                          definitions != nullptr ? &definitions->impl().defs.tokens : nullptr, sink);
 }
 
 }  // namespace vexlor
