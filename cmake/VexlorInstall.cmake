@@ -5,7 +5,9 @@
 #                                   sidn.txt, token definitions, grammars)
 #   include/vexlor/                 vexlor.h (C++) and vexlor_c.h (C)
 #   <libdir>/libvexlor.a, .so       the static and the shared library
-#   <libdir>/cmake/Vexlor/          the CMake package (find_package(Vexlor))
+#   <libdir>/cmake/Vexlor/          the CMake package (find_package(Vexlor)),
+#                                   with FindLibdeflate.cmake when the
+#                                   library uses libdeflate
 #   <libdir>/pkgconfig/vexlor.pc    the pkg-config file
 #
 # The program finds its definitions in "../share/vexlor/" beside itself, so
@@ -45,6 +47,10 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/VexlorConfigVersion
   VERSION ${PROJECT_VERSION} COMPATIBILITY ${vexlor_compatibility})
 install(FILES ${CMAKE_BINARY_DIR}/package/VexlorConfig.cmake ${CMAKE_BINARY_DIR}/package/VexlorConfigVersion.cmake
   DESTINATION ${VEXLOR_INSTALL_CMAKE_DIR})
+# The static library's deflate dependency is found through this module.
+if(VEXLOR_DEFLATE_LIBRARY STREQUAL "libdeflate")
+  install(FILES ${CMAKE_SOURCE_DIR}/cmake/FindLibdeflate.cmake DESTINATION ${VEXLOR_INSTALL_CMAKE_DIR})
+endif()
 
 # vexlor.pc names its directories from its own place, so that the installed
 # tree may move: prefix is ${pcfiledir} and the way up from <libdir>/pkgconfig.

@@ -2,7 +2,8 @@
 # Installs a release build into a temporary prefix and uses it the way a
 # user of the package would: checks the installed layout and the shared
 # library's exports, builds the API example against the installed package
-# with CMake (shared and static library) and with pkg-config, runs each on
+# with CMake (shared and static library) and with pkg-config (shared, and
+# static with the libraries it names), runs each on
 # examples/robot.s with the installed definitions, and runs the installed
 # program from a directory without definitions.
 #
@@ -102,6 +103,16 @@ done
 mkdir -p "$work/pkg-config"
 PKG_CONFIG_PATH="$libdir/pkgconfig" make -s -C "$root/examples/api" OUT="$work/pkg-config"
 check_summary pkg-config "$work/pkg-config/mesh_summary"
+
+# The static library linked with what `pkg-config --static` names: its
+# deflate library (Requires.private) comes along.
+static_libs=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --static --libs vexlor)
+static_libs=${static_libs/-lvexlor/$libdir/libvexlor.a}
+# shellcheck disable=SC2046,SC2086
+g++ -std=c++20 $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags vexlor) \
+  "-DVEXLOR_DEFINITIONS_DIR=\"$prefix/share/vexlor\"" -o "$work/pkg-config/mesh_summary_static" \
+  "$root/examples/api/mesh_summary.cpp" $static_libs || fail "the static library does not link with: $static_libs"
+check_summary pkg-config-static "$work/pkg-config/mesh_summary_static"
 
 # The installed program, run where there are no definitions, takes those
 # in share/vexlor/ beside its bin/.

@@ -8,6 +8,9 @@ command -v make >/dev/null || need+=(make)
 # The package check builds the API example through pkg-config.
 command -v pkg-config >/dev/null || need+=(pkg-config)
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
+# Mark "F" bodies are compressed and inflated with libdeflate where it is
+# found (the zlib-only build needs zlib alone).
+[ -f /usr/include/libdeflate.h ] || need+=(libdeflate-dev)
 [ -d /usr/include/gtest ] || need+=(libgtest-dev)
 [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev)
 # The fuzz targets (fuzz/) need clang with libFuzzer; the leak check of the

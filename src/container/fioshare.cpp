@@ -22,8 +22,6 @@
 // opened; nothing keeps it elsewhere. It is for tests only.
 #include "container/fioshare.h"
 
-#include <zlib.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -34,6 +32,7 @@
 #include "common/memory.h"
 #include "common/report.h"
 #include "container/huffman.h"
+#include "container/zlib_stream.h"
 #include "platform/platform.h"
 
 namespace {
@@ -143,9 +142,7 @@ bool inflate_zlib(sFioShareFile* stream, sUInt expected) {
   auto* out = static_cast<sByte*>(vexlor_mem_alloc_fixed(expected));
   if (out == nullptr) return false;
   platform::prefault_memory(out, expected);  // written throughout
-  uLongf produced = expected;
-  const int rc = uncompress(out, &produced, stream->body, stream->body_size);
-  if (rc != Z_OK || produced != expected) {
+  if (!zlib_stream_inflate(stream->body, stream->body_size, out, expected)) {
     std::free(out);
     return false;
   }
@@ -255,8 +252,9 @@ bool compress_body(sFioShareFile* stream, sByte** out, sUInt* out_length) {
   std::uint64_t capacity = static_cast<std::uint64_t>(stream->body_size) + kCompressionSlack;
   if (mark == FIO_COMP_ZLIB) {
     // Incompressible bodies over a few megabytes need more than the fixed
-    // slack; give zlib what it says it may need rather than fail the close.
-    const std::uint64_t bound = compressBound(stream->body_size);
+    // slack; give the compressor what it says it may need rather than fail
+    // the close.
+    const std::uint64_t bound = zlib_stream_bound(stream->body_size);
     if (bound > capacity) capacity = bound;
   }
   if (capacity > kMaxFileLength) return false;
@@ -264,13 +262,13 @@ bool compress_body(sFioShareFile* stream, sByte** out, sUInt* out_length) {
   if (buffer == nullptr) return false;
 
   if (mark == FIO_COMP_ZLIB) {
-    uLongf produced = static_cast<uLongf>(capacity);
-    if (compress(buffer, &produced, stream->body, stream->body_size) != Z_OK) {
+    sUInt produced = 0;
+    if (!zlib_stream_compress(stream->body, stream->body_size, buffer, capacity, &produced)) {
       std::free(buffer);
       return false;
     }
     put_le32(stream->header + kHeaderSizeOffset, stream->body_size);
-    *out_length = static_cast<sUInt>(produced);
+    *out_length = produced;
   } else {
     sUInt produced = 0;
     if (stream->body_size > kMaxFileLength - kHuffTableBytes ||
