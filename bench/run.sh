@@ -19,6 +19,8 @@
 #   RUNS_LARGE    timed runs for documents of 50 MB and more   default RUNS
 #                 (documents under 10 MB take four times RUNS)
 #   BENCH_BUILD   build directory             default build-bench
+#   BENCH_DEFLATE deflate library of the build: libdeflate or zlib
+#                 (VEXLOR_DEFLATE)   default: the build's own choice
 #   BENCH_OUT     results file                default bench/results.md
 #   BENCH_PARTS   what to run: "models" (the documents above), "batch"
 #                 (many small files, see below)   default "models batch";
@@ -41,7 +43,8 @@ if [ ! -x /usr/bin/time ]; then
   exit 2
 fi
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLOR_BUILD_BENCH=ON >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLOR_BUILD_BENCH=ON \
+  ${BENCH_DEFLATE:+-DVEXLOR_DEFLATE=$BENCH_DEFLATE} >/dev/null
 cmake --build "$build" -j"$jobs" --target vexlor gen_model zlib_ref >/dev/null
 
 exe=$build/vexlor
@@ -323,6 +326,8 @@ echo "start-up (usage printed): ${startup_net_ms} ms processor, ${startup_wall_m
 # --- documents -----------------------------------------------------------------
 
 declare -A mvs rates
+# zlib_ref times libdeflate too when the program uses it.
+deflate_library=zlib
 largest=""
 net_mvps() { awk -v v="$1" -v s="$2" -v u="$startup_net_ms" 'BEGIN { n = s - u / 1000; printf "%.1f", (n > 0 ? v / n / 1e6 : 0) }'; }
 for size in $sizes; do
@@ -348,7 +353,7 @@ for size in $sizes; do
   measure "$n" "$exe" "$doc" /o:model$size.zsb
   t_z=$med_cpu w_z=$med_s
   zbin=$(size_of model$size.zsb)
-  add_row "$label" "text → binary (zlib)" "$values" "$src" "$zbin"
+  add_row "$label" "text → binary, default (\"F\")" "$values" "$src" "$zbin"
   note_mem "$peak_kb" "$src" "$zbin"
 
   measure "$n" "$exe" "$doc" /k
@@ -370,10 +375,17 @@ for size in $sizes; do
   add_row "$label" "binary \"F\" → text" "$values" "$zbin" "$ftxt"
   note_mem "$peak_kb" "$zbin" "$ftxt"
 
-  read -r body packed w_c w_d t_c t_d < <("$zref" model$size.sb "$n")
+  lib_packed="" lw_c="" lw_d="" lt_c="" lt_d=""
+  read -r body packed w_c w_d t_c t_d lib_packed lw_c lw_d lt_c lt_d < <("$zref" model$size.sb "$n")
   rows+=("| $label | zlib compress of the body alone | $(printf '%.3f' "$t_c") | | $(printf '%.3f' "$w_c") | | | |")
   rows+=("| $label | zlib uncompress of the body alone | $(printf '%.3f' "$t_d") | | $(printf '%.3f' "$w_d") | | | |")
   echo "  zlib: compress $t_c s, uncompress $t_d s processor ($body -> $packed bytes; vexlor wrote $zbin)" >&2
+  if [ -n "$lib_packed" ]; then
+    deflate_library=libdeflate
+    rows+=("| $label | libdeflate compress (level 6) of the body alone | $(printf '%.3f' "$lt_c") | | $(printf '%.3f' "$lw_c") | | | |")
+    rows+=("| $label | libdeflate uncompress of the body alone | $(printf '%.3f' "$lt_d") | | $(printf '%.3f' "$lw_d") | | | |")
+    echo "  libdeflate: compress $lt_c s, uncompress $lt_d s processor ($body -> $lib_packed bytes)" >&2
+  fi
 
   bt=backtrack$size.s
   bt_values=$(generate "$bt" "$size" --backtrack)
@@ -394,27 +406,30 @@ for size in $sizes; do
   mvs[$size,f]=$(net_mvps "$values" "$t_f")
   mvs[$size,bt]=$(net_mvps "$bt_values" "$t_bt")
   rates[$size]="${mvs[$size,u]} ${mvs[$size,z]} ${mvs[$size,k]} ${mvs[$size,b]} ${mvs[$size,f]} ${mvs[$size,bt]}"
-  result[$size]="$t_u $t_z $t_k $t_b $t_f $t_c $t_d $values"
+  result[$size]="$t_u $t_z $t_k $t_b $t_f $t_c $t_d $values $packed $zbin"
   wall[$size]="$w_u $w_z $w_k $w_b $w_f $w_c $w_d"
   largest=$size
 done
 
 # --- targets on the largest document -----------------------------------------------
 
-read -r t_u t_z t_k t_b t_f t_c t_d values <<<"${result[$largest]}"
+read -r t_u t_z t_k t_b t_f t_c t_d values packed zbin <<<"${result[$largest]}"
 read -r w_u w_z w_k w_b w_f w_c w_d <<<"${wall[$largest]}"
 targets=()
 v=$(mvps "$values" "$t_u")
 targets+=("| text → binary /u | ≥ 15 M values/s | $v M values/s (wall: $(mvps "$values" "$w_u")) | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 15) }')") |")
 r=$(ratio "$t_z" "$t_c")
-targets+=("| text → binary, default (zlib) | ≤ 1.25 × zlib compress | $r × ($(printf '%.3f' "$t_z") s vs $(printf '%.3f' "$t_c") s; wall: $(ratio "$w_z" "$w_c") ×) | $(verdict "$(awk -v r="$r" 'BEGIN { print (r <= 1.25) }')") |")
+# The file may be no larger than zlib's default level makes it: the stream
+# zlib_ref made plus the 16-byte container header.
+zfile=$((packed + 16))
+targets+=("| text → binary, default (\"F\") | ≤ 0.6 × zlib compress alone, file ≤ zlib's default level | $r × ($(printf '%.3f' "$t_z") s vs $(printf '%.3f' "$t_c") s; wall: $(ratio "$w_z" "$w_c") ×); file $zbin bytes, zlib's $zfile | $(verdict "$(awk -v r="$r" -v a="$zbin" -v b="$zfile" 'BEGIN { print (r <= 0.6 && a <= b) }')") |")
 v=$(mvps "$values" "$t_k")
 targets+=("| /k check of text | ≥ 20 M values/s | $v M values/s (wall: $(mvps "$values" "$w_k")) | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 20) }')") |")
 v=$(mvps "$values" "$t_b")
 targets+=("| binary → text | ≥ 12 M values/s | $v M values/s (wall: $(mvps "$values" "$w_b")) | $(verdict "$(awk -v v="$v" 'BEGIN { print (v >= 12) }')") |")
 r=$(awk -v f="$t_f" -v b="$t_b" -v d="$t_d" 'BEGIN { printf "%.2f", (d > 0 ? (f - b) / d : 0) }')
 rw=$(awk -v f="$w_f" -v b="$w_b" -v d="$w_d" 'BEGIN { printf "%.2f", (d > 0 ? (f - b) / d : 0) }')
-targets+=("| binary \"F\" → text | ≤ binary → text + 1.2 × zlib uncompress | $(printf '%.3f' "$t_f") s = binary → text + $r × uncompress (wall: $rw ×) | $(verdict "$(awk -v r="$r" 'BEGIN { print (r <= 1.2) }')") |")
+targets+=("| binary \"F\" → text | ≤ binary → text + 0.8 × zlib uncompress alone | $(printf '%.3f' "$t_f") s = binary → text + $r × uncompress (wall: $rw ×) | $(verdict "$(awk -v r="$r" 'BEGIN { print (r <= 0.8) }')") |")
 targets+=("| peak memory, every path | ≤ 2 × (source + output) | $max_mem_ratio × at most | $(verdict "$(awk -v r="$max_mem_ratio" 'BEGIN { print (r <= 2) }')") |")
 targets+=("| start-up, usage printed | ≤ 5 ms | $startup_net_ms ms (wall: $startup_wall_ms ms) | $(verdict "$(awk -v v="$startup_net_ms" 'BEGIN { print (v <= 5) }')") |")
 # Values per second may not fall as documents grow: every path's rates stay
@@ -477,7 +492,7 @@ perf_shares() {
     /^ *[0-9.]+%/ {
       p = $1; sub(/%/, "", p)
       if ($2 == "[kernel.kallsyms]") { k += p; if ($4 ~ /^clear_page/) z += p }
-      else if ($2 ~ /^libz\./) zl += p
+      else if ($2 ~ /^lib(z|deflate)\./) zl += p
       else if ($2 == "vexlor") pr += p
     }
     END { printf "%.0f %.0f %.0f %.0f\n", k, z, zl, pr }' "$work/profile.txt")
@@ -504,7 +519,7 @@ bin=$(size_of model$largest.sb)
 node_bytes=40
 tree_mb=$(awk -v v="$values" -v b="$node_bytes" 'BEGIN { printf "%.0f", v * b / 1e6 }')
 # The largest allowance of the paths, 2 × (source + output), and its path.
-read -r budget budget_path < <(printf '%s\n' "$((src + bin)) text-binary-/u" "$((src + zbin)) text-binary-(zlib)" \
+read -r budget budget_path < <(printf '%s\n' "$((src + bin)) text-binary-/u" "$((src + zbin)) text-binary-(\"F\")" \
   "$((bin + txt)) binary-text" "$((zbin + ftxt)) binary-\"F\"-text" |
   sort -g | tail -n 1 | awk '{ printf "%.0f %s\n", 2 * $1 / 1e6, $2 }')
 budget_path=${budget_path//-/ }
@@ -520,10 +535,15 @@ if missed "$(awk -v v="$values" -v t="$t_u" 'BEGIN { print (v / t / 1e6 >= 15) }
   line+=" The kernel's part grows with the memory touched, so the target needs a smaller tree: the $tree_mb MB of nodes for $values values are most of it (see peak memory below)."
   what+=("$line")
 fi
-if missed "$(awk -v a="$t_z" -v c="$t_c" 'BEGIN { print (a <= 1.25 * c) }')"; then
-  line="- **text → binary, default**: zlib's compress of the body alone takes $(printf '%.3f' "$t_c") s, so the whole path may take $(awk -v c="$t_c" 'BEGIN { printf "%.3f", 1.25 * c }') s, which leaves $(awk -v c="$t_c" 'BEGIN { printf "%.3f", 0.25 * c }') s for reading, matching and writing; those take $(printf '%.3f' "$t_u") s by themselves (the /u path)."
-  line+=$(profiled z " zlib is ${share[z,zlib]:-} % of this path's samples.")
-  line+=" The compression cannot overlap the reading: the body is compressed whole, after the block sizes are patched in. The target follows once /u costs a quarter of compress."
+if missed "$(awk -v a="$t_z" -v c="$t_c" -v z="$zbin" -v f="$zfile" 'BEGIN { print (a <= 0.6 * c && z <= f) }')"; then
+  line="- **text → binary, default**: zlib's compress of the body alone takes $(printf '%.3f' "$t_c") s, so the whole path may take $(awk -v c="$t_c" 'BEGIN { printf "%.3f", 0.6 * c }') s; reading, matching and writing take $(printf '%.3f' "$t_u") s by themselves (the /u path)"
+  if [ -n "$lt_c" ]; then
+    line+=", and this build's deflate library, libdeflate, compresses the body in $(printf '%.3f' "$lt_c") s alone, so /u + libdeflate comes to $(awk -v u="$t_u" -v l="$lt_c" 'BEGIN { printf "%.3f", u + l }') s."
+  else
+    line+="; this build compresses with zlib, so the path cannot take less than compress itself (build with libdeflate)."
+  fi
+  line+=$(profiled z " The deflate library is ${share[z,zlib]:-} % of this path's samples.")
+  line+=" The compression cannot overlap the reading: the body is compressed whole, after the block sizes are patched in. Its file: $zbin bytes against $zfile from zlib's default level."
   what+=("$line")
 fi
 if missed "$(awk -v v="$values" -v t="$t_k" 'BEGIN { print (v / t / 1e6 >= 20) }')"; then
@@ -532,10 +552,12 @@ if missed "$(awk -v v="$values" -v t="$t_k" 'BEGIN { print (v / t / 1e6 >= 20) }
   line+=" A check builds the same tree as a conversion, so it pays for the same memory."
   what+=("$line")
 fi
-if missed "$(awk -v f="$t_f" -v b="$t_b" -v d="$t_d" 'BEGIN { print (f - b <= 1.2 * d) }')"; then
-  line="- **binary \"F\" → text** takes $(printf '%.3f' "$t_f") s, $(awk -v f="$t_f" -v b="$t_b" 'BEGIN { printf "%.3f", f - b }') s more than binary → text, against $(printf '%.3f' "$t_d") s for zlib's uncompress alone."
-  line+=$(profiled f " zlib is ${share[f,zlib]:-} % of its samples, about $(awk -v p="${share[f,zlib]:-0}" -v f="$t_f" 'BEGIN { printf "%.3f", p * f / 100 }') s.")
-  line+=" The program inflates the body once, with one uncompress call into the buffer the reader works on; the two times compared are short, so the variation between runs of this shared machine weighs heavily on their ratio."
+if missed "$(awk -v f="$t_f" -v b="$t_b" -v d="$t_d" 'BEGIN { print (f - b <= 0.8 * d) }')"; then
+  line="- **binary \"F\" → text** takes $(printf '%.3f' "$t_f") s, $(awk -v f="$t_f" -v b="$t_b" 'BEGIN { printf "%.3f", f - b }') s more than binary → text, against $(printf '%.3f' "$t_d") s for zlib's uncompress alone"
+  [ -n "$lt_d" ] && line+=" and $(printf '%.3f' "$lt_d") s for libdeflate's, this build's"
+  line+="."
+  line+=$(profiled f " The deflate library is ${share[f,zlib]:-} % of its samples, about $(awk -v p="${share[f,zlib]:-0}" -v f="$t_f" 'BEGIN { printf "%.3f", p * f / 100 }') s.")
+  line+=" The program inflates the body once, with one call into a buffer of exactly the size the header names, which the reader then works on; the two times compared are short, so the variation between runs of this shared machine weighs heavily on their ratio."
   what+=("$line")
 fi
 if missed "$(awk -v r="$max_mem_ratio" 'BEGIN { print (r <= 2) }')"; then
@@ -570,7 +592,9 @@ want batch && run_batch_part
   echo "of the real \`vexlor\` process. Processor time (user + system, from perf's task-clock or GNU time) is"
   echo "what the targets are judged on: the machine is shared, and wall time also counts the waits for a core"
   echo "(both are shown). Peak memory is the largest resident set of those runs. The zlib rows time"
-  echo "compress()/uncompress() of the same binary body inside one process, without file I/O."
+  echo "compress()/uncompress() of the same binary body inside one process, without file I/O (and the"
+  echo "libdeflate rows, where the program uses libdeflate, its zlib functions at level 6)."
+  echo "The program's deflate library: $deflate_library."
   echo
   echo "## Targets on the ${largest} MB document"
   echo
@@ -580,7 +604,7 @@ want batch && run_batch_part
   echo
   echo "Rates across sizes (M values/s of processor time, start-up taken off):"
   echo
-  echo "| Document | text → binary /u | text → binary (zlib) | /k | binary → text | binary \"F\" → text | backtracking /u |"
+  echo "| Document | text → binary /u | text → binary (\"F\") | /k | binary → text | binary \"F\" → text | backtracking /u |"
   echo "|---|---|---|---|---|---|---|"
   for size in $sizes; do echo "| $size MB | $(echo ${rates[$size]} | sed 's/ / | /g') |"; done
   echo
@@ -610,12 +634,12 @@ want batch && run_batch_part
     echo "Shares of perf's processor-time samples (cpu-clock) of one run. \"Clearing pages\" is the kernel"
     echo "zeroing memory the process touches for the first time; it is part of the kernel's share."
     echo
-    echo "| Path | Kernel | Clearing pages | zlib | Program | Program's costliest functions |"
+    echo "| Path | Kernel | Clearing pages | Deflate library | Program | Program's costliest functions |"
     echo "|---|---|---|---|---|---|"
     for p in u z k b f; do
       case $p in
         u) label="text → binary /u" ;;
-        z) label="text → binary (zlib)" ;;
+        z) label="text → binary, default (\"F\")" ;;
         k) label="/k check of text" ;;
         b) label="binary → text" ;;
         f) label="binary \"F\" → text" ;;
