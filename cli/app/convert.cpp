@@ -5,6 +5,7 @@
 
 #include "app/app_state.h"
 #include "app/depfile.h"
+#include "app/diagnostics.h"
 #include "app/messages.h"
 #include "app/paths.h"
 #include "common/file_names.h"
@@ -85,6 +86,7 @@ bool convert_source(const sAppState& app, const sDefinitions& defs, const sRepor
   bool unreadable = false;
   const char16_t* source = job.source.c_str();
   const sLoadStatus status = load_source(conv, defs, job.source, loaded, unreadable);
+  warn_about_grammar_once(defs, loaded.table);
   if (status != sLoadStatus::kLoaded) {
     if (unreadable) print_error(kMsgNoStandardInput);
     if (status == sLoadStatus::kNoGrammar) print_error(kMsgNoGrammar);

@@ -21,3 +21,9 @@ void set_diagnosis_style(DiagnosisStyle style);
 std::u16string format_diagnosis(const sFileDiagnosis& diagnosis, const char16_t* severity, DiagnosisStyle style);
 // Writes it, with a line end, to standard error.
 void print_diagnosis(const sFileDiagnosis& diagnosis, const char16_t* severity = u"error");
+
+struct sBNFTable;
+struct sDefinitions;
+// Warns of the constructs of the grammar `table` that a binary body cannot
+// tell apart, the first time a conversion of this run uses that grammar.
+void warn_about_grammar_once(const sDefinitions& defs, const sBNFTable* table);

@@ -56,6 +56,7 @@ sLoadStatus load_source_file(sConversion& conv, const sDefinitions& defs, const 
   if (!peek_token_file(conv, path, header)) return sLoadStatus::kCannotOpen;
   sBNFTable* table = find_bnf_table(defs.grammars, header[kBodyTypeByte], header[kBodyVersionByte]);
   if (table == nullptr) return sLoadStatus::kNoGrammar;
+  loaded.table = table;  // the grammar in use, also when the read fails
   sUInt comp_mark = 0;
   sShapeFile* file = read_token_file(conv, path, table, &comp_mark);
   if (file == nullptr) return sLoadStatus::kReadFailed;
@@ -77,6 +78,7 @@ sLoadStatus load_source_memory(sConversion& conv, const sDefinitions& defs, cons
     fioshare_file_close(stream);
     return sLoadStatus::kNoGrammar;
   }
+  loaded.table = table;
   const sUInt comp_mark = fioshare_get_comp(stream);
   sShapeFile* file = read_token_stream(conv, stream, table);
   if (file == nullptr) return sLoadStatus::kReadFailed;

@@ -21,7 +21,7 @@ struct sLoadedSource {
   sLoadedSource& operator=(sLoadedSource&& other) noexcept;
   ~sLoadedSource();
 
-  sBNFTable* table = nullptr;  // owned by the definitions
+  sBNFTable* table = nullptr;  // owned by the definitions; the grammar chosen, even when the read failed
   sShapeFile* file = nullptr;  // owned
   bool binary_source = false;
   sUInt comp_mark = 0;  // the container's compression mark
