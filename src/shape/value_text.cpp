@@ -11,6 +11,7 @@
 #include "common/memory.h"
 #include "common/number_scan.h"
 #include "common/strings.h"
+#include "shape/shape_tree.h"
 
 namespace {
 
@@ -394,37 +395,150 @@ sUInt format_float_text_by_search(float value, char16_t* out) {
 
 namespace {
 
-constexpr int kLowestPower = -40;
-constexpr double kPowersOfTen[] = {
-    1e-40, 1e-39, 1e-38, 1e-37, 1e-36, 1e-35, 1e-34, 1e-33, 1e-32, 1e-31,
-    1e-30, 1e-29, 1e-28, 1e-27, 1e-26, 1e-25, 1e-24, 1e-23, 1e-22, 1e-21,
-    1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11,
-    1e-10, 1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1,
-    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
-    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19,
-    1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29,
-    1e30, 1e31, 1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38, 1e39,
-    1e40, 1e41, 1e42, 1e43, 1e44, 1e45, 1e46, 1e47, 1e48, 1e49,
-    1e50, 1e51, 1e52, 1e53, 1e54, 1e55, 1e56, 1e57, 1e58, 1e59,
-    1e60};
-constexpr double kDigitPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+// 10^k as mantissa * 2^exponent, the mantissa of 64 bits (its top bit set)
+// rounded up. The table is worked out when the program is compiled, from
+// exact multi-word products and quotients.
+struct sDecimalPower {
+  std::uint64_t mantissa;
+  int exponent;
+};
 
-double power_of_ten(int k) { return kPowersOfTen[k - kLowestPower]; }
+// A 256-bit whole number, as eight 32-bit words, lowest first.
+struct sWideNumber {
+  static constexpr int kWords = 8;
+  std::uint32_t word[kWords] = {};
 
-// Powers of ten up to 1e22 are exact doubles: scaling down by one of them
-// divides, so that an exact quotient comes out exact.
-constexpr int kExactPowers = 22;
+  constexpr void multiply_by_10() {
+    std::uint64_t carry = 0;
+    for (std::uint32_t& w : word) {
+      const std::uint64_t v = std::uint64_t{w} * 10 + carry;
+      w = static_cast<std::uint32_t>(v);
+      carry = v >> 32;
+    }
+  }
+  // Whether the division left a remainder.
+  constexpr bool divide_by_10() {
+    std::uint64_t rest = 0;
+    for (int i = kWords - 1; i >= 0; --i) {
+      const std::uint64_t v = (rest << 32) | word[i];
+      word[i] = static_cast<std::uint32_t>(v / 10);
+      rest = v % 10;
+    }
+    return rest != 0;
+  }
+  constexpr bool bit(int i) const { return i >= 0 && ((word[i / 32] >> (i % 32)) & 1) != 0; }
+  constexpr int top_bit() const {
+    for (int i = 32 * kWords - 1; i > 0; --i) {
+      if (bit(i)) return i;
+    }
+    return 0;
+  }
+};
 
-double scaled(double x, int k) {
-  if (k < 0 && k >= -kExactPowers) return x / power_of_ten(-k);
-  return x * power_of_ten(k);
+constexpr sDecimalPower decimal_power(int k) {
+  sWideNumber n;
+  bool inexact = false;
+  int scale = 0;  // n * 2^scale is 10^k
+  if (k >= 0) {
+    n.word[0] = 1;
+    for (int i = 0; i < k; ++i) n.multiply_by_10();
+  } else {
+    n.word[sWideNumber::kWords - 1] = 1u << 31;
+    scale = 1 - 32 * sWideNumber::kWords;
+    for (int i = 0; i < -k; ++i) inexact |= n.divide_by_10();
+  }
+  const int top = n.top_bit();
+  std::uint64_t mantissa = 0;
+  for (int i = top; i > top - 64; --i) mantissa = (mantissa << 1) | (n.bit(i) ? 1 : 0);
+  for (int i = top - 64; i >= 0; --i) inexact |= n.bit(i);
+  int exponent = top - 63 + scale;
+  if (inexact && ++mantissa == 0) {
+    mantissa = std::uint64_t{1} << 63;
+    ++exponent;
+  }
+  return {mantissa, exponent};
 }
 
-// Whether `y` is exactly x * 10^k.
-bool scaled_exactly(double x, int k, double y) {
-  if (k >= 0 && k <= kExactPowers) return std::fma(x, power_of_ten(k), -y) == 0.0;
-  if (k < 0 && k >= -kExactPowers) return std::fma(y, power_of_ten(-k), -x) == 0.0;
-  return false;
+static_assert(decimal_power(0).mantissa == std::uint64_t{1} << 63 && decimal_power(0).exponent == -63);
+static_assert(decimal_power(1).mantissa == std::uint64_t{10} << 60 && decimal_power(1).exponent == -60);
+static_assert(decimal_power(-1).mantissa == 0xCCCCCCCCCCCCCCCDu && decimal_power(-1).exponent == -67);
+
+// GCC and Clang have 128-bit integers on 64-bit targets.
+__extension__ typedef unsigned __int128 sWide;
+
+constexpr std::uint32_t kPowersOfTen32[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+constexpr std::uint32_t kPowersOfFive[] = {1,       5,        25,        125,        625,       3125,     15625,
+                                           78125,   390625,   1953125,   9765625,    48828125,  244140625,
+                                           1220703125};
+
+// What the digits of the floats m * 2^q with a mantissa m of 24 bits (the
+// top one set) need, for each q: their decimal exponent E, which is
+// `exponent` or, from m = `threshold` on, one more; and for each of the two,
+// 10^(5 - E) as the mantissa of its decimal power and the places m times it
+// is shifted right to give x * 10^(5 - E) with 64 fraction bits (3 to 9).
+// Subnormals take the row of their mantissa shifted up to 24 bits.
+struct sBinade {
+  std::uint64_t mantissa[2];
+  std::uint32_t threshold;
+  std::int8_t exponent;
+  std::uint8_t places[2];
+};
+
+constexpr int kLowestBinade = -22;  // the smallest subnormal, 2^-149, is 2^23 * 2^-172
+constexpr int kHighestBinade = 254;
+
+constexpr sBinade binade(int biased) {
+  const int q = biased - 150;
+  const int exponent = ((biased - 127) * 78913) >> 18;  // floor(log10(2^(q + 23)))
+  sBinade row{};
+  row.exponent = static_cast<std::int8_t>(exponent);
+  // m * 2^q >= 10^(E + 1) from m = ceil(10^(E + 1) / 2^q) on, when that is
+  // a mantissa; the rounded-up power rounds to the same whole number.
+  const sDecimalPower next = decimal_power(exponent + 1);
+  const int down = q - next.exponent;
+  std::uint64_t threshold = std::uint64_t{1} << 24;
+  if (down > 0 && down < 64) threshold = (next.mantissa >> down) + ((next.mantissa << (64 - down)) != 0 ? 1 : 0);
+  row.threshold = static_cast<std::uint32_t>(threshold < (std::uint64_t{1} << 24) ? threshold : std::uint64_t{1} << 24);
+  for (int i = 0; i < 2; ++i) {
+    const sDecimalPower power = decimal_power(5 - exponent - i);
+    row.mantissa[i] = power.mantissa;
+    row.places[i] = static_cast<std::uint8_t>(-(64 + q + power.exponent));
+  }
+  return row;
+}
+
+struct sBinades {
+  sBinade row[kHighestBinade - kLowestBinade + 1];
+  constexpr sBinades() : row() {
+    for (int b = kLowestBinade; b <= kHighestBinade; ++b) row[b - kLowestBinade] = binade(b);
+  }
+};
+constexpr sBinades kBinades;
+
+constexpr bool shifts_fit() {
+  for (const sBinade& row : kBinades.row) {
+    for (std::uint8_t places : row.places) {
+      if (places == 0 || places >= 64) return false;
+    }
+  }
+  return true;
+}
+static_assert(shifts_fit());
+
+// v >> places for 0 < places < 64, without the tests of a general 128-bit
+// shift.
+sWide shift_right(sWide v, int places) {
+  const auto low = static_cast<std::uint64_t>(v);
+  const auto high = static_cast<std::uint64_t>(v >> 64);
+  return (sWide{high >> places} << 64) | ((low >> places) | (high << (64 - places)));
+}
+
+// Whether v * 2^twos * 10^k is a whole number, for an odd v.
+bool is_whole(std::uint32_t v, int twos, int k) {
+  if (twos + k < 0) return false;
+  if (k >= 0) return true;
+  return -k < static_cast<int>(sizeof kPowersOfFive / sizeof kPowersOfFive[0]) && v % kPowersOfFive[-k] == 0;
 }
 
 // Units moved in one fixed-size copy: never fewer than a piece needs, and
@@ -463,7 +577,8 @@ sUInt put_g_digits(bool negative, std::uint32_t digits, int precision, int expon
   }
 
   char16_t* p = out;
-  if (negative) *p++ = u'-';
+  *p = u'-';
+  p += negative ? 1 : 0;
   if (scientific) {
     *p++ = d[0];
     if (count > 1) {
@@ -505,62 +620,92 @@ sUInt put_g_digits(bool negative, std::uint32_t digits, int precision, int expon
 
 sUInt format_float_text(float value, char16_t* out) {
   // The text is the first of "%.6g" ... "%.9g" that reads back as the same
-  // float. Reading back is correct rounding, so a text reads back exactly
-  // when its decimal value lies in the float's rounding interval; both the
-  // rounding to p digits and that test are done here in double arithmetic,
-  // whose error (a few parts in 1e16 of numbers below 1e9) is far below
-  // the margin kept to every boundary. Only values that come within that
-  // margin of a decision, or whose rounding carries into a new decade,
-  // take the search that formats and scans each candidate.
+  // float. Reading back rounds correctly, so a text reads back exactly when
+  // its decimal value lies in the float's rounding interval: within half the
+  // gap to each neighbour, the ends included when the float's mantissa is
+  // even (a tie goes to the even one). For each precision p the float x is
+  // scaled to p digits before the point, x * 10^k, in fixed point, and both
+  // the rounding to a whole number and that test are done on it. The scaled
+  // value is off by less than 2^-62 of itself (the power of ten is rounded
+  // up once, the shift drops bits below 2^-64), so a decision further than a
+  // margin well above that from its edge is exact; one closer is decided by
+  // whether the edge is exactly met, from the float's factors of two and
+  // five. What stays undecided takes the search.
   sUInt bits;
   std::memcpy(&bits, &value, sizeof bits);
   const bool negative = (bits >> 31) != 0;
   const sUInt biased = (bits >> 23) & 0xFF;
-  const sUInt mantissa = bits & 0x7FFFFF;
+  const sUInt fraction = bits & 0x7FFFFF;
   if (biased == 0xFF) return format_float_text_by_search(value, out);
-  if (biased == 0 && mantissa == 0) return put_ascii(negative ? "-0" : "0", negative ? 2 : 1, out);
+  if (biased == 0 && fraction == 0) return put_ascii(negative ? "-0" : "0", negative ? 2 : 1, out);
 
-  // Binary exponent of the leading bit and the spacing of floats there.
-  int binary_exponent;
-  int ulp_exponent;
-  if (biased != 0) {
-    binary_exponent = static_cast<int>(biased) - 127;
-    ulp_exponent = binary_exponent - 23;
-  } else {
-    binary_exponent = -149 + (31 - std::countl_zero(mantissa));
-    ulp_exponent = -149;
-  }
-  // Below a power of two the next float down is half as far (not so at the
-  // smallest normal, whose neighbour below is the largest subnormal).
-  const bool narrow_below = biased > 1 && mantissa == 0;
-  const double x = std::fabs(static_cast<double>(value));
+  // The float is m * 2^q; half the gap to its neighbours is 2^(q - 1), below
+  // a power of two half of that on the lower side (not so at the smallest
+  // normal, whose neighbour below is the largest subnormal).
+  const std::uint32_t m = biased != 0 ? fraction | (1u << 23) : fraction;
+  const int q = biased != 0 ? static_cast<int>(biased) - 150 : -149;
+  const bool narrow_below = biased > 1 && fraction == 0;
+  const bool ends_included = (m & 1) == 0;
 
-  // Decimal exponent: floor(binary_exponent * log10(2)) is it or one less.
-  int exponent = (binary_exponent * 78913) >> 18;
-  double y = scaled(x, 5 - exponent);  // x with six digits before the point
-  if (y >= 1e6) y = scaled(x, 5 - ++exponent);
-
-  constexpr double kMargin = 1e-6;
-  const double ulp = std::bit_cast<double>(static_cast<std::uint64_t>(ulp_exponent + 1023) << 52);
-  for (int precision = 6; precision <= 9; ++precision) {
-    const int scale = precision - 1 - exponent;
-    if (precision != 6) y = scaled(x, scale);
-    const double whole = static_cast<double>(static_cast<std::int64_t>(y));  // y is positive
-    const double fraction = y - whole;
-    double rounded = fraction > 0.5 ? whole + 1 : whole;
-    if (std::fabs(fraction - 0.5) < kMargin) {
-      // An exact tie rounds to the even neighbour as the formatting does;
-      // a near one cannot be told from a tie here.
-      if (fraction != 0.5 || !scaled_exactly(x, scale, y)) break;
-      if (std::fmod(whole, 2.0) != 0) rounded = whole + 1;
+  // x * 10^k, k = 5 - E, with 64 fraction bits.
+  const int lift = biased != 0 ? 0 : std::countl_zero(m) - 8;  // a subnormal's mantissa to 24 bits
+  const sBinade& row = kBinades.row[(biased != 0 ? static_cast<int>(biased) : 1 - lift) - kLowestBinade];
+  const bool above = (m << lift) >= row.threshold;
+  const int exponent = row.exponent + (above ? 1 : 0);
+  const std::uint64_t power = above ? row.mantissa[1] : row.mantissa[0];
+  const int places = above ? row.places[1] : row.places[0];
+  int k = 5 - exponent;
+  sWide scaled = shift_right(sWide{m << lift} * power, places);
+  constexpr std::uint64_t kHalf = std::uint64_t{1} << 63;
+  for (int precision = 6; precision <= 9; ++precision, ++k, scaled *= 10) {
+    const auto whole = static_cast<std::uint64_t>(scaled >> 64);
+    const auto rest = static_cast<std::uint64_t>(scaled);
+    // Rounded to the nearest whole number, a tie to the even one.
+    const auto margin = static_cast<std::uint64_t>(scaled >> 60) + 1;
+    bool up = rest > kHalf;
+    if (rest - (kHalf - margin) <= 2 * margin) {
+      // An exact tie: 2 * x * 10^k is odd.
+      const int twos = std::countr_zero(m);
+      if (!is_whole(m >> twos, q + 1 + twos, k) || q + 1 + twos + k != 0) break;
+      up = (whole & 1) != 0;
     }
-    if (rounded < kDigitPowers[precision - 1] || rounded >= kDigitPowers[precision]) break;
-    const double half_up = 0.5 * ulp * power_of_ten(scale);
-    const double half_down = narrow_below ? 0.5 * half_up : half_up;
-    const double distance = rounded - y;
-    const double room = distance >= 0 ? half_up - distance : half_down + distance;
-    if (std::fabs(room) < kMargin) break;
-    if (room > 0) return put_g_digits(negative, static_cast<std::uint32_t>(rounded), precision, exponent, out);
+    // Inside when the distance is at most the half gap, x * 10^k / 2m (or
+    // / 4m below a power of two).
+    const std::uint64_t distance = (rest ^ (0 - std::uint64_t{up})) + (up ? 1 : 0);  // up: 2^64 - rest
+    const bool narrow = !up && narrow_below;
+    const sWide span = sWide{distance} * ((2 * m) << (narrow ? 1 : 0));
+    const sWide span_margin = (scaled >> 30) + 1;
+    bool inside;
+    if (span + span_margin < scaled) {
+      inside = true;
+    } else if (span > scaled + span_margin) {
+      inside = false;
+    } else {
+      // The end of the interval is met exactly when it is a whole number.
+      const std::uint32_t end = up ? 2 * m + 1 : narrow ? 4 * m - 1 : 2 * m - 1;
+      if (!is_whole(end, narrow ? q - 2 : q - 1, k)) break;
+      inside = ends_included;
+    }
+    if (inside) {
+      auto digits = static_cast<std::uint32_t>(whole + (up ? 1 : 0));
+      int shown_exponent = exponent;
+      if (digits == kPowersOfTen32[precision]) {  // rounded up into the next decade
+        digits /= 10;
+        ++shown_exponent;
+      }
+      return put_g_digits(negative, digits, precision, shown_exponent, out);
+    }
   }
   return format_float_text_by_search(value, out);
+}
+
+sUInt format_value_text(sUInt type, sUInt value, char16_t* out) {
+  switch (type) {
+    case SHN_SINT: return format_sint_text(static_cast<sInt>(value), out);
+    case SHN_UINT: return format_uint_text(value, out);
+    case SHN_DWORD: return format_dword_text(value, out);
+    case SHN_BYTE: return format_byte_text(value, out);
+    case SHN_FLOAT: return format_float_text(std::bit_cast<float>(value), out);
+    default: out[0] = 0; return 0;
+  }
 }

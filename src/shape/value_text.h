@@ -36,6 +36,10 @@ sUInt format_byte_text(sUInt value, char16_t* out);   // "%02x" of the low 8 bit
 // "%g" when that text scans back to the same float, else the fewest of
 // "%.7g", "%.8g", "%.9g" that does; a float never changes in a round trip.
 sUInt format_float_text(float value, char16_t* out);
+// The text of a value of a shape node type from SHN_SINT to SHN_FLOAT, its
+// 32 bits as the node holds them (signed for SHN_SINT, IEEE single bits for
+// SHN_FLOAT): one of the forms above. Any other type gives the empty text.
+sUInt format_value_text(sUInt type, sUInt value, char16_t* out);
 // The same text found the plain way: each candidate formatted and scanned
 // back. format_float_text must agree with it for every float.
 sUInt format_float_text_by_search(float value, char16_t* out);
