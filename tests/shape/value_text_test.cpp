@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "shape/shape_tree.h"
+
 namespace {
 
 std::u16string u(const char* s) { return std::u16string(s, s + std::strlen(s)); }
@@ -219,6 +221,62 @@ TEST(ValueTextTest, EveryFloatSurvivesFormatAndScan) {
       std::memcpy(&back_bits, &back, 4);
       ASSERT_EQ(back_bits, pattern) << std::string(text, text + std::char_traits<char16_t>::length(text));
     }
+  }
+}
+
+// Floats where the decision is closest to an edge, by their bits.
+TEST(ValueTextTest, FloatTextsAtTheEdgesOfTheRule) {
+  struct Case {
+    sUInt bits;
+    const char16_t* text;
+  } cases[] = {
+      // Powers of two whose shortest round-trip digits are not the rounded
+      // text: the nearest eight digits fall into the narrower gap below.
+      {0x0F800000u, u"1.26217745e-29"},
+      {0x6B000000u, u"1.54742505e+26"},
+      {0x6C800000u, u"1.23794004e+27"},
+      // An exact tie at eight digits goes to the even digit; no tie at eight.
+      {0x48000008u, u"131072.12"},
+      {0x48000010u, u"131072.25"},
+      // The end of the interval met exactly: kept by an even mantissa, not
+      // by an odd one (which takes one digit more).
+      {0x4C000004u, u"3.355445e+07"},
+      {0x4C000005u, u"33554452"},
+      // Rounded up into the next decade.
+      {0x358637BDu, u"1e-06"},
+      // Subnormals, the smallest normal, and a negative.
+      {0x00000001u, u"1.4013e-45"},
+      {0x007FFFFFu, u"1.1754942e-38"},
+      {0x00800000u, u"1.1754944e-38"},
+      {0x80000001u, u"-1.4013e-45"},
+  };
+  for (const auto& c : cases) {
+    char16_t text[kValueTextUnits];
+    float value;
+    std::memcpy(&value, &c.bits, sizeof value);
+    const sUInt length = format_float_text(value, text);
+    EXPECT_EQ(std::u16string(text, length), c.text) << std::hex << c.bits;
+    EXPECT_EQ(text[length], 0) << std::hex << c.bits;
+  }
+}
+
+// A value by its node type gives the text of that type's form.
+TEST(ValueTextTest, ValuesFormatByNodeType) {
+  struct Case {
+    sUInt type;
+    sUInt value;
+    const char16_t* text;
+  } cases[] = {
+      {SHN_SINT, 0xFFFFFFFEu, u"-2"},  {SHN_UINT, 0xFFFFFFFEu, u"4294967294"},
+      {SHN_DWORD, 0xFEu, u"000000fe"}, {SHN_BYTE, 0x1FEu, u"fe"},
+      {SHN_FLOAT, 0x3FC00000u, u"1.5"}, {SHN_STRING, 7, u""},
+      {SHN_PARENT, 7, u""},
+  };
+  for (const auto& c : cases) {
+    char16_t text[kValueTextUnits];
+    const sUInt length = format_value_text(c.type, c.value, text);
+    EXPECT_EQ(std::u16string(text, length), c.text) << c.type;
+    EXPECT_EQ(text[length], 0) << c.type;
   }
 }
 
