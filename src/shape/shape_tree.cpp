@@ -453,20 +453,7 @@ sUInt format_value(const sShapeItemNode* node, char16_t* text) {
 
 }  // namespace
 
-sUInt shape_format_number(sUInt type, sUInt value, char16_t* text) {
-  switch (type) {
-    case SHN_SINT: return format_sint_text(static_cast<sInt>(value), text);
-    case SHN_UINT: return format_uint_text(value, text);
-    case SHN_DWORD: return format_dword_text(value, text);
-    case SHN_BYTE: return format_byte_text(value, text);
-    case SHN_FLOAT: {
-      float f;
-      std::memcpy(&f, &value, sizeof f);
-      return format_float_text(f, text);
-    }
-    default: return 0;
-  }
-}
+sUInt shape_format_number(sUInt type, sUInt value, char16_t* text) { return format_value_text(type, value, text); }
 
 char16_t* shape_node_format_value(const sShapeItemNode* node) {
   if (node == nullptr) return nullptr;
