@@ -28,6 +28,7 @@ constexpr char16_t kMsgNoSourceList[] = u"Could not read the list of sources %s\
 
 struct sSlot {
   std::string messages;
+  std::string diagnoses;
   bool ok = false;
   bool done = false;
 };
@@ -133,14 +134,16 @@ int run_batch(sAppState& app, const sDefinitions& defs, const sReporter& rep) {
   auto work = [&] {
     for (std::size_t i; (i = next.fetch_add(1)) < total;) {
       std::string messages;
+      std::string diagnoses;
       bool ok;
       {
-        sMessageCapture capture(messages);
+        sMessageCapture capture(messages, &diagnoses);
         ok = convert_source(app, defs, rep, jobs[i], true);
       }
       if (ok && !show_progress_lines) messages.clear();
       std::lock_guard<std::mutex> guard(lock);
       slots[i].messages = std::move(messages);
+      slots[i].diagnoses = std::move(diagnoses);
       slots[i].ok = ok;
       slots[i].done = true;
       finished.notify_all();
@@ -165,7 +168,9 @@ int run_batch(sAppState& app, const sDefinitions& defs, const sReporter& rep) {
         sSlot& slot = slots[printed];
         progress.clear();
         write_messages(slot.messages);
+        write_diagnoses(slot.diagnoses);
         slot.messages.clear();
+        slot.diagnoses.clear();
         if (!slot.ok) ++failed;
         if (slot.ok && !jobs[printed].output.empty()) converted.push_back(jobs[printed]);
         ++printed;

@@ -10,6 +10,7 @@ namespace {
 bool g_messages_to_stderr = false;
 // The buffer of the source this thread converts in a batch, if any.
 thread_local std::string* g_capture = nullptr;
+thread_local std::string* g_diagnosis_capture = nullptr;
 
 }  // namespace
 
@@ -26,6 +27,21 @@ void write_messages(const std::string& bytes) {
   }
 }
 
+void write_diagnoses(const std::string& bytes) {
+  if (bytes.empty()) return;
+  std::fflush(stdout);
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  std::fflush(stderr);
+}
+
+void emit_diagnostic_bytes(const char* bytes, std::size_t count) {
+  if (g_diagnosis_capture != nullptr) {
+    g_diagnosis_capture->append(bytes, count);
+    return;
+  }
+  write_diagnoses(std::string(bytes, count));
+}
+
 void emit_console_bytes(const char* bytes, std::size_t count) {
   if (g_capture != nullptr) {
     g_capture->append(bytes, count);
@@ -34,6 +50,13 @@ void emit_console_bytes(const char* bytes, std::size_t count) {
   write_messages(std::string(bytes, count));
 }
 
-sMessageCapture::sMessageCapture(std::string& buffer) : previous_(g_capture) { g_capture = &buffer; }
+sMessageCapture::sMessageCapture(std::string& buffer, std::string* diagnoses)
+    : previous_(g_capture), previous_diagnoses_(g_diagnosis_capture) {
+  g_capture = &buffer;
+  if (diagnoses != nullptr) g_diagnosis_capture = diagnoses;
+}
 
-sMessageCapture::~sMessageCapture() { g_capture = previous_; }
+sMessageCapture::~sMessageCapture() {
+  g_capture = previous_;
+  g_diagnosis_capture = previous_diagnoses_;
+}

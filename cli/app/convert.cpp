@@ -92,6 +92,9 @@ bool convert_source(const sAppState& app, const sDefinitions& defs, const sRepor
     if (status == sLoadStatus::kNoGrammar) print_error(kMsgNoGrammar);
     if (status == sLoadStatus::kReadFailed) print_error(kMsgReadError, source, u"", conv.error_position);
     print_error(kMsgFailedToLoad, source);
+    if (status == sLoadStatus::kReadFailed) {
+      print_read_diagnosis(job.source, conv.diagnosis);
+    }
     return false;
   }
   bool compress = false;

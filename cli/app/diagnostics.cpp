@@ -9,6 +9,10 @@
 #include "common/strings.h"
 #include "common/utf8.h"
 #include "engine/definitions.h"
+#include "app/console_sink.h"
+#include "common/utf8.h"
+#include "shape/grammar_walker.h"
+#include "shape/read_diagnosis.h"
 
 namespace {
 
@@ -35,6 +39,68 @@ std::u16string number(sUInt n) {
     n /= 10;
   } while (n != 0);
   return digits;
+}
+
+// "A", "A or B", "A, B or C".
+std::u16string join_expected(const std::vector<std::u16string>& items) {
+  std::u16string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i != 0) text += i + 1 == items.size() ? u" or " : u", ";
+    text += items[i];
+  }
+  return text;
+}
+
+// What went wrong, after "error: ".
+std::u16string what_failed(const sReadDiagnosis& d) {
+  const std::u16string expected =
+      d.expected.empty() ? std::u16string() : u"expected " + join_expected(d.expected) + u", found " + d.found;
+  switch (d.failure) {
+    case sReadFailure::kMismatch:
+    case sReadFailure::kTooManyAttempts:
+      return expected.empty() ? u"does not match its grammar" : expected;
+    case sReadFailure::kUnknownToken:
+      return d.binary ? u"no token has the id " + d.found : u"no token is named " + d.found;
+    case sReadFailure::kTooDeep: return u"nested deeper than " + number(kMaxMatchDepth) + u" grammar levels";
+    case sReadFailure::kOutOfMemory: return u"out of memory";
+    case sReadFailure::kNoExtension: return u"the name of a token file needs an extension";
+    default: return {};
+  }
+}
+
+// The source line, and under it a caret at the point: every TAB before it
+// repeated, so that the caret lines up wherever the terminal puts the tabs.
+std::u16string caret_lines(const sReadDiagnosis& d) {
+  std::u16string line = d.cut_before ? u"..." : u"";
+  std::u16string caret = d.cut_before ? u"   " : u"";
+  line += d.source_line;
+  if (d.cut_after) line += u"...";
+  std::size_t point = 0;
+  for (std::size_t i = 0; i < d.source_line.size() && point < d.caret; ++i) {
+    const char16_t c = d.source_line[i];
+    if (c >= 0xDC00 && c <= 0xDFFF && i > 0 && d.source_line[i - 1] >= 0xD800 && d.source_line[i - 1] <= 0xDBFF) {
+      continue;
+    }
+    caret += c == u'\t' ? u'\t' : u' ';
+    ++point;
+  }
+  return line + u"\n" + caret + u"^\n";
+}
+
+// "Shape robot / Mesh body / Faces"; a deep path keeps its ends.
+std::u16string block_path(const std::vector<std::u16string>& blocks) {
+  constexpr std::size_t kHead = 2;
+  constexpr std::size_t kTail = 3;
+  std::u16string path;
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    if (blocks.size() > kHead + kTail + 1 && i == kHead) {
+      path += u" / ... (" + number(static_cast<unsigned>(blocks.size() - kHead - kTail)) + u" more)";
+      i = blocks.size() - kTail - 1;
+      continue;
+    }
+    path += (path.empty() ? u"" : u" / ") + blocks[i];
+  }
+  return path;
 }
 
 }  // namespace
@@ -81,4 +147,30 @@ void warn_about_grammar_once(const sDefinitions& defs, const sBNFTable* table) {
     diagnose(&diagnosis, file, warning.rule->line, warning.rule->column, warning.what);
     print_diagnosis(diagnosis, u"warning");
   }
+}
+
+std::string format_read_diagnosis(const std::u16string& source, const sReadDiagnosis& d, DiagnosisStyle style) {
+  if (d.failure == sReadFailure::kNone) return {};
+  const std::u16string file = source == u"-" ? u"<stdin>" : source;
+  std::u16string text;
+  if (d.failure == sReadFailure::kNoExtension) {
+    text = file + u": error: " + what_failed(d) + u"\n";
+  } else if (d.binary) {
+    const std::u16string where = file + u": offset " + number(d.offset) + u": ";
+    text = where + u"error: " + what_failed(d) + u"\n";
+    if (!d.blocks.empty()) text += where + u"note: in " + block_path(d.blocks) + u"\n";
+    if (d.failure == sReadFailure::kTooManyAttempts) text += where + u"note: the read gave up after too many attempts\n";
+  } else {
+    const std::u16string where = style == DiagnosisStyle::kMsvc
+                                     ? file + u"(" + number(d.line) + u"," + number(d.column) + u"): "
+                                     : file + u":" + number(d.line) + u":" + number(d.column) + u": ";
+    text = where + u"error: " + what_failed(d) + u"\n" + caret_lines(d);
+    if (d.failure == sReadFailure::kTooManyAttempts) text += where + u"note: the read gave up after too many attempts\n";
+  }
+  return u16_to_utf8(text);
+}
+
+void print_read_diagnosis(const std::u16string& source, const sReadDiagnosis& diagnosis) {
+  const std::string text = format_read_diagnosis(source, diagnosis, g_style);
+  if (!text.empty()) emit_diagnostic_bytes(text.data(), text.size());
 }

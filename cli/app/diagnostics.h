@@ -27,3 +27,13 @@ struct sDefinitions;
 // Warns of the constructs of the grammar `table` that a binary body cannot
 // tell apart, the first time a conversion of this run uses that grammar.
 void warn_about_grammar_once(const sDefinitions& defs, const sBNFTable* table);
+struct sReadDiagnosis;
+
+// Why and where a read of `source` failed, in the chosen style: the
+// diagnosis line, the source line with a caret (text) or the enclosing
+// blocks (binary). Nothing when the diagnosis names no failure. In a batch
+// the lines are kept with the source's messages.
+void print_read_diagnosis(const std::u16string& source, const sReadDiagnosis& diagnosis);
+// The same as UTF-8 text, every line ended.
+std::string format_read_diagnosis(const std::u16string& source, const sReadDiagnosis& diagnosis,
+                                  DiagnosisStyle style);

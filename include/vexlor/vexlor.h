@@ -82,6 +82,41 @@ struct Diagnosis {
   explicit operator bool() const { return !what.empty(); }
 };
 
+// kReadFailed: why and where the body stops matching, as the vexlor program
+// tells it on standard error. The point is the furthest any attempt of the
+// reader reached.
+struct ReadDiagnosis {
+  enum class Reason {
+    kNone,
+    kMismatch,         // `expected` was what the grammar would take, `found` stood there
+    kUnknownToken,     // `found` is a token value (text) or id (binary) that names no token
+    kTooDeep,          // nested deeper than the readers follow
+    kTooManyAttempts,  // backtracking gave up; `expected`/`found` at the furthest point
+    kOutOfMemory,
+    kNoExtension,      // the source's name has no extension; nothing was read
+  };
+  Reason reason = Reason::kNone;
+  bool binary = false;
+  // Text: line and column (characters from 1, a TAB as one) and the source
+  // line, or the part of a long line around the point, with `caret`
+  // characters before the point.
+  std::uint32_t line = 0;
+  std::uint32_t column = 0;
+  std::string source_line;
+  std::uint32_t caret = 0;
+  // Binary: the offset from the start of the body, and the enclosing blocks,
+  // outermost first, each as token name and block name ("Mesh body").
+  std::uint32_t offset = 0;
+  std::vector<std::string> blocks;
+  // At most five items, in grammar order, worded as the program words them
+  // ('Smooth', a float, a block name), and what stood there ('shiny', end of
+  // file, end of block).
+  std::vector<std::string> expected;
+  std::string found;
+
+  explicit operator bool() const { return reason != Reason::kNone; }
+};
+
 struct Error {
   ErrorCode code = ErrorCode::kNone;
   std::string file;         // the file concerned
@@ -94,6 +129,8 @@ struct Error {
   // kConfiguration, kSidn, kTokenDefinitions: which definition file, where
   // and what is wrong there (a grammar's is in its Notice).
   Diagnosis diagnosis;
+  // kReadFailed: where the body stops matching and what would have.
+  ReadDiagnosis read_diagnosis;
 
   explicit operator bool() const { return code != ErrorCode::kNone; }
 };

@@ -52,6 +52,22 @@ void set_error(Error* error, ErrorCode code, std::string file, std::string messa
   error->position = position;
   error->message = std::move(message);
   error->diagnosis = Diagnosis{};
+  error->read_diagnosis = ReadDiagnosis{};
+}
+
+ReadDiagnosis read_diagnosis_of(const sReadDiagnosis& d) {
+  ReadDiagnosis out;
+  out.reason = static_cast<ReadDiagnosis::Reason>(static_cast<int>(d.failure));
+  out.binary = d.binary;
+  out.line = d.line;
+  out.column = d.column;
+  out.source_line = u16_to_utf8(d.source_line);
+  out.caret = d.caret;
+  out.offset = d.offset;
+  for (const std::u16string& block : d.blocks) out.blocks.push_back(u16_to_utf8(block));
+  for (const std::u16string& item : d.expected) out.expected.push_back(u16_to_utf8(item));
+  out.found = u16_to_utf8(d.found);
+  return out;
 }
 
 void clear_error(Error* error) {
@@ -195,6 +211,7 @@ void set_load_error(Error* error, sLoadStatus status, const sConversion& conv, c
     case sLoadStatus::kReadFailed:
       set_error(error, ErrorCode::kReadFailed, file,
                 format_message(kMsgReadError, name, u"", conv.error_position) + failed, conv.error_position);
+      if (error != nullptr) error->read_diagnosis = read_diagnosis_of(conv.diagnosis);
       break;
     default: set_error(error, ErrorCode::kCannotOpen, file, failed); break;
   }

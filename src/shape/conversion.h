@@ -8,6 +8,7 @@
 #include "bnf/tokenizer.h"
 #include "common/report.h"
 #include "common/types.h"
+#include "shape/read_diagnosis.h"
 
 struct sFioShareFile;
 struct sShapeArena;
@@ -45,6 +46,8 @@ struct sConversion {
   std::unique_ptr<sTokenizer> tokenizer;
   // The line (text) or byte offset (binary) where the last read was.
   sUInt error_position = 0;
+  // Why and where the last read failed (failure kNone after a good read).
+  sReadDiagnosis diagnosis;
   // Set by a writer that failed for a reason of its own (kErrorCannotWrite).
   sUInt last_error_code = 0;
   sPeekedStream peeked;

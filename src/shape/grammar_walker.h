@@ -13,6 +13,10 @@
 // aborted: every attempt in progress fails, optional parts and repetitions
 // included, so nothing is silently dropped.
 //
+// A reader tells the walker of every terminal it refuses (refuse): the
+// walker keeps the furthest point of those and what was refused there, for
+// the diagnosis of a failed read. It costs nothing while terminals match.
+//
 // What differs between the forms is the reader's, which the walker is built
 // on (CRTP): `Reader` derives from sGrammarWalker<Reader> and provides
 //   using Bound                  what an attempt is bounded by (passed down)
@@ -22,6 +26,8 @@
 //   bool count_attempt()         false (reported) when the budget is spent
 //   bool match_terminal(entry, def, cursor, bound)
 //   bool match_block(entry, def, cursor, bound)
+//   void mark_stop()             records where the read stopped, when
+//                                nesting went too deep
 //   sShapeArena* arena(); sReporter& rep()
 //   static constexpr sReaderLines kLines
 //   static constexpr const char16_t* kTooDeep   the nesting report
@@ -31,6 +37,7 @@
 
 #include "bnf/bnf_model.h"
 #include "common/report.h"
+#include "shape/read_diagnosis.h"
 #include "shape/shape_tree.h"
 
 // Grammar elements (rules, constructs, blocks, terminals) that may be in
@@ -62,18 +69,27 @@ class sGrammarWalker {
   template <typename Bound>
   bool walk(const sBNFSubtoken* entry, sShapeItemNode** cursor, Bound bound) {
     aborted_ = false;
+    stop_ = sReadFailure::kNone;
     depth_ = 0;
     return match_entry(entry, cursor, bound) && !aborted_;
   }
 
   bool aborted() const { return aborted_; }
+  // Why the read was aborted (kNone while it was not).
+  sReadFailure stop() const { return stop_; }
+  const sFurthestRefusal& refusals() const { return refusals_; }
 
   // Ends the read: nothing matched from now on is kept. `line` and
   // `message` (with `line` as its one argument) are reported first.
-  void abort_read(const char16_t* message, sUInt line) {
+  void abort_read(const char16_t* message, sUInt line, sReadFailure why = sReadFailure::kOutOfMemory) {
     report_at(self().rep(), kModuleShpFile, line, message, line);
     aborted_ = true;
+    if (stop_ == sReadFailure::kNone) stop_ = why;
   }
+
+  // A terminal (of `kind`, with the grammar's `text`) was refused at
+  // `point`; true when that is further than every refusal before.
+  bool refuse(sUInt point, sUInt kind, const char16_t* text) { return refusals_.note(point, kind, text); }
 
   // One grammar entry at the reading point. On success what it matched is
   // consumed and its nodes are linked after the cursor; on failure the
@@ -93,6 +109,7 @@ class sGrammarWalker {
     if (aborted_) return false;
     if (!r.count_attempt()) {
       aborted_ = true;
+      if (stop_ == sReadFailure::kNone) stop_ = sReadFailure::kTooManyAttempts;
       return false;
     }
     // A terminal links nothing and reads nothing when it fails: it needs no
@@ -105,6 +122,10 @@ class sGrammarWalker {
       report_at(r.rep(), kModuleShpFile, Reader::kLines.too_deep, Reader::kTooDeep, kMaxMatchDepth,
                 Reader::kLines.too_deep);
       aborted_ = true;
+      if (stop_ == sReadFailure::kNone) {
+        stop_ = sReadFailure::kTooDeep;
+        r.mark_stop();
+      }
       return false;
     }
     if (def->type > BNFT_CON_CHOICE) {
@@ -206,5 +227,7 @@ class sGrammarWalker {
   }
 
   bool aborted_ = false;
+  sReadFailure stop_ = sReadFailure::kNone;
   sUInt depth_ = 0;
+  sFurthestRefusal refusals_;
 };

@@ -10,6 +10,7 @@
 #include "bnf/tokenizer.h"
 #include "common/report.h"
 #include "common/strings.h"
+#include "container/fioshare.h"
 #include "shape/conversion.h"
 #include "shape/grammar_walker.h"
 #include "shape/shape_tree.h"
@@ -105,11 +106,44 @@ class TextReader : public sGrammarWalker<TextReader> {
   static constexpr const char16_t* kTooDeep = u"Text nested deeper than %u grammar levels [ShpFile %d]\n";
   static constexpr bool kTerminalsNest = false;
 
-  TextReader(sConversion& conv, sTokenizer& tz, sShapeArena* arena) : conv_(conv), tz_(tz), arena_(arena) {}
+  TextReader(sConversion& conv, sTokenizer& tz, sShapeArena* arena)
+      : conv_(conv), tz_(tz), arena_(arena), body_start_(tz.stream != nullptr ? tz.stream->position : 0) {}
 
   sShapeArena* arena() { return arena_; }
   sReporter& rep() { return conv_.rep; }
   bool unresolved_tokens() const { return unresolved_tokens_; }
+
+  // The diagnosis of a read that did not match, or that matched a token
+  // value naming no definition.
+  void diagnose(bool matched) {
+    sReadDiagnosis& d = conv_.diagnosis;
+    d = sReadDiagnosis{};
+    const sByte* body = tz_.stream != nullptr ? tz_.stream->body : nullptr;
+    if (body == nullptr) return;
+    const sUInt size = tz_.stream->body_size;
+    if (matched) {
+      if (!unresolved_tokens_) return;
+      d.failure = sReadFailure::kUnknownToken;
+      place_in_text(body, size, unknown_start_, true, d);
+      return;
+    }
+    d.failure = stop() != sReadFailure::kNone ? stop() : sReadFailure::kMismatch;
+    const sUInt at = d.failure == sReadFailure::kTooDeep ? stop_start_ : refused_start_;
+    if (at == kAtEnd) {
+      place_in_text(body, size, end_of_text(body, size, body_start_), false, d);
+      d.found = u"end of file";
+    } else {
+      place_in_text(body, size, at, true, d);
+    }
+    word_expected(refusals(), d);
+  }
+
+  // The read goes no further: the next token is looked at only to say
+  // where it stopped.
+  void mark_stop() {
+    preview_next_token(tz_, ST_DONTCARE);
+    stop_start_ = current_start();
+  }
 
   Point save() {
     push_token_state(tz_);
@@ -150,23 +184,52 @@ class TextReader : public sGrammarWalker<TextReader> {
     if (!take_terminal(BNFT_LITERAL, def->text, entry, &local)) return false;
     if (!preview_next_token(tz_, ST_DONTCARE)) {
       report_at(conv_.rep, kModuleShpFile, kLinePreview, u"Failed to preview token [ShpFile %d]\n", kLinePreview);
-      return false;
+      refused(BNFT_STRING, nullptr, nullptr);
+      return refused(BNFT_LITERAL, u"(", nullptr);
     }
     conv_.error_position = tz_.token.line;
     // Any one token before the opening bracket is the block name.
     if (tz_.token.type != ST_OPEN && !take_terminal(BNFT_STRING, nullptr, nullptr, &local)) return false;
     if (!take_terminal(BNFT_LITERAL, u"(", nullptr, &local)) return false;
     const bool content = match_sequence(def, &local, bound);
+    // After content that failed, the bracket is looked at all the same
+    // (where the read last was), but it is not what the grammar expects.
+    quiet_refusals_ = !content;
     const bool closed = !aborted() && take_terminal(BNFT_LITERAL, u")", nullptr, &local);
+    quiet_refusals_ = false;
     return content && closed;
   }
 
  private:
+  static constexpr sUInt kAtEnd = 0xFFFFFFFFu;
+
+  // Where the previewed token stands in the body (kAtEnd: the end of input).
+  sUInt current_start() const { return tz_.token.status == kTokenPresent ? tz_.token.start : kAtEnd; }
+
+  // A terminal was refused at the current token; a block's name (the one
+  // string without a grammar entry) is expected as such.
+  bool refused(sUInt kind, const char16_t* literal, const sBNFSubtoken* node_entry) {
+    if (kind == BNFT_STRING && node_entry == nullptr) kind = kExpectBlockName;
+    if (!quiet_refusals_ && refuse(tokens_taken_, kind, literal)) refused_start_ = current_start();
+    return false;
+  }
+
   bool take_terminal(sUInt kind, const char16_t* literal, const sBNFSubtoken* node_entry, sShapeItemNode** cursor) {
-    if (!preview_next_token(tz_, ST_DONTCARE)) return false;  // end of input
+    if (!preview_next_token(tz_, ST_DONTCARE)) return refused(kind, literal, node_entry);  // end of input
     conv_.error_position = tz_.token.line;
     sUInt value = 0;
-    if (!accepts(conv_.tokens, tz_.token.tokenbuf, kind, literal, &value, &unresolved_tokens_)) return false;
+    bool unresolved = false;
+    if (!accepts(conv_.tokens, tz_.token.tokenbuf, kind, literal, &value, &unresolved)) {
+      return refused(kind, literal, node_entry);
+    }
+    if (unresolved) {
+      // The first such token in the text that a later attempt read again.
+      if (!unresolved_tokens_ || tokens_taken_ <= unknown_point_) {
+        unknown_point_ = tokens_taken_;
+        unknown_start_ = tz_.token.start;
+      }
+      unresolved_tokens_ = true;
+    }
     sShapeItemNode* node = nullptr;
     if (kind >= BNFT_SINT && kind <= BNFT_FLOAT) {
       // A number keeps its value alone.
@@ -201,8 +264,17 @@ class TextReader : public sGrammarWalker<TextReader> {
   // matched or tried), for the attempt budget.
   sUInt furthest_ = 0;
   std::uint64_t attempts_ = 0;
-  // A token value was matched whose name has no definition.
+  // A token value was matched whose name has no definition: the first of
+  // them, as a token count and where it stands.
   bool unresolved_tokens_ = false;
+  sUInt unknown_point_ = 0;
+  sUInt unknown_start_ = 0;
+  // Where the text starts, where the furthest refusal was, and where the
+  // read was aborted.
+  sUInt body_start_ = 0;
+  sUInt refused_start_ = kAtEnd;
+  sUInt stop_start_ = kAtEnd;
+  bool quiet_refusals_ = false;
 };
 
 }  // namespace
@@ -211,6 +283,7 @@ int match_text(sConversion& conv, sTokenizer& tz, sShapeArena* arena, const sBNF
                sShapeItemNode** cursor, int* tokens_resolved) {
   TextReader reader(conv, tz, arena);
   const bool matched = reader.walk(entry, cursor, NoBound{});
+  reader.diagnose(matched);
   if (tokens_resolved != nullptr) *tokens_resolved = reader.unresolved_tokens() ? 0 : 1;
   return matched ? 1 : 0;
 }

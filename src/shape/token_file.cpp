@@ -143,7 +143,12 @@ int peek_token_file(sConversion& conv, const char16_t* path, sByte* header) {
 
 sShapeFile* read_token_file(sConversion& conv, const char16_t* path, sBNFTable* table, sUInt* comp_mark) {
   conv.error_position = 0;
-  if (path == nullptr || table == nullptr || !has_extension(path)) return nullptr;
+  conv.diagnosis = sReadDiagnosis{};
+  if (path == nullptr || table == nullptr) return nullptr;
+  if (!has_extension(path)) {
+    conv.diagnosis.failure = sReadFailure::kNoExtension;
+    return nullptr;
+  }
   sFioShareFile* stream = conv.peeked.take(path);
   if (stream == nullptr) stream = fioshare_file_open(conv.rep, path, FIO_READ, FIO_COMP_NONE, 0);
   if (stream == nullptr) return nullptr;
@@ -153,6 +158,7 @@ sShapeFile* read_token_file(sConversion& conv, const char16_t* path, sBNFTable* 
 
 sShapeFile* read_token_stream(sConversion& conv, sFioShareFile* stream, sBNFTable* table) {
   conv.error_position = 0;
+  conv.diagnosis = sReadDiagnosis{};
   if (stream == nullptr) return nullptr;
   if (table == nullptr) {
     fioshare_file_close(stream);
@@ -194,6 +200,7 @@ sShapeFile* read_token_stream(sConversion& conv, sFioShareFile* stream, sBNFTabl
   const bool complete =
       matched && (tokens_complete || shape_tree_normalise_matched(conv.rep, conv.tokens, first, arena));
   file->first = first;
+  if (complete) conv.diagnosis = sReadDiagnosis{};
   if (!complete) {
     free_shape_file(file);
     return nullptr;

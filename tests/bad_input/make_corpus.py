@@ -62,6 +62,27 @@ def read_error(name, pos):
     return "Error reading Kaldo token file: %s\n\nLine/offset: %u\n" % (name, pos) + failed_load(name)
 
 
+def text_err(name, line, col, message, shown, at=None, note=None):
+    """The diagnosis of a text read on standard error: where, what, the line and a caret under the
+    point (at: its place in the line shown, when that is not the column's)."""
+    at = col - 1 if at is None else at
+    caret = "".join("\t" if c == "\t" else " " for c in shown[:at]) + "^"
+    where = "%s:%d:%d: " % (name, line, col)
+    return where + "error: " + message + "\n" + shown + "\n" + caret + "\n" + (
+        where + "note: " + note + "\n" if note else "")
+
+
+def bin_err(name, offset, message, path=None, note=None):
+    """The diagnosis of a binary read: the offset in the body, what, and the blocks around it."""
+    where = "%s: offset %d: " % (name, offset)
+    return where + "error: " + message + "\n" + (where + "note: in " + path + "\n" if path else "") + (
+        where + "note: " + note + "\n" if note else "")
+
+
+def file_err(name, message):
+    return "%s: error: %s\n" % (name, message)
+
+
 NO_GRAMMAR = "No BNF file loaded for this file type or type version"
 
 
@@ -369,52 +390,63 @@ n = "no_extension"
 case("binary/no_extension",
      "A source without extension passes the header peek but the read refuses it before it "
      "starts: the error position is still 0.",
-     [(put(K, n, binary_file(shape())), n)], [n, "/k"], 1, read_error(n, 0))
+     [(put(K, n, binary_file(shape())), n)], [n, "/k"], 1, read_error(n, 0),
+     err=file_err('no_extension', 'the name of a token file needs an extension'))
 n = "two_bytes_of_body.sb"
 case("binary/two_bytes_of_body",
      "Two bytes behind the body header: the Shape block's id would reach past the body. "
      "A failed binary read ends where it started, behind the body header (16).",
-     [(put(K, n, binary_file(b"\x01\x00")), n)], [n, "/k"], 1, read_error(n, 16))
+     [(put(K, n, binary_file(b"\x01\x00")), n)], [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('two_bytes_of_body.sb', 16, "expected 'Shape', found end of file after 01 00"))
 n = "wrong_root_id.sb"
 case("binary/wrong_root_id", "The top-level block has the id of Info, not Shape.",
-     [(put(K, n, binary_file(block(INFO, info() + mesh()))), n)], [n, "/k"], 1, read_error(n, 16))
+     [(put(K, n, binary_file(block(INFO, info() + mesh()))), n)], [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('wrong_root_id.sb', 16, "expected 'Shape', found 'Info' (0x00020002)"))
 n = "block_size_past_body.sb"
 case("binary/block_size_past_body", "The Shape block's size reaches past the end of the body: no match.",
-     [(put(K, n, binary_file(shape(size=0xFFFFFFF0))), n)], [n, "/k"], 1, read_error(n, 16))
+     [(put(K, n, binary_file(shape(size=0xFFFFFFF0))), n)], [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('block_size_past_body.sb', 20, 'expected a block size that fits, found a size of 4294967280, past the end of the file'))
 n = "block_size_short.sb"
 case("binary/block_size_short",
      "The Shape block's size ends inside its Mesh. A block's id is matched without regard to "
      "the enclosing block's end, but a block must lie wholly inside the block that encloses it "
      "(accepted, it would take the content of what follows its parent): the Mesh does not match.",
-     [(put(K, n, binary_file(shape(size=30))), n)], [n, "/k"], 1, read_error(n, 16))
+     [(put(K, n, binary_file(shape(size=30))), n)], [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('block_size_short.sb', 50, 'expected a block size that fits, found a size of 43, past the end of the enclosing block', path='Shape'))
 n = "string_past_body.sb"
 case("binary/string_past_body", "The title's length (100 units) reaches past the end of the body.",
      [(put(K, n, binary_file(block(SHAPE, block(INFO, struct.pack("<H", 100) + u16("t") + le32(1) + le32(0))))), n)],
-     [n, "/k"], 1, read_error(n, 16))
+     [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('string_past_body.sb', 34, 'expected a string, found a string of 100 units that runs past its end', path='Shape / Info'))
 n = "string_past_block.sb"
 case("binary/string_past_block",
      "The title's length reaches past the Info block (inside the body): the two numbers after it "
      "then start beyond the block's end and do not match.",
      [(put(K, n, binary_file(block(SHAPE, block(INFO, struct.pack("<H", 6) + u16("t") + le32(1) + le32(0))
-                                      + mesh()))), n)], [n, "/k"], 1, read_error(n, 16))
+                                      + mesh()))), n)], [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('string_past_block.sb', 34, 'expected a string, found a string of 6 units that runs past its end', path='Shape / Info'))
 n = "truncated_body.sb"
 case("binary/truncated_body", "The body ends two bytes before the last Faces number.",
-     [(put(K, n, binary_file(shape())[:-2]), n)], [n, "/k"], 1, read_error(n, 16))
+     [(put(K, n, binary_file(shape())[:-2]), n)], [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('truncated_body.sb', 20, 'expected a block size that fits, found a size of 73, past the end of the file'))
 n = "vertices_empty.sb"
 case("binary/vertices_empty", "An array needs one repetition at least: an empty Vertices block does not match.",
      [(put(K, n, binary_file(block(SHAPE, info() + mesh(vertices=block(VERTICES, b""))))), n)],
-     [n, "/k"], 1, read_error(n, 16))
+     [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('vertices_empty.sb', 64, 'expected a float, found end of block', path='Shape / Mesh / Vertices'))
 n = "faces_two_numbers.sb"
 case("binary/faces_two_numbers", "A triangle of two numbers: the third starts at the block's end.",
      [(put(K, n, binary_file(block(SHAPE, info() + mesh(faces=block(FACES, le32(0) * 2))))), n)],
-     [n, "/k"], 1, read_error(n, 16))
+     [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('faces_two_numbers.sb', 93, 'expected an unsigned number, found end of file', path='Shape / Mesh / Faces'))
 n = "vertices_extra_bytes.sb"
 case("binary/vertices_extra_bytes",
      "Two bytes too many in Vertices: the second repetition fails and is undone, the reader stays "
      "behind the first (unconsumed bytes are not skipped), and Faces is then looked for two bytes "
      "too early.",
      [(put(K, n, binary_file(block(SHAPE, info() + mesh(vertices=block(VERTICES, f32(0) * 3 + b"\x00\x00"))))), n)],
-     [n, "/k"], 1, read_error(n, 16))
+     [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('vertices_extra_bytes.sb', 80, 'expected a float, found end of block', path='Shape / Mesh / Vertices'))
 n = "trailing_garbage.sb"
 case("binary/trailing_garbage", "Bytes after the root's end are never read.",
      [(put(K, n, binary_file(shape()) + b"\xde\xad\xbe\xef" * 3), n)], [n, "/k"], 0, checked_binary(n))
@@ -423,7 +455,8 @@ case("binary/materials_empty",
      "An empty Materials block fails; the optional Materials gives its bytes back and Mesh is "
      "then looked for where Materials stands.",
      [(put(K, n, binary_file(block(SHAPE, info() + block(MATERIALS, b"") + mesh()))), n)],
-     [n, "/k"], 1, read_error(n, 16))
+     [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('materials_empty.sb', 55, "expected 'Material', found end of block", path='Shape / Materials'))
 
 
 def material(colour, shading=SMOOTH, extra=b""):
@@ -436,19 +469,23 @@ body = with_material(material(le32(RGBA) + le32(0xFFFFFFFF), shading=0x00990001)
 case("binary/shading_unknown_token",
      "A token value whose id names no token definition matches, but the tree cannot hold it: the "
      "read fails after the whole body was consumed, at offset %d." % (16 + len(body)),
-     [(put(K, n, binary_file(body)), n)], [n, "/k"], 1, read_error(n, 16 + len(body)))
+     [(put(K, n, binary_file(body)), n)], [n, "/k"], 1, read_error(n, 16 + len(body)),
+     err=bin_err('shading_unknown_token.sb', 90, 'no token has the id 0x00990001', path='Shape / Materials / Material / Shading'))
 n = "shading_token_zero.sb"
 body = with_material(material(le32(RGBA) + le32(0), shading=0))
 case("binary/shading_token_zero", "A token value of 0 names no token either (offset %d)." % (16 + len(body)),
-     [(put(K, n, binary_file(body)), n)], [n, "/k"], 1, read_error(n, 16 + len(body)))
+     [(put(K, n, binary_file(body)), n)], [n, "/k"], 1, read_error(n, 16 + len(body)),
+     err=bin_err('shading_token_zero.sb', 90, 'no token has the id 0x00000000', path='Shape / Materials / Material / Shading'))
 n = "rgb_two_bytes.sb"
 case("binary/rgb_two_bytes", "rgb with two bytes: neither colour form matches.",
      [(put(K, n, binary_file(with_material(material(le32(RGB) + b"\x10\x20")))), n)], [n, "/k"], 1,
-     read_error(n, 16))
+     read_error(n, 16),
+     err=bin_err('rgb_two_bytes.sb', 79, 'expected a byte, found end of block', path='Shape / Materials / Material / Colour'))
 n = "colour_id_unknown.sb"
 case("binary/colour_id_unknown", "A colour whose first id is neither rgba nor rgb.",
      [(put(K, n, binary_file(with_material(material(le32(0x12345678) + le32(0))))), n)], [n, "/k"], 1,
-     read_error(n, 16))
+     read_error(n, 16),
+     err=bin_err('colour_id_unknown.sb', 73, "expected 'rgba' or 'rgb', found 0x12345678", path='Shape / Materials / Material / Colour'))
 n = "index_negative.sb"
 case("binary/index_negative", "An index value is a signed number and is not checked against the list: -5 reads.",
      [(put(K, n, binary_file(block(SHAPE, info() + block(MATERIALS, material(le32(RGBA) + le32(1)))
@@ -457,7 +494,8 @@ case("binary/index_negative", "An index value is a signed number and is not chec
 n = "block_name_past_body.sb"
 case("binary/block_name_past_body", "A block name of 255 units where the body has far fewer bytes.",
      [(put(K, n, binary_file(le32(SHAPE) + le32(len(info() + mesh()) + 1) + b"\xff" + info() + mesh())), n)],
-     [n, "/k"], 1, read_error(n, 16))
+     [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('block_name_past_body.sb', 24, 'expected a block name that fits, found a name of 255 units that runs past its end'))
 n = "block_name_odd_units.sb"
 case("binary/block_name_odd_units", "A block name may hold any units but U+0000: brackets, blanks, a quote, CR.",
      [(put(K, n, binary_file(shape(name="( ]\"\r|"))), n)], [n, "/k"], 0, checked_binary(n))
@@ -465,10 +503,12 @@ n = "block_name_zero_unit.sb"
 case("binary/block_name_zero_unit",
      "A block name holding U+0000 does not match: no text form could carry what follows the "
      "zero, so taking it would lose that without notice.",
-     [(put(K, n, binary_file(shape(name="a\x00b"))), n)], [n, "/k"], 1, read_error(n, 16))
+     [(put(K, n, binary_file(shape(name="a\x00b"))), n)], [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('block_name_zero_unit.sb', 24, 'expected a block name that fits, found a name of 3 units holding U+0000'))
 n = "string_zero_unit.sb"
 case("binary/string_zero_unit", "A title holding U+0000 does not match either.",
-     [(put(K, n, binary_file(block(SHAPE, info(title="x\x00y") + mesh()))), n)], [n, "/k"], 1, read_error(n, 16))
+     [(put(K, n, binary_file(block(SHAPE, info(title="x\x00y") + mesh()))), n)], [n, "/k"], 1, read_error(n, 16),
+     err=bin_err('string_zero_unit.sb', 34, 'expected a string, found a string of 3 units holding U+0000', path='Shape / Info'))
 n = "string_odd_units.sb"
 case("binary/string_odd_units", "A title of CR, LF, TAB, quotes, brackets and units above U+00FF reads.",
      [(put(K, n, binary_file(block(SHAPE, info(title="\r\n\t\"()[]{}|\u0101\uffff") + mesh()))), n)], [n, "/k"], 0,
@@ -505,35 +545,43 @@ n = "missing_final_close.s"
 case("text/missing_final_close",
      "The file ends before the Shape block's ). The last token examined is the ) of the Mesh "
      "block on line 7.",
-     [(put(K, n, text_file(lines(*GOOD_LINES[:7], ""))), n)], [n, "/k"], 1, read_error(n, 7))
+     [(put(K, n, text_file(lines(*GOOD_LINES[:7], ""))), n)], [n, "/k"], 1, read_error(n, 7),
+     err=text_err('missing_final_close.s', 7, 3, "expected 'Mesh' or ')', found end of file", '\t)'))
 n = "word_in_faces.s"
 case("text/word_in_faces",
      "x is no number: Faces, then Mesh, then the repetition of meshes fail, and the Shape block "
      "tries its ) against the word Mesh on line 4, the last token examined.",
-     [(put(K, n, text_file(good_with(l5="\t\tFaces ( 0 0 x )"))), n)], [n, "/k"], 1, read_error(n, 4))
+     [(put(K, n, text_file(good_with(l5="\t\tFaces ( 0 0 x )"))), n)], [n, "/k"], 1, read_error(n, 4),
+     err=text_err('word_in_faces.s', 6, 15, "expected an unsigned number, found 'x'", '\t\tFaces ( 0 0 x )'))
 n = "info_missing_minor.s"
 case("text/info_missing_minor",
      "Info ( \"t\" 1 ): the minor version meets ) and the block fails; Shape tries its ) against "
      "Info on line 3.",
-     [(put(K, n, text_file(good_with(l2="\tInfo ( \"t\" 1 )"))), n)], [n, "/k"], 1, read_error(n, 3))
+     [(put(K, n, text_file(good_with(l2="\tInfo ( \"t\" 1 )"))), n)], [n, "/k"], 1, read_error(n, 3),
+     err=text_err('info_missing_minor.s', 3, 15, "expected an unsigned number, found ')'", '\tInfo ( "t" 1 )'))
 n = "no_mesh.s"
 case("text/no_mesh", "A shape needs one mesh at least; the last token examined is the ) on line 4.",
      [(put(K, n, text_file(lines("", "Shape s (", "\tInfo ( \"t\" 1 0 )", ")", ""))), n)], [n, "/k"], 1,
-     read_error(n, 4))
+     read_error(n, 4),
+     err=text_err('no_mesh.s', 4, 1, "expected 'Materials' or 'Mesh', found ')'", ')'))
 n = "lowercase_block.s"
 case("text/lowercase_block", "Block names are matched exactly: shape is not Shape (line 2).",
-     [(put(K, n, text_file(good_with(l1="shape s ("))), n)], [n, "/k"], 1, read_error(n, 2))
+     [(put(K, n, text_file(good_with(l1="shape s ("))), n)], [n, "/k"], 1, read_error(n, 2),
+     err=text_err('lowercase_block.s', 2, 1, "expected 'Shape', found 'shape'", 'shape s ('))
 n = "square_bracket.s"
 case("text/square_bracket", "Shape [ ... ]: [ is an opening bracket, so no block name is taken, and it is not (.",
-     [(put(K, n, text_file(good_with(l1="Shape ["))), n)], [n, "/k"], 1, read_error(n, 2))
+     [(put(K, n, text_file(good_with(l1="Shape ["))), n)], [n, "/k"], 1, read_error(n, 2),
+     err=text_err('square_bracket.s', 2, 7, "expected '(', found '['", 'Shape ['))
 n = "two_block_names.s"
 case("text/two_block_names", "Shape a b ( : one block name only, then b is not (.",
-     [(put(K, n, text_file(good_with(l1="Shape a b ("))), n)], [n, "/k"], 1, read_error(n, 2))
+     [(put(K, n, text_file(good_with(l1="Shape a b ("))), n)], [n, "/k"], 1, read_error(n, 2),
+     err=text_err('two_block_names.s', 2, 9, "expected '(', found 'b'", 'Shape a b ('))
 n = "unterminated_string.s"
 case("text/unterminated_string",
      "The title's string never ends: it takes the rest of the file, the major version meets "
      "the end, and Shape tries its ) against Info on line 3.",
-     [(put(K, n, text_file(good_with(l2="\tInfo ( \"t 1 0 )"))), n)], [n, "/k"], 1, read_error(n, 3))
+     [(put(K, n, text_file(good_with(l2="\tInfo ( \"t 1 0 )"))), n)], [n, "/k"], 1, read_error(n, 3),
+     err=text_err('unterminated_string.s', 8, 2, 'expected an unsigned number, found end of file', ')'))
 MATERIAL_LINES = ["", "Shape s (", "\tInfo ( \"t\" 1 0 )", "\tMaterials (",
                   "\t\tMaterial x ( Colour ( rgba ff ) Shading ( Smooth ) )", "\t)", "\tMesh m (",
                   "\t\tVertices ( 0 0 0 )", "\t\tFaces ( 0 0 0 )", "\t)", ")", ""]
@@ -550,25 +598,30 @@ case("text/unknown_shading_token",
      "Any identifier reads as a token value, but Glossy names no token definition: the read "
      "fails after the match, whose last token was the final ) on line 11.",
      [(put(K, n, text_file(materials_with("\t\tMaterial x ( Colour ( rgba ff ) Shading ( Glossy ) )"))), n)],
-     [n, "/k"], 1, read_error(n, 11))
+     [n, "/k"], 1, read_error(n, 11),
+     err=text_err('unknown_shading_token.s', 5, 45, "no token is named 'Glossy'", '\t\tMaterial x ( Colour ( rgba ff ) Shading ( Glossy ) )'))
 n = "token_33_characters.s"
 case("text/token_33_characters",
      "A token value of 33 characters is no identifier. Shading, Material, the Materials array "
      "and the optional part fail in turn; Mesh is tried against Materials, and Shape's ) too, "
      "on line 4.",
      [(put(K, n, text_file(materials_with("\t\tMaterial x ( Colour ( rgba ff ) Shading ( " + "S" * 33 + " ) )"))), n)],
-     [n, "/k"], 1, read_error(n, 4))
+     [n, "/k"], 1, read_error(n, 4),
+     err=text_err('token_33_characters.s', 5, 45, "expected a token name, found 'SSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSS'", '\t\tMaterial x ( Colour ( rgba ff ) Shading ( SSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSSS ) )'))
 n = "rgb_two_bytes.s"
 case("text/rgb_two_bytes", "rgb with two bytes fails both colour forms; as above, line 4.",
      [(put(K, n, text_file(materials_with("\t\tMaterial x ( Colour ( rgb 10 20 ) Shading ( Smooth ) )"))), n)],
-     [n, "/k"], 1, read_error(n, 4))
+     [n, "/k"], 1, read_error(n, 4),
+     err=text_err('rgb_two_bytes.s', 5, 35, "expected a byte, found ')'", '\t\tMaterial x ( Colour ( rgb 10 20 ) Shading ( Smooth ) )'))
 n = "dword_with_prefix.s"
 case("text/dword_with_prefix", "A dword is hexadecimal digits only: 0xff has an x. Line 4, as above.",
      [(put(K, n, text_file(materials_with("\t\tMaterial x ( Colour ( rgba 0xff ) Shading ( Smooth ) )"))), n)],
-     [n, "/k"], 1, read_error(n, 4))
+     [n, "/k"], 1, read_error(n, 4),
+     err=text_err('dword_with_prefix.s', 5, 30, "expected a dword, found '0xff'", '\t\tMaterial x ( Colour ( rgba 0xff ) Shading ( Smooth ) )'))
 n = "float_word.s"
 case("text/float_word", "zero is not a float; Vertices and Mesh fail, and Shape's ) meets Mesh on line 4.",
-     [(put(K, n, text_file(good_with(l4="\t\tVertices ( 0 0 zero )"))), n)], [n, "/k"], 1, read_error(n, 4))
+     [(put(K, n, text_file(good_with(l4="\t\tVertices ( 0 0 zero )"))), n)], [n, "/k"], 1, read_error(n, 4),
+     err=text_err('float_word.s', 5, 18, "expected a float, found 'zero'", '\t\tVertices ( 0 0 zero )'))
 n = "float_prefix.s"
 case("text/float_prefix", "A float only needs to begin with a number: 2.5x reads.",
      [(put(K, n, text_file(good_with(l4="\t\tVertices ( 0 2.5x 1e3 )"))), n)], [n, "/k"], 0, checked_text(n))
@@ -577,31 +630,38 @@ case("text/sint_with_plus",
      "+7 is no signed number: the optional DrawOrder fails, Mesh's ) meets DrawOrder, and "
      "Shape's ) meets Mesh on line 4.",
      [(put(K, n, text_file(good_with(l5="\t\tFaces ( 0 0 0 ) DrawOrder ( +7 )"))), n)], [n, "/k"], 1,
-     read_error(n, 4))
+     read_error(n, 4),
+     err=text_err('sint_with_plus.s', 6, 31, "expected a signed number, found '+7'", '\t\tFaces ( 0 0 0 ) DrawOrder ( +7 )'))
 n = "index_as_word.s"
 case("text/index_as_word", "An index is a signed number, not the material's name; as above, line 4.",
      [(put(K, n, text_file(good_with(l5="\t\tFaces ( 0 0 0 ) UseMaterial ( steel )"))), n)], [n, "/k"], 1,
-     read_error(n, 4))
+     read_error(n, 4),
+     err=text_err('index_as_word.s', 6, 33, "expected a signed number, found 'steel'", '\t\tFaces ( 0 0 0 ) UseMaterial ( steel )'))
 n = "empty_body.s"
 case("text/empty_body", "Nothing behind the body header: no token is ever examined, so the line is 0.",
-     [(put(K, n, text_file("\r\n")), n)], [n, "/k"], 1, read_error(n, 0))
+     [(put(K, n, text_file("\r\n")), n)], [n, "/k"], 1, read_error(n, 0),
+     err=text_err('empty_body.s', 1, 17, "expected 'Shape', found end of file", 'TORV0s1t        '))
 n = "only_comment.s"
 case("text/only_comment", "A block comment that never ends hides the whole body: line 0.",
-     [(put(K, n, text_file("\r\n/* Shape s ( Info ( \"t\" 1 0 ) )\r\n")), n)], [n, "/k"], 1, read_error(n, 0))
+     [(put(K, n, text_file("\r\n/* Shape s ( Info ( \"t\" 1 0 ) )\r\n")), n)], [n, "/k"], 1, read_error(n, 0),
+     err=text_err('only_comment.s', 2, 32, "expected 'Shape', found end of file", '/* Shape s ( Info ( "t" 1 0 ) )'))
 n = "glued_comment_marker.s"
 case("text/glued_comment_marker", "//note is a word, not a comment, and it is not Shape (line 2).",
-     [(put(K, n, text_file(lines("", "//note", *GOOD_LINES[1:]))), n)], [n, "/k"], 1, read_error(n, 2))
+     [(put(K, n, text_file(lines("", "//note", *GOOD_LINES[1:]))), n)], [n, "/k"], 1, read_error(n, 2),
+     err=text_err('glued_comment_marker.s', 2, 1, "expected 'Shape', found '//note'", '//note'))
 n = "string_across_lines.s"
 case("text/string_across_lines",
      "A line feed inside a string is not counted: Mesh stands on line 5 of the file but is "
      "numbered 4, and that is where Shape's ) is tried after the word in Faces.",
      [(put(K, n, text_file(lines("", "Shape s (", "\tInfo ( \"two", "lines\" 1 0 )", "\tMesh m (",
                                  "\t\tVertices ( 0 0 0 )", "\t\tFaces ( 0 0 x )", "\t)", ")", ""))), n)],
-     [n, "/k"], 1, read_error(n, 4))
+     [n, "/k"], 1, read_error(n, 4),
+     err=text_err('string_across_lines.s', 7, 15, "expected an unsigned number, found 'x'", '\t\tFaces ( 0 0 x )'))
 n = "lf_line_ends.s"
 case("text/lf_line_ends", "Line feeds alone number the lines like CR LF: the word in Faces gives line 4.",
      [(put(K, n, text_file(good_with(l5="\t\tFaces ( 0 0 x )").replace("\r\n", "\n"))), n)], [n, "/k"], 1,
-     read_error(n, 4))
+     read_error(n, 4),
+     err=text_err('lf_line_ends.s', 6, 15, "expected an unsigned number, found 'x'", '\t\tFaces ( 0 0 x )'))
 n = "carriage_return_in_word.s"
 case("text/carriage_return_in_word", "A carriage return is ignored even inside a word: Sha CR pe is Shape.",
      [(put(K, n, text_file(good_with(l1="Sha\rpe s ("))), n)], [n, "/k"], 0, checked_text(n))
@@ -769,7 +829,8 @@ case("grammar/same_type_twice",
      [(REL + "/grammar/" + n, n), CUBE], ["cube.s", "/k"], 1,
      "Warning: BNF definitions for a file type found in two\ndifferently named files!\n\n"
      "Skipping BNF file:\nshape.bnf\nFile type: 's' (0x73) version: '1' (0x31) already defined in:\n"
-     "a_same_type.bnf" + read_error("cube.s", 5))
+     "a_same_type.bnf" + read_error("cube.s", 5),
+     err=text_err('cube.s', 5, 5, "expected an unsigned number, found 'Info'", '    Info ( "Unit cube" 1 0 )'))
 n = "bad_alone.bnf"
 put(K, n, grammar(HEAD + "FILE = :missing .\n"))
 case("grammar/none_loads",
@@ -995,7 +1056,8 @@ case("binary/nested_5000",
      "Nested 5000 deep they pass the readers' nesting limit: the read fails instead of "
      "exhausting the stack, back behind the body header.",
      [(put(K, n, binary_file(nested_binary(5000), type_version="n1")), n), (nest_bnf, "nest.bnf")], [n, "/k"], 1,
-     read_error(n, 16))
+     read_error(n, 16),
+     err=bin_err('nested_5000.sb', 9016, 'nested deeper than 2000 grammar levels', path='Shape / Shape / ... (995 more) / Shape / Shape / Shape'))
 K = "text"
 n = "nested_400.s"
 case("text/nested_400", "Shape blocks nested 400 deep in a text body read.",
@@ -1005,7 +1067,8 @@ n = "nested_5000.s"
 case("text/nested_5000",
      "Nested 5000 deep, all on the body's first line: past the nesting limit the read fails, on line 1.",
      [(put(K, n, text_file("Shape ( " * 5000 + ") " * 5000, type_version="n1")), n), (nest_bnf, "nest.bnf")],
-     [n, "/k"], 1, read_error(n, 1))
+     [n, "/k"], 1, read_error(n, 1),
+     err=text_err('nested_5000.s', 1, 8017, 'nested deeper than 2000 grammar levels', '...Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( Shape ( ...', at=83))
 
 # ================================================================ limits: backtracking
 DOUBLING = ["FILE_TYPE = \"g\" .", "FILE_TYPE_VER = \"1\" .", "FILE = :R0 z ."]
@@ -1022,11 +1085,15 @@ case("text/too_many_attempts",
      "Under a grammar whose 40 rules each try the next one twice, matching z would take 2^40 "
      "attempts: the read gives up at its attempt budget. Only z on line 1 was ever examined.",
      [(put("text", n, text_file("z", type_version="g1")), n), (doubling_bnf, "doubling.bnf")], [n, "/k"], 1,
-     read_error(n, 1), DOUBLING_WARNINGS)
+     read_error(n, 1),
+     DOUBLING_WARNINGS + text_err('doubling.g', 1, 17, "expected an unsigned number, found 'z'", 'TORV0g1t        z',
+                                  note='the read gave up after too many attempts'))
 n = "doubling.gb"
 case("binary/too_many_attempts", "The same with a binary body: the read gives up and ends behind the body header.",
      [(put("binary", n, binary_file(b"\x00\x00", type_version="g1")), n), (doubling_bnf, "doubling.bnf")],
-     [n, "/k"], 1, read_error(n, 16), DOUBLING_WARNINGS)
+     [n, "/k"], 1, read_error(n, 16),
+     DOUBLING_WARNINGS + bin_err('doubling.gb', 16, 'expected an unsigned number, found end of file after 00 00',
+                                 note='the read gave up after too many attempts'))
 
 # ================================================================ write everything
 with open(os.path.join(HERE, "cases.txt"), "w", newline="\n") as f:

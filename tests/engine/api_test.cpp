@@ -158,11 +158,22 @@ TEST(Converter, FailuresCarryWhatTheProgramPrints) {
   EXPECT_EQ(error.code, vexlor::ErrorCode::kReadFailed);
   EXPECT_EQ(error.position, 3u);
   EXPECT_EQ(error.message, "Error reading Kaldo token file: bad.s\n\nLine/offset: 3\nFailed to load file bad.s\n");
+  // The diagnosis as data: where the body stops matching and what would have.
+  const vexlor::ReadDiagnosis& d = error.read_diagnosis;
+  EXPECT_EQ(d.reason, vexlor::ReadDiagnosis::Reason::kMismatch);
+  EXPECT_FALSE(d.binary);
+  EXPECT_EQ(d.line, 3u);
+  EXPECT_EQ(d.column, 13u);
+  EXPECT_EQ(d.source_line, "\tInfo ( \"x\" one 0 )");
+  EXPECT_EQ(d.caret, 12u);
+  EXPECT_EQ(d.expected, std::vector<std::string>{"an unsigned number"});
+  EXPECT_EQ(d.found, "'one'");
 
   const std::string odd = "KALDOA@@@@@@@@@@TORV0z9b" + std::string(24, '\0');
   const std::vector<std::uint8_t> unknown(odd.begin(), odd.end());
   EXPECT_FALSE(converter.check_memory(unknown, "odd.zb", &error));
   EXPECT_EQ(error.code, vexlor::ErrorCode::kNoGrammarForType);
+  EXPECT_FALSE(error.read_diagnosis);
 }
 
 TEST(CInterface, ReadsWalksWritesAndReportsErrors) {

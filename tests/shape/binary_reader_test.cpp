@@ -524,3 +524,27 @@ TEST(BinaryReader, MangledBodiesMatchOrFailCleanly) {
 }
 
 }  // namespace
+
+// A failed read names the furthest offset any attempt reached, the blocks
+// around it by token and block name, and what was refused there.
+TEST(BinaryReader, FailedReadNamesTheFurthestOffsetAndItsBlocks) {
+  shapetest::Context ctx{{u"Item", kItemId}, {u"on", kOnId}};
+  shapetest::Grammar g;
+  sBNFTokenDef* item = g.def(BNFT_TOKENDEF, u"Item", {g.def(BNFT_UINT), g.def(BNFT_LITERAL, u"on")});
+  sBNFTokenDef* file = g.def(BNFT_RULEDEF, u"FILE", {item});
+  Bytes content;
+  content.u32(7).u32(kItemId);
+  Bytes body = Bytes::block(kItemId, content, u"box");
+
+  BinaryRead read(ctx, file, body);
+  ASSERT_EQ(read.matched, 0);
+  const sReadDiagnosis& d = ctx.conv.diagnosis;
+  EXPECT_EQ(d.failure, sReadFailure::kMismatch);
+  EXPECT_TRUE(d.binary);
+  EXPECT_EQ(d.offset, 16u + 4 + 4 + 1 + 6 + 4);  // behind the uint, where 'on' was looked for
+  ASSERT_EQ(d.expected.size(), 1u);
+  EXPECT_EQ(d.expected[0], u"'on'");
+  EXPECT_EQ(d.found, u"'Item' (0x00010002)");
+  ASSERT_EQ(d.blocks.size(), 1u);
+  EXPECT_EQ(d.blocks[0], u"Item box");
+}

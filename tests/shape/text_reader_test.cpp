@@ -273,3 +273,51 @@ TEST_F(TextReaderTest, EntriesWithoutDefinitionOrCursorAreReportedAndFail) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string joined(const std::vector<std::u16string>& items) {
+  std::string out;
+  for (const auto& item : items) {
+    if (!out.empty()) out += ", ";
+    out += vxtest::narrow(item.c_str());
+  }
+  return out;
+}
+
+}  // namespace
+
+// A failed read names the furthest token any attempt reached, even when
+// backtracking gave it up, with what was refused there: in grammar order,
+// each once, five at most.
+TEST_F(TextReaderTest, FailedReadNamesTheFurthestPointAndWhatWasRefusedThere) {
+  load(u"FILE = one { :A | :B | w1 | w1 | w2 | w3 } end .\nA ==> :uint .\nB ==> :string .");
+  ASSERT_EQ(read(u"one\n\tA ( 1 ) zzz"), "FAIL");
+  const sReadDiagnosis& d = ctx_.conv.diagnosis;
+  EXPECT_EQ(d.failure, sReadFailure::kMismatch);
+  EXPECT_EQ(d.line, 2u);
+  EXPECT_EQ(d.column, 10u);  // the TAB counts as one
+  EXPECT_EQ(joined(d.expected), "'A', 'B', 'w1', 'w2', 'w3'");  // 'end' would be the sixth
+  EXPECT_EQ(vxtest::narrow(d.found.c_str()), "'zzz'");
+  EXPECT_EQ(vxtest::narrow(d.source_line.c_str()), "\tA ( 1 ) zzz");
+  EXPECT_EQ(d.caret, 9u);
+
+  ASSERT_EQ(read(u"one A ( x ) end"), "FAIL");
+  EXPECT_EQ(joined(ctx_.conv.diagnosis.expected), "an unsigned number");
+  EXPECT_EQ(vxtest::narrow(ctx_.conv.diagnosis.found.c_str()), "'x'");
+  EXPECT_EQ(ctx_.conv.diagnosis.column, 9u);
+
+  ASSERT_EQ(read(u"one A"), "FAIL");
+  EXPECT_EQ(joined(ctx_.conv.diagnosis.expected), "a block name, '('");
+  EXPECT_EQ(vxtest::narrow(ctx_.conv.diagnosis.found.c_str()), "end of file");
+  EXPECT_EQ(ctx_.conv.diagnosis.column, 6u);  // behind the last token
+}
+
+// Columns count code points; a found text is cut after 40 of them.
+TEST_F(TextReaderTest, ColumnsCountCodePointsAndLongFoundTextsAreCut) {
+  load(u"FILE = :string :uint .");
+  ASSERT_EQ(read(u"\"\U0001F600\u00e9\" " + std::u16string(45, u'x')), "FAIL");
+  const sReadDiagnosis& d = ctx_.conv.diagnosis;
+  EXPECT_EQ(d.column, 6u);
+  EXPECT_EQ(d.found, u"'" + std::u16string(40, u'x') + u"...'");
+}
