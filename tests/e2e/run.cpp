@@ -116,6 +116,8 @@ RunResult run_vexlor_with(const std::vector<std::string>& args, const std::files
   result.out = read_file(out_path);
   result.err = read_file(err_path);
   if (!runner.empty() && !options.raw_output) result.out = crlf_to_lf(result.out);
+  // Standard error is text on Windows: its line ends are CR LF.
+  if (!runner.empty()) result.err = crlf_to_lf(result.err);
   return result;
 }
 
