@@ -21,8 +21,9 @@ struct sAppState {
   bool version = false;
   bool batch = false;
   bool quiet = false;
-  bool errors_msvc = false;
-  bool dump = false;  // --dump: show the block structure of each source  // --errors=msvc: diagnoses in the form Visual Studio reads
+  bool errors_msvc = false;  // --errors=msvc: diagnoses in the form Visual Studio reads
+  bool dump = false;  // --dump: show the block structure of each source
+  sUInt output_form = 0;  // --to=: kOutputDefault, or the form named
   unsigned jobs = 0;  // 0: as many as the machine has cores
   std::u16string depfile;
   std::u16string files_from;
@@ -32,6 +33,11 @@ struct sAppState {
   // The command line was too long to be read at all.
   bool line_too_long = false;
 };
+
+inline constexpr sUInt kOutputDefault = 0;  // a text or JSON source becomes binary, a binary text
+inline constexpr sUInt kOutputText = 1;
+inline constexpr sUInt kOutputBinary = 2;
+inline constexpr sUInt kOutputJson = 3;
 
 inline constexpr sUInt kCompressDefault = 0;
 inline constexpr sUInt kCompressOn = 1;

@@ -94,6 +94,16 @@ void set_long_option(sAppState& app, std::u16string_view item) {
     } else {
       refuse(u"Unknown diagnosis form (gnu or msvc): ");
     }
+  } else if (name == u"to") {
+    if (value == u"text") {
+      app.output_form = kOutputText;
+    } else if (value == u"binary") {
+      app.output_form = kOutputBinary;
+    } else if (value == u"json") {
+      app.output_form = kOutputJson;
+    } else {
+      refuse(u"Unknown output form (text, binary or json): ");
+    }
   } else if (name == u"depfile") {
     file(app.depfile);
   } else if (name == u"files-from") {

@@ -23,12 +23,13 @@ constexpr char16_t kMsgNoStandardInput[] = u"Could not read standard input\n";
 
 bool is_standard_stream(const std::u16string& name) { return name == kStandardStream; }
 
-bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* name, bool compress) {
+bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* name, sTokenForm form,
+                     bool compress) {
   const sUInt mark = compress ? FIO_COMP_ZLIB : FIO_COMP_NONE;
   if (std::u16string_view(name) == kStandardStream) {
     // Nothing reaches standard output unless the whole output was made.
     std::vector<sByte> bytes;
-    if (save_to_memory(conv, loaded, !loaded.binary_source, mark, bytes) &&
+    if (save_to_memory(conv, loaded, form, mark, bytes) &&
         streams::write_standard_output(bytes.data(), bytes.size())) {
       return true;
     }
@@ -36,13 +37,33 @@ bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const char1
     return false;
   }
   if (path_find_ext(name) == nullptr) print_message(kMsgNoExtension);
-  if (save_to_file(conv, loaded, name, !loaded.binary_source, mark)) return true;
+  if (save_to_file(conv, loaded, name, form, mark)) return true;
   if (conv.last_error_code == kErrorCannotWrite) {
     print_error(kMsgCannotWrite, name);
   } else {
     print_error(kMsgWriteError, name, u"");
   }
   return false;
+}
+
+// The form --to= names; without it a binary becomes a text and any other
+// source a binary.
+sTokenForm output_form(const sAppState& app, const sLoadedSource& loaded) {
+  switch (app.output_form) {
+    case kOutputText: return sTokenForm::kText;
+    case kOutputBinary: return sTokenForm::kBinary;
+    case kOutputJson: return sTokenForm::kJson;
+    default: return loaded.binary_source ? sTokenForm::kText : sTokenForm::kBinary;
+  }
+}
+
+const char16_t* form_name(sTokenForm form) {
+  switch (form) {
+    case sTokenForm::kText: return u"text";
+    case sTokenForm::kBinary: return u"binary";
+    case sTokenForm::kJson: return u"JSON";
+  }
+  return u"";
 }
 
 sLoadStatus load_source(sConversion& conv, const sDefinitions& defs, const std::u16string& source,
@@ -97,24 +118,24 @@ bool convert_source(const sAppState& app, const sDefinitions& defs, const sRepor
     }
     return false;
   }
+  const sTokenForm form = output_form(app, loaded);
   bool compress = false;
   switch (app.compress_option) {
     case kCompressOn:
-      compress = true;
+      compress = form != sTokenForm::kJson;
       break;
     case kCompressOff:
       compress = false;
       break;
     default:  // only binary output is compressed unless asked otherwise
-      compress = !loaded.binary_source;
+      compress = form == sTokenForm::kBinary;
       break;
   }
   if (show_progress) {
-    print_message(kMsgProgress, source, compress ? u"compressed " : u"", loaded.binary_source ? u"text" : u"binary",
-                  job.output.c_str());
+    print_message(kMsgProgress, source, compress ? u"compressed " : u"", form_name(form), job.output.c_str());
   }
   if (job.output.empty()) return true;  // checked only
-  return save_token_file(conv, loaded, job.output.c_str(), compress);
+  return save_token_file(conv, loaded, job.output.c_str(), form, compress);
 }
 
 bool write_dependencies(const std::u16string& depfile, const sDefinitions& defs, const std::vector<sSourceJob>& done) {

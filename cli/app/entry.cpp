@@ -32,9 +32,12 @@ constexpr char16_t kLongOptions[] =
     u"  --depfile=FILE    write a Make rule per output naming its source and every definition\n"
     u"                    file it depends on\n"
     u"  --dump            show the block structure of each binary source, without its grammar\n"
+    u"  --to=FORM         write the output as text, binary or json (default: a text or JSON\n"
+    u"                    source becomes binary, a binary becomes text)\n"
     u"  --errors=msvc     diagnoses on standard error as FILE(LINE,COLUMN): rather than\n"
     u"                    FILE:LINE:COLUMN: (--errors=gnu)\n"
     u"A source named - is read from standard input; /o:- writes to standard output.\n";
+constexpr char16_t kMsgJsonNotCompressed[] = u"JSON output is never compressed: /c with --to=json\n";
 constexpr char16_t kMsgDepfileNeedsOutput[] = u"--depfile needs an output file (/o:)\n";
 
 }  // namespace
@@ -57,6 +60,10 @@ int vexlor_main(int argc, char** argv) {
   }
   if (!app.option_error.empty()) {
     print_error(u"%s\n", app.option_error.c_str());
+    return 1;
+  }
+  if (app.output_form == kOutputJson && app.compress_option == kCompressOn) {
+    print_error(kMsgJsonNotCompressed);
     return 1;
   }
   // Standard output carries the data: every message goes to standard error.

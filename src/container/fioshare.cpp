@@ -107,6 +107,7 @@ sFioShareFile* new_stream(std::FILE* f, sFioShareFileType rw) {
   stream->file_bytes = 0;
   stream->fault = static_cast<sUInt>(platform::WriteFault::kNone);
   stream->fault_at = 0;
+  stream->headerless = 0;
   return stream;
 }
 
@@ -194,6 +195,7 @@ bool load_stream(sFioShareFile* stream, const ByteSource& source) {
     // No container header: the whole file is a plain body.
     std::memset(stream->header, '@', sizeof stream->header);
     header_length = 0;
+    stream->headerless = 1;
   } else if (!is_known_mark(stream->header[kHeaderMarkOffset])) {
     return false;
   }
@@ -309,12 +311,14 @@ bool write_out(sFioShareFile* stream, const void* data, std::size_t count) {
 }
 
 std::uint64_t header_bytes(const sFioShareFile* stream) {
+  if (stream->headerless) return 0;
   return stream->unicode ? kUnicodeHeaderBytes : kContainerHeaderBytes;
 }
 
 // The container header as it goes to the file: 16 bytes, or 34 in the
 // UTF-16 form. `out` holds kUnicodeHeaderBytes.
 sUInt header_image(const sFioShareFile* stream, sByte* out) {
+  if (stream->headerless) return 0;
   if (!stream->unicode) {
     std::memcpy(out, stream->header, kContainerHeaderBytes);
     return kContainerHeaderBytes;
@@ -394,6 +398,20 @@ int fioshare_write_direct(sFioShareFile* stream) {
   stream->direct_bytes = header_bytes(stream);
   if (!write_header(stream)) stream->direct_bytes = kDirectFailed;
   return 1;
+}
+
+int fioshare_omit_header(sFioShareFile* stream) {
+  if (stream == nullptr || stream->rw != FIO_WRITE || stream->direct || stream->body_size != 0 ||
+      stream->header[kHeaderMarkOffset] != FIO_COMP_NONE) {
+    return 0;
+  }
+  stream->headerless = 1;
+  stream->unicode = 0;
+  return 1;
+}
+
+bool fioshare_is_headerless(const sFioShareFile* stream) {
+  return stream != nullptr && stream->rw == FIO_READ && stream->headerless != 0;
 }
 
 sUInt fioshare_write_direct_bytes(sFioShareFile* stream, const void* src, sUInt count) {

@@ -62,6 +62,8 @@ struct sFioShareFile {
   std::uint64_t file_bytes;
   sUInt fault;
   std::uint64_t fault_at;
+  // Set by fioshare_omit_header: the file is the body alone.
+  sUInt headerless;
 };
 
 // The 8-bit header form holds these bytes; the UTF-16 form puts the two bytes
@@ -140,6 +142,12 @@ inline sUInt fioshare_write_le32(sFioShareFile* stream, sUInt value) {
 // container may have: a write that would pass it fails. Returns 0 (and
 // changes nothing) for any other stream or once a body has been written.
 int fioshare_write_direct(sFioShareFile* stream);
+// A write stream whose file holds its body alone, without a container
+// header (a document in a foreign form). Called before anything is
+// written; returns 0 for any other stream.
+int fioshare_omit_header(sFioShareFile* stream);
+// Whether a read stream's bytes came without a container header.
+bool fioshare_is_headerless(const sFioShareFile* stream);
 
 // Origins: 0 from the start, 1 from the end, 2 from the current position.
 sUInt fioshare_seek(sFioShareFile* stream, sUInt offset, int origin);

@@ -6,6 +6,7 @@
 #include "container/fioshare.h"
 #include "engine/definitions.h"
 #include "shape/binary_writer.h"
+#include "shape/json_writer.h"
 #include "shape/conversion.h"
 #include "shape/shape_tree.h"
 #include "shape/text_writer.h"
@@ -17,6 +18,7 @@ void take_over(sLoadedSource& to, sLoadedSource& from) {
   to.table = std::exchange(from.table, nullptr);
   to.file = std::exchange(from.file, nullptr);
   to.binary_source = from.binary_source;
+  to.json_source = from.json_source;
   to.comp_mark = from.comp_mark;
 }
 
@@ -24,7 +26,8 @@ void set_loaded(sLoadedSource& loaded, sBNFTable* table, sShapeFile* file, sUInt
   free_shape_file(loaded.file);
   loaded.table = table;
   loaded.file = file;
-  loaded.binary_source = file->header[kBodyFormByte] == kBinaryForm;
+  loaded.json_source = file->json_source;
+  loaded.binary_source = !loaded.json_source && file->header[kBodyFormByte] == kBinaryForm;
   loaded.comp_mark = comp_mark;
 }
 
@@ -86,23 +89,35 @@ sLoadStatus load_source_memory(sConversion& conv, const sDefinitions& defs, cons
   return sLoadStatus::kLoaded;
 }
 
-bool save_to_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* path, bool to_binary, sUInt comp) {
-  conv.last_error_code = 0;
-  sShapeItemNode* first = first_written(loaded.file);
-  return first != nullptr && (to_binary ? write_binary_file(conv, path, loaded.table, loaded.file, first, comp)
-                                        : write_text_file(conv, path, loaded.file, first, comp));
-}
-
-bool save_to_memory(sConversion& conv, const sLoadedSource& loaded, bool to_binary, sUInt comp,
-                    std::vector<sByte>& out) {
+bool save_to_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* path, sTokenForm form, sUInt comp) {
   conv.last_error_code = 0;
   sShapeItemNode* first = first_written(loaded.file);
   if (first == nullptr) return false;
+  switch (form) {
+    case sTokenForm::kBinary: return write_binary_file(conv, path, loaded.table, loaded.file, first, comp) != 0;
+    case sTokenForm::kText: return write_text_file(conv, path, loaded.file, first, comp) != 0;
+    case sTokenForm::kJson:
+      return comp == FIO_COMP_NONE && write_json_file(conv, path, loaded.file, loaded.file->first) != 0;
+  }
+  return false;
+}
+
+bool save_to_memory(sConversion& conv, const sLoadedSource& loaded, sTokenForm form, sUInt comp,
+                    std::vector<sByte>& out) {
+  conv.last_error_code = 0;
+  sShapeItemNode* first = first_written(loaded.file);
+  if (first == nullptr || (form == sTokenForm::kJson && comp != FIO_COMP_NONE)) return false;
   sFioShareFile* stream = fioshare_file_create_ex(nullptr, FIO_WRITE, static_cast<sFioShareComp>(comp),
-                                                  to_binary ? 0 : 1);
+                                                  form == sTokenForm::kText ? 1 : 0);
   if (stream == nullptr) return false;
-  const bool written = to_binary ? write_binary_stream(conv, stream, loaded.table, loaded.file, first) != 0
-                                 : write_text_stream(conv, stream, loaded.file, first) != 0;
+  bool written = false;
+  switch (form) {
+    case sTokenForm::kBinary: written = write_binary_stream(conv, stream, loaded.table, loaded.file, first) != 0; break;
+    case sTokenForm::kText: written = write_text_stream(conv, stream, loaded.file, first) != 0; break;
+    case sTokenForm::kJson:
+      written = fioshare_omit_header(stream) != 0 && write_json_stream(conv, stream, loaded.file, loaded.file->first) != 0;
+      break;
+  }
   if (!written) {
     fioshare_file_close(stream);
     return false;

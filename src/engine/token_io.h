@@ -12,6 +12,9 @@ struct sConversion;
 struct sDefinitions;
 struct sShapeFile;
 
+// The three forms of a token file.
+enum class sTokenForm { kText, kBinary, kJson };
+
 // A loaded source: its grammar and its tree, released with it.
 struct sLoadedSource {
   sLoadedSource() = default;
@@ -24,6 +27,7 @@ struct sLoadedSource {
   sBNFTable* table = nullptr;  // owned by the definitions; the grammar chosen, even when the read failed
   sShapeFile* file = nullptr;  // owned
   bool binary_source = false;
+  bool json_source = false;  // a JSON document (binary_source is then false)
   sUInt comp_mark = 0;  // the container's compression mark
 };
 
@@ -40,10 +44,11 @@ sLoadStatus load_source_file(sConversion& conv, const sDefinitions& defs, const 
 sLoadStatus load_source_memory(sConversion& conv, const sDefinitions& defs, const sByte* data, sUInt size,
                                sLoadedSource& loaded);
 
-// Writes the loaded tree as a binary body (to_binary) or a text body into a
-// container with compression mark `comp`. On failure conv.last_error_code
+// Writes the loaded tree in the given form: a binary or a text body into a
+// container with compression mark `comp`, or a JSON document (no container,
+// `comp` must be FIO_COMP_NONE). On failure conv.last_error_code
 // tells a file that could not be created (kErrorCannotWrite) from a tree
 // that could not be written.
-bool save_to_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* path, bool to_binary, sUInt comp);
-bool save_to_memory(sConversion& conv, const sLoadedSource& loaded, bool to_binary, sUInt comp,
+bool save_to_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* path, sTokenForm form, sUInt comp);
+bool save_to_memory(sConversion& conv, const sLoadedSource& loaded, sTokenForm form, sUInt comp,
                     std::vector<sByte>& out);

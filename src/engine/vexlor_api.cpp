@@ -463,7 +463,7 @@ bool Converter::write_file(const Document& document, const std::string& path, Fo
   const std::u16string name = utf8_to_u16(path);
   sConversion conv(document.impl().definitions->impl().defs.tokens);
   conv.rep = reporter_for(debug_);
-  if (save_to_file(conv, document.impl().loaded, name.c_str(), form == Form::kBinary, comp_mark_of(compression))) {
+  if (save_to_file(conv, document.impl().loaded, name.c_str(), form == Form::kBinary ? sTokenForm::kBinary : sTokenForm::kText, comp_mark_of(compression))) {
     return true;
   }
   if (conv.last_error_code == kErrorCannotWrite) {
@@ -480,7 +480,7 @@ std::optional<std::vector<std::uint8_t>> Converter::write_memory(const Document&
   sConversion conv(document.impl().definitions->impl().defs.tokens);
   conv.rep = reporter_for(debug_);
   std::vector<std::uint8_t> out;
-  if (save_to_memory(conv, document.impl().loaded, form == Form::kBinary, comp_mark_of(compression), out)) return out;
+  if (save_to_memory(conv, document.impl().loaded, form == Form::kBinary ? sTokenForm::kBinary : sTokenForm::kText, comp_mark_of(compression), out)) return out;
   set_error(error, ErrorCode::kWriteFailed, "-", format_message(kMsgWriteError, u"-", u""));
   return std::nullopt;
 }

@@ -76,6 +76,7 @@ class BinaryReader : public sGrammarWalker<BinaryReader> {
   static constexpr sReaderLines kLines{968, 974, 980, 1343, 1190};
   static constexpr const char16_t* kTooDeep = u"Binary data nested deeper than %u grammar levels [ShpFile %d]\n";
   static constexpr bool kTerminalsNest = true;
+  static constexpr bool kArrayBrackets = false;
 
   BinaryReader(sConversion& conv, sShapeArena* arena, const sByte* body, sUInt size, sUInt position)
       : conv_(conv), arena_(arena), body_(body), size_(size), position_(position), start_(position),

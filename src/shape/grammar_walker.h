@@ -33,6 +33,11 @@
 //   static constexpr const char16_t* kTooDeep   the nesting report
 //   static constexpr bool kTerminalsNest        terminals count against
 //                                               the nesting limit
+//   static constexpr bool kArrayBrackets        an array's iterations are
+//                                               enclosed in brackets of the
+//                                               form: then also
+//   using ArrayOpen; ArrayOpen open_array(); bool close_array(const ArrayOpen&)
+//                                               around the iterations
 #pragma once
 
 #include "bnf/bnf_model.h"
@@ -211,7 +216,12 @@ class sGrammarWalker {
         parent->type = SHN_PARENT;
         parent->bnf_entry = entry;
         sShapeItemNode* local = parent;
-        if (!match_iterations(def, &local, bound)) return Outcome::kFailed;
+        if constexpr (Reader::kArrayBrackets) {
+          const auto opened = r.open_array();
+          if (!match_iterations(def, &local, bound) || !r.close_array(opened)) return Outcome::kFailed;
+        } else {
+          if (!match_iterations(def, &local, bound)) return Outcome::kFailed;
+        }
         // Iterations that matched without a node leave an array without
         // children; kept, it would take the next node as its first child.
         return parent->child != nullptr ? Outcome::kMatched : Outcome::kMatchedNothing;

@@ -105,6 +105,8 @@ struct sShapeFile {
   // the root itself refer to it, so it lives as long as the tree.
   sBNFSubtoken root_entry;
   sShapeArena* arena;
+  // Read from a JSON document (the header's form byte then says "t").
+  bool json_source;
 };
 
 // An empty arena (no slab yet), or null when memory is exhausted.

@@ -105,6 +105,7 @@ class TextReader : public sGrammarWalker<TextReader> {
   static constexpr sReaderLines kLines{1450, 1456, 1462, 1736, 1592};
   static constexpr const char16_t* kTooDeep = u"Text nested deeper than %u grammar levels [ShpFile %d]\n";
   static constexpr bool kTerminalsNest = false;
+  static constexpr bool kArrayBrackets = false;
 
   TextReader(sConversion& conv, sTokenizer& tz, sShapeArena* arena)
       : conv_(conv), tz_(tz), arena_(arena), body_start_(tz.stream != nullptr ? tz.stream->position : 0) {}

@@ -9,6 +9,7 @@
 #include "common/strings.h"
 #include "container/fioshare.h"
 #include "shape/binary_reader.h"
+#include "shape/json_reader.h"
 #include "shape/conversion.h"
 #include "shape/shape_tree.h"
 #include "shape/text_reader.h"
@@ -80,10 +81,30 @@ bool match_binary_body(sConversion& conv, sFioShareFile* stream, sShapeFile* fil
   return matched;
 }
 
+// A JSON document is read from its bytes in place, from its first byte.
+bool match_json_body(sConversion& conv, sFioShareFile* stream, sShapeFile* file, sShapeItemNode** cursor,
+                     bool* complete) {
+  int resolved = 0;
+  sJsonPlace stop{};
+  const bool matched = match_json(conv, file->arena, stream->body, stream->body_size, &file->root_entry, cursor,
+                                  &resolved, &stop) != 0;
+  *complete = resolved != 0;
+  conv.error_position = stop.line;
+  fioshare_file_close(stream);
+  return matched;
+}
+
+// A stream without a container header whose bytes begin as a JSON
+// document does (read from its start).
+bool holds_json(sFioShareFile* stream) {
+  return fioshare_is_headerless(stream) && stream->position == 0 && is_json_document(stream->body, stream->body_size);
+}
+
 }  // namespace
 
 int read_body_header(sFioShareFile* stream, sByte* header) {
   if (stream == nullptr || header == nullptr) return 0;
+  if (holds_json(stream)) return read_json_header(stream->body, stream->body_size, header);
   sByte bytes[kBodyHeaderBytes];
   if (fioshare_is_unicode(stream)) {
     sByte units[kBodyHeaderBytes * 2];
@@ -170,6 +191,7 @@ sShapeFile* read_token_stream(sConversion& conv, sFioShareFile* stream, sBNFTabl
   // from the file's arena.
   sShapeArena* arena = shape_arena_create();
   sShapeItemNode* root = arena != nullptr ? shape_node_create(nullptr, arena) : nullptr;
+  const bool json = holds_json(stream);
   if (!read_body_header(stream, header) || file == nullptr || root == nullptr) {
     fioshare_file_close(stream);
     std::free(file);
@@ -179,6 +201,7 @@ sShapeFile* read_token_stream(sConversion& conv, sFioShareFile* stream, sBNFTabl
   std::memset(file, 0, sizeof *file);
   std::memcpy(file->header, header, sizeof header);
   file->arena = arena;
+  file->json_source = json;
   // Nodes matched by the root rule itself refer to this entry, so it lives
   // in the loaded file.
   file->root_entry.def = table->root_token;
@@ -190,9 +213,9 @@ sShapeFile* read_token_stream(sConversion& conv, sFioShareFile* stream, sBNFTabl
   // A tree whose token values all had definitions needs no normalising:
   // either reader gave every node its number and its text as it matched.
   bool tokens_complete = false;
-  const bool matched = header[kBodyFormByte] == kTextForm
-                           ? match_text_body(conv, stream, file, &cursor, &tokens_complete)
-                           : match_binary_body(conv, stream, file, &cursor, &tokens_complete);
+  const bool matched = json                                 ? match_json_body(conv, stream, file, &cursor, &tokens_complete)
+                       : header[kBodyFormByte] == kTextForm ? match_text_body(conv, stream, file, &cursor, &tokens_complete)
+                                                            : match_binary_body(conv, stream, file, &cursor, &tokens_complete);
   sShapeItemNode* first = root->child;
   root->child = nullptr;
   shape_tree_free(root, arena);
