@@ -367,6 +367,16 @@ for size in $sizes; do
   add_row "$label" "binary → text" "$values" "$bin" "$txt"
   note_mem "$peak_kb" "$bin" "$txt"
 
+  # JSON written from the binary, and read back with no output (as the /k
+  # check of the text): its read rate against the text's.
+  measure "$n" "$exe" model$size.sb --to=json /o:model$size.json
+  json=$(size_of model$size.json)
+  add_row "$label" "binary → JSON" "$values" "$bin" "$json"
+  measure "$n" "$exe" model$size.json /k
+  add_row "$label" "/k check of JSON" "$values" "$json" 0
+  json_read=$(ratio "$(net_mvps "$values" "$med_cpu")" "$(net_mvps "$values" "$t_k")")
+  rows+=("| $label | JSON read ÷ text read (values/s, target ≥ 0.8): $json_read × | | | | | | |")
+
   # A compressed binary source needs a different name: the output name
   # takes the source's base name only when the file part is missing.
   measure "$n" "$exe" model$size.zsb /o:model${size}_f.s

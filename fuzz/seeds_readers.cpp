@@ -9,6 +9,7 @@
 #include "seeds.h"
 #include "shape/binary_writer.h"
 #include "shape/conversion.h"
+#include "shape/json_writer.h"
 #include "shape/shape_tree.h"
 #include "shape/token_file.h"
 
@@ -70,6 +71,16 @@ void seed_from_text_file(const std::string& name, const std::string& bytes) {
       const std::string seed = std::string(1, static_cast<char>(selector)) + binary.substr(32);
       put_seed("binary_read_fuzz", name, seed);
       put_seed("roundtrip_fuzz", name, seed);
+      put_seed("json_roundtrip_fuzz", name, seed);
+    }
+  }
+  // The same as the content of a JSON document.
+  if (write_json_file(conv, work_path("seed.json").c_str(), file, file->first)) {
+    const std::string json = read_file("seed.json");
+    const std::size_t content = json.find("\"content\": [");
+    if (content != std::string::npos) {
+      put_seed("json_roundtrip_fuzz", name + "_json",
+               std::string(1, static_cast<char>(selector | 0x80)) + json.substr(content + 12));
     }
   }
   free_shape_file(file);
@@ -83,6 +94,7 @@ void seed_from_binary_file(const std::string& name, const std::string& bytes) {
   const std::string seed = std::string(1, static_cast<char>(selector)) + bytes.substr(32);
   put_seed("binary_read_fuzz", name, seed);
   put_seed("roundtrip_fuzz", name, seed);
+      put_seed("json_roundtrip_fuzz", name, seed);
 }
 
 void token_file_seeds() {
@@ -125,6 +137,7 @@ void token_file_seeds() {
     if (tables[t]->file_type == 'r') {
       put_seed("binary_read_fuzz", "nested600", std::string(1, static_cast<char>(t)) + body);
       put_seed("roundtrip_fuzz", "nested600", std::string(1, static_cast<char>(t)) + body);
+      put_seed("json_roundtrip_fuzz", "nested600", std::string(1, static_cast<char>(t)) + body);
     }
   }
 }

@@ -319,6 +319,9 @@ class JsonReader : public sGrammarWalker<JsonReader> {
     if (pos > furthest_ && pos != kNoPosition) furthest_ = pos;
   }
 
+  // The furthest point is kept as the read goes: nothing more to record.
+  void mark_stop() {}
+
   Point save() const { return position_; }
   void restore(Point position) { position_ = position; }
   void drop(Point) {}
