@@ -18,6 +18,7 @@
 #include "common/memory.h"
 #include "common/report.h"
 #include "common/strings.h"
+#include "common/utf8.h"
 #include "shape/conversion.h"
 #include "shape/grammar_walker.h"
 #include "shape/shape_tree.h"
@@ -335,7 +336,35 @@ class JsonReader : public sGrammarWalker<JsonReader> {
     return true;
   }
 
+  // A terminal; a refusal is told to the walker at the place the item
+  // would have started.
   bool match_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeItemNode** cursor, NoBound) {
+    if (take_terminal(entry, def, cursor)) return true;
+    if (!aborted()) refuse_item(def->type, def->text);
+    return false;
+  }
+
+  // Where the next item would start: behind the blanks and the comma that
+  // parts it from the one before.
+  sUInt refusal_point() const {
+    sUInt pos = s_.skip_blank(position_);
+    if (position_ != 0 && s_.at(position_ - 1) != '[' && s_.at(pos) == ',') pos = s_.skip_blank(pos + 1);
+    return pos;
+  }
+
+  // An item refused there; when something other than a comma or the end of
+  // the list follows the item before, the comma is what is missing.
+  void refuse_item(sUInt kind, const char16_t* text) {
+    const sUInt pos = s_.skip_blank(position_);
+    const bool first = position_ == 0 || s_.at(position_ - 1) == '[';
+    if (!first && pos < s_.size() && s_.at(pos) != ',' && s_.at(pos) != ']') {
+      refuse(pos, BNFT_LITERAL, u",");
+    } else {
+      refuse(refusal_point(), kind, text);
+    }
+  }
+
+  bool take_terminal(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeItemNode** cursor) {
     const sUInt pos = item_start();
     if (pos == kNoPosition) return false;
     const sUInt kind = def->type;
@@ -401,12 +430,17 @@ class JsonReader : public sGrammarWalker<JsonReader> {
   // text reader links a block: token name, block name, "(", content, ")".
   bool match_block(const sBNFSubtoken* entry, const sBNFTokenDef* def, sShapeItemNode** cursor, NoBound bound) {
     sUInt pos = item_start();
-    if (pos == kNoPosition || s_.at(pos) != '{') return false;
+    if (pos == kNoPosition || s_.at(pos) != '{') return refuse_block(def);
     pos = s_.key(pos + 1, u"token", units_);
     note(pos);
-    if (pos == kNoPosition) return false;
+    if (pos == kNoPosition) return refuse_block(def);
+    const sUInt name_at = s_.skip_blank(pos);
     pos = s_.string(pos, units_);
-    if (pos == kNoPosition || !units_.equals(def->text)) return false;
+    if (pos == kNoPosition || !units_.equals(def->text)) {
+      // Another token name: what was expected is said at the name.
+      refuse(name_at, BNFT_TOKENDEF, def->text);
+      return false;
+    }
     pos = s_.punct(pos, ',');
     note(pos);
     if (pos == kNoPosition) return false;
@@ -489,6 +523,11 @@ class JsonReader : public sGrammarWalker<JsonReader> {
     return pos < s_.size() ? pos : kNoPosition;
   }
 
+  bool refuse_block(const sBNFTokenDef* def) {
+    refuse_item(BNFT_TOKENDEF, def->text);
+    return false;
+  }
+
   bool abort_block() {
     abort_read(kNodeNotCreated, kLineBlockNode);
     return false;
@@ -569,6 +608,56 @@ class JsonReader : public sGrammarWalker<JsonReader> {
   sUnitBuffer units_;
 };
 
+// The JSON token at `at`, for "found": a string with its quotes, a word or
+// number, or one punctuation character.
+std::u16string token_at(const sByte* bytes, sUInt size, sUInt at) {
+  sUInt end = at;
+  if (bytes[at] == '"') {
+    for (end = at + 1; end < size && bytes[end] != '"' && bytes[end] != '\n'; ++end) {
+      if (bytes[end] == '\\' && end + 1 < size) ++end;
+    }
+    if (end < size && bytes[end] == '"') ++end;
+  } else if (std::strchr("{}[]:,", bytes[at]) != nullptr) {
+    end = at + 1;
+  } else {
+    while (end < size && !is_blank(bytes[end]) && std::strchr("{}[]:,\"", bytes[end]) == nullptr) ++end;
+  }
+  return utf8_to_u16(std::string_view(reinterpret_cast<const char*>(bytes + at), end - at));
+}
+
+sJsonPlace place_of(const sByte* bytes, sUInt size, sUInt offset);
+
+// The diagnosis of a failed read: the place of the furthest refusal (or of
+// the furthest point looked at, when that lies beyond), its line, what the
+// grammar would have taken there and what stood there.
+void diagnose(sReadDiagnosis& d, const sByte* bytes, sUInt size, sUInt at, sReadFailure failure,
+              const sFurthestRefusal* refusals) {
+  d = sReadDiagnosis{};
+  d.failure = failure;
+  while (at < size && is_blank(bytes[at])) ++at;
+  if (at > size) at = size;
+  const sJsonPlace place = place_of(bytes, size, at);
+  d.line = place.line;
+  d.column = place.column;
+  sUInt start = at;
+  while (start > 0 && bytes[start - 1] != '\n') --start;
+  sUInt end = at;
+  while (end < size && bytes[end] != '\n' && bytes[end] != '\r') ++end;
+  std::u16string line = utf8_to_u16(std::string_view(reinterpret_cast<const char*>(bytes + start), end - start));
+  sUInt caret = place.column - 1;
+  if (line.size() > kExcerptUnits) {
+    const sUInt from = caret > kExcerptUnits / 2 ? caret - kExcerptUnits / 2 : 0;
+    d.cut_before = from != 0;
+    d.cut_after = from + kExcerptUnits < line.size();
+    line = line.substr(from, kExcerptUnits);
+    caret -= from;
+  }
+  d.source_line = line;
+  d.caret = caret;
+  d.found = at < size ? quote_found(token_at(bytes, size, at)) : std::u16string(u"end of file");
+  if (refusals != nullptr) word_expected(*refusals, d);
+}
+
 sJsonPlace place_of(const sByte* bytes, sUInt size, sUInt offset) {
   if (offset > size) offset = size;
   sJsonPlace place{offset, 1, 1};
@@ -604,6 +693,7 @@ int read_json_header(const sByte* bytes, sUInt size, sByte* header) {
 
 int match_json(sConversion& conv, sShapeArena* arena, const sByte* bytes, sUInt size, const sBNFSubtoken* entry,
                sShapeItemNode** cursor, int* tokens_resolved, sJsonPlace* stop) {
+  conv.diagnosis = sReadDiagnosis{};
   sJsonScanner scanner(bytes, size);
   sUnitBuffer scratch;
   sByte header[kBodyHeaderBytes];
@@ -624,6 +714,15 @@ int match_json(sConversion& conv, sShapeArena* arena, const sByte* bytes, sUInt 
       if (!matched) reader.note(rest);
     }
     furthest = reader.furthest();
+    if (!matched) {
+      const sFurthestRefusal& refusals = reader.refusals();
+      const bool beyond = !refusals.any() || furthest > refusals.point();
+      const sReadFailure failure = reader.stop() != sReadFailure::kNone ? reader.stop() : sReadFailure::kMismatch;
+      diagnose(conv.diagnosis, bytes, size, beyond ? furthest : refusals.point(), failure,
+               beyond ? nullptr : &refusals);
+    }
+  } else {
+    diagnose(conv.diagnosis, bytes, size, 0, sReadFailure::kMismatch, nullptr);
   }
   if (tokens_resolved != nullptr) *tokens_resolved = resolved ? 1 : 0;
   if (stop != nullptr) *stop = place_of(bytes, size, furthest);

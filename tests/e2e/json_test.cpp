@@ -182,8 +182,20 @@ TEST(Json, MalformedDocumentsAreReadErrors) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Error reading Kaldo token file: bad.t\n\nLine/offset: " + std::to_string(bad.line) +
                          "\nFailed to load file bad.t\n");
+    EXPECT_EQ(r.err.rfind("bad.t:", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(": error: "), std::string::npos) << r.err;
     EXPECT_FALSE(box.has("bad.b"));
   }
+  // What the diagnosis says at the place: the item the grammar wanted, or the
+  // comma a list lacks, and what stood there, with the line and a caret.
+  box.put("bad.t", replaced("\"token\": \"Part\", \"content\": [\n        10", "\"token\": \"Pert\", \"content\": [\n        10"));
+  const std::string pert = box.run({"bad.t", "/k"}).err;
+  EXPECT_NE(pert.find(": error: expected 'Part', found '\"Pert\"'\n"), std::string::npos) << pert;
+  EXPECT_NE(pert.find("\"Pert\""), pert.rfind("\"Pert\""));  // the line is shown
+  EXPECT_NE(pert.find("^\n"), std::string::npos);
+  box.put("bad.t", replaced("      7,\n", "      7\n"));
+  EXPECT_NE(box.run({"bad.t", "/k"}).err.find(": error: expected ',', found "), std::string::npos);
+
   // A malformed header is no token file at all.
   box.put("bad.t", replaced("\"carried\": \"2020202020202020\"", "\"carried\": \"20\""));
   auto r = box.run({"bad.t", "/o:bad.b"});
