@@ -463,8 +463,12 @@ static_assert(decimal_power(0).mantissa == std::uint64_t{1} << 63 && decimal_pow
 static_assert(decimal_power(1).mantissa == std::uint64_t{10} << 60 && decimal_power(1).exponent == -60);
 static_assert(decimal_power(-1).mantissa == 0xCCCCCCCCCCCCCCCDu && decimal_power(-1).exponent == -67);
 
-// GCC and Clang have 128-bit integers on 64-bit targets.
+// GCC and Clang have 128-bit integers on 64-bit targets; a 32-bit target
+// finds every text by the search.
+#if defined(__SIZEOF_INT128__)
+#define VEXLOR_FAST_FLOAT_TEXT 1
 __extension__ typedef unsigned __int128 sWide;
+#endif
 
 constexpr std::uint32_t kPowersOfTen32[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
@@ -526,6 +530,7 @@ constexpr bool shifts_fit() {
 }
 static_assert(shifts_fit());
 
+#if defined(VEXLOR_FAST_FLOAT_TEXT)
 // v >> places for 0 < places < 64, without the tests of a general 128-bit
 // shift.
 sWide shift_right(sWide v, int places) {
@@ -533,9 +538,10 @@ sWide shift_right(sWide v, int places) {
   const auto high = static_cast<std::uint64_t>(v >> 64);
   return (sWide{high >> places} << 64) | ((low >> places) | (high << (64 - places)));
 }
+#endif
 
 // Whether v * 2^twos * 10^k is a whole number, for an odd v.
-bool is_whole(std::uint32_t v, int twos, int k) {
+[[maybe_unused]] bool is_whole(std::uint32_t v, int twos, int k) {
   if (twos + k < 0) return false;
   if (k >= 0) return true;
   return -k < static_cast<int>(sizeof kPowersOfFive / sizeof kPowersOfFive[0]) && v % kPowersOfFive[-k] == 0;
@@ -551,7 +557,7 @@ void copy_units(char16_t* to, const char16_t* from) { std::memcpy(to, from, kCop
 
 // The "%g" text with `precision` significant digits `digits` (a whole
 // number of exactly that many digits) and decimal exponent `exponent`.
-sUInt put_g_digits(bool negative, std::uint32_t digits, int precision, int exponent, char16_t* out) {
+[[maybe_unused]] sUInt put_g_digits(bool negative, std::uint32_t digits, int precision, int exponent, char16_t* out) {
   // The exponent chooses the form by the precision asked for; the digits
   // shown are those left once trailing zeros go.
   const bool scientific = exponent < -4 || exponent >= precision;
@@ -639,6 +645,7 @@ sUInt format_float_text(float value, char16_t* out) {
   if (biased == 0xFF) return format_float_text_by_search(value, out);
   if (biased == 0 && fraction == 0) return put_ascii(negative ? "-0" : "0", negative ? 2 : 1, out);
 
+#if defined(VEXLOR_FAST_FLOAT_TEXT)
   // The float is m * 2^q; half the gap to its neighbours is 2^(q - 1), below
   // a power of two half of that on the lower side (not so at the smallest
   // normal, whose neighbour below is the largest subnormal).
@@ -696,6 +703,7 @@ sUInt format_float_text(float value, char16_t* out) {
       return put_g_digits(negative, digits, precision, shown_exponent, out);
     }
   }
+#endif
   return format_float_text_by_search(value, out);
 }
 
