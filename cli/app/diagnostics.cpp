@@ -32,15 +32,6 @@ std::u16string grammar_path(const sDefinitions& defs, const sBNFTable* table) {
   return table->name;
 }
 
-std::u16string number(sUInt n) {
-  std::u16string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
-    n /= 10;
-  } while (n != 0);
-  return digits;
-}
-
 // "A", "A or B", "A, B or C".
 std::u16string join_expected(const std::vector<std::u16string>& items) {
   std::u16string text;
@@ -61,7 +52,7 @@ std::u16string what_failed(const sReadDiagnosis& d) {
       return expected.empty() ? u"does not match its grammar" : expected;
     case sReadFailure::kUnknownToken:
       return d.binary ? u"no token has the id " + d.found : u"no token is named " + d.found;
-    case sReadFailure::kTooDeep: return u"nested deeper than " + number(kMaxMatchDepth) + u" grammar levels";
+    case sReadFailure::kTooDeep: return u"nested deeper than " + decimal_text(kMaxMatchDepth) + u" grammar levels";
     case sReadFailure::kOutOfMemory: return u"out of memory";
     case sReadFailure::kNoExtension: return u"the name of a token file needs an extension";
     default: return {};
@@ -94,7 +85,7 @@ std::u16string block_path(const std::vector<std::u16string>& blocks) {
   std::u16string path;
   for (std::size_t i = 0; i < blocks.size(); ++i) {
     if (blocks.size() > kHead + kTail + 1 && i == kHead) {
-      path += u" / ... (" + number(static_cast<unsigned>(blocks.size() - kHead - kTail)) + u" more)";
+      path += u" / ... (" + decimal_text(static_cast<unsigned>(blocks.size() - kHead - kTail)) + u" more)";
       i = blocks.size() - kTail - 1;
       continue;
     }
@@ -111,12 +102,12 @@ std::u16string format_diagnosis(const sFileDiagnosis& d, const char16_t* severit
   std::u16string line = d.file;
   if (d.line != 0) {
     if (style == DiagnosisStyle::kMsvc) {
-      line += u"(" + number(d.line);
-      if (d.column != 0) line += u"," + number(d.column);
+      line += u"(" + decimal_text(d.line);
+      if (d.column != 0) line += u"," + decimal_text(d.column);
       line += u")";
     } else {
-      line += u":" + number(d.line);
-      if (d.column != 0) line += u":" + number(d.column);
+      line += u":" + decimal_text(d.line);
+      if (d.column != 0) line += u":" + decimal_text(d.column);
     }
   }
   line += u": ";
@@ -156,14 +147,14 @@ std::string format_read_diagnosis(const std::u16string& source, const sReadDiagn
   if (d.failure == sReadFailure::kNoExtension) {
     text = file + u": error: " + what_failed(d) + u"\n";
   } else if (d.binary) {
-    const std::u16string where = file + u": offset " + number(d.offset) + u": ";
+    const std::u16string where = file + u": offset " + decimal_text(d.offset) + u": ";
     text = where + u"error: " + what_failed(d) + u"\n";
     if (!d.blocks.empty()) text += where + u"note: in " + block_path(d.blocks) + u"\n";
     if (d.failure == sReadFailure::kTooManyAttempts) text += where + u"note: the read gave up after too many attempts\n";
   } else {
     const std::u16string where = style == DiagnosisStyle::kMsvc
-                                     ? file + u"(" + number(d.line) + u"," + number(d.column) + u"): "
-                                     : file + u":" + number(d.line) + u":" + number(d.column) + u": ";
+                                     ? file + u"(" + decimal_text(d.line) + u"," + decimal_text(d.column) + u"): "
+                                     : file + u":" + decimal_text(d.line) + u":" + decimal_text(d.column) + u": ";
     text = where + u"error: " + what_failed(d) + u"\n" + caret_lines(d);
     if (d.failure == sReadFailure::kTooManyAttempts) text += where + u"note: the read gave up after too many attempts\n";
   }

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "common/strings.h"
 #include "tables/stoken.h"
 
 namespace {
@@ -125,9 +126,9 @@ class Checker {
       for (sUInt j = i + 1; j < def->subtoken_count; ++j) {
         if (def->subtokens[j].def == nullptr) continue;
         if (first.nullable || begin_alike(first, starts_.of(def->subtokens[j].def))) {
-          warn(rule, u"alternatives " + number(i + 1) + u" and " + number(j + 1) +
+          warn(rule, u"alternatives " + decimal_text(i + 1) + u" and " + decimal_text(j + 1) +
                          u" begin the same way in a binary file: the binary reader always takes alternative " +
-                         number(i + 1));
+                         decimal_text(i + 1));
           return;
         }
       }
@@ -151,15 +152,6 @@ class Checker {
 
   void warn(const sBNFTokenDef* rule, std::u16string what) {
     out_.push_back(sGrammarWarning{rule, u"in rule '" + std::u16string(rule->text) + u"', " + what});
-  }
-
-  static std::u16string number(sUInt n) {
-    std::u16string digits;
-    do {
-      digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
-      n /= 10;
-    } while (n != 0);
-    return digits;
   }
 
   StartFinder starts_;

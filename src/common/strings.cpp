@@ -93,3 +93,12 @@ bool wstr_equal_nocase(std::u16string_view a, std::u16string_view b) {
   }
   return true;
 }
+
+std::u16string decimal_text(sUInt n) {
+  std::u16string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
+    n /= 10;
+  } while (n != 0);
+  return digits;
+}

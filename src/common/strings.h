@@ -5,6 +5,7 @@
 // result means the source was null or memory ran out.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "common/types.h"
@@ -43,3 +44,6 @@ bool wstr_equal(const char16_t* a, const char16_t* b);
 // Letters A-Z compared without regard to case, every other unit exactly.
 bool wstr_equal_nocase(const char16_t* a, const char16_t* b);
 bool wstr_equal_nocase(std::u16string_view a, std::u16string_view b);
+
+// The decimal digits of n, for messages.
+std::u16string decimal_text(sUInt n);
