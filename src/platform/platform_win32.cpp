@@ -23,6 +23,33 @@ const wchar_t* wide(const char16_t* text) { return reinterpret_cast<const wchar_
 
 bool is_separator(wchar_t c) { return c == L'\\' || c == L'/' || c == L':'; }
 
+// Another process replacing the same file (two builds writing one output)
+// holds it for a moment: opening or replacing it then fails with a sharing
+// violation, or with "access denied" while the old file's delete is still
+// pending. Such a failure is tried again for up to about two seconds; a
+// file that is read-only or a directory is refused at once.
+bool passing_conflict(const std::wstring& path, DWORD error) {
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
+  if (error != ERROR_ACCESS_DENIED) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ||
+         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+template <class Attempt>
+bool retry_conflicts(const std::wstring& path, Attempt attempt) {
+  DWORD pause = 1;
+  for (DWORD waited = 0;; waited += pause, pause = pause < 64 ? pause * 2 : pause) {
+    if (attempt()) return true;
+    const DWORD error = GetLastError();
+    if (waited >= 2000 || !passing_conflict(path, error)) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(pause);
+  }
+}
+
 }  // namespace
 
 struct Output {
@@ -83,8 +110,12 @@ Output* open_output(const char16_t* name) {
   const std::wstring path(wide(name));
   // Opened for writing without being changed: whether the user may write
   // it, and what it is. A directory and a read-only file fail here.
-  HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE probe = INVALID_HANDLE_VALUE;
+  retry_conflicts(path, [&] {
+    probe = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return probe != INVALID_HANDLE_VALUE;
+  });
   if (probe == INVALID_HANDLE_VALUE) {
     // A new file; a missing directory fails when the temporary file is made.
     if (GetLastError() != ERROR_FILE_NOT_FOUND) return nullptr;
@@ -151,7 +182,9 @@ bool close_output(Output* output, bool keep) {
   if (output == nullptr) return false;
   bool ok = std::fclose(output->file) == 0;
   if (!output->temp.empty()) {
-    ok = ok && keep && MoveFileExW(output->temp.c_str(), output->target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    ok = ok && keep && retry_conflicts(output->target, [output] {
+           return MoveFileExW(output->temp.c_str(), output->target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+         });
     if (!ok) DeleteFileW(output->temp.c_str());
   }
   delete output;

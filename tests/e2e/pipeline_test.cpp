@@ -218,7 +218,10 @@ TEST(Batch, FourBatchesWritingIntoOneDirectoryAtOnceLeaveCompleteOutputs) {
       return box.run({"--jobs=2", "robot.s", "cube.s", "/o:out/.sb"});
     }));
   }
-  for (auto& run : runs) EXPECT_EQ(run.get().status, 0);
+  for (auto& run : runs) {
+    const vxtest::RunResult result = run.get();
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+  }
   EXPECT_EQ(box.get("out/robot.sb"), robot);
   EXPECT_EQ(box.get("out/cube.sb"), cube);
   std::size_t files = 0;
