@@ -58,7 +58,7 @@ namespace vexlor {
 
 enum class ErrorCode {
   kNone = 0,
-  kInvalidArgument,   // a null or empty argument, or a name the file system cannot take
+  kInvalidArgument,   // a null or empty argument, a name the file system cannot take, a compressed JSON
   kConfiguration,     // the configuration file could not be loaded
   kSidn,              // the SIDN file could not be loaded
   kTokenDefinitions,  // the token definition files could not be loaded
@@ -188,7 +188,9 @@ class VEXLOR_API Definitions {
   std::unique_ptr<Impl> impl_;
 };
 
-enum class Form { kText, kBinary };
+// A JSON document is never compressed: writing one with a compression
+// fails with kInvalidArgument.
+enum class Form { kText, kBinary, kJson };
 enum class Compression { kNone, kZlib, kHuffman };
 
 enum class NodeKind {

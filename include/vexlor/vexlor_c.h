@@ -62,7 +62,7 @@ enum {
   VEXLOR_E_OUT_OF_MEMORY
 };
 
-enum { VEXLOR_FORM_TEXT = 0, VEXLOR_FORM_BINARY = 1 };
+enum { VEXLOR_FORM_TEXT = 0, VEXLOR_FORM_BINARY = 1, VEXLOR_FORM_JSON = 2 };
 enum { VEXLOR_COMPRESSION_NONE = 0, VEXLOR_COMPRESSION_ZLIB = 1, VEXLOR_COMPRESSION_HUFFMAN = 2 };
 
 enum {
@@ -94,7 +94,7 @@ VEXLOR_C_API vexlor_document* vexlor_read_memory(const vexlor_definitions* defin
 VEXLOR_C_API void vexlor_document_free(vexlor_document* document);
 
 /* Writing a document in a form (VEXLOR_FORM_*) with a compression
- * (VEXLOR_COMPRESSION_*). Returns 1 on success. The bytes written to memory
+ * (VEXLOR_COMPRESSION_*; JSON only with none). Returns 1 on success. The bytes written to memory
  * are released with vexlor_bytes_free. */
 VEXLOR_C_API int vexlor_write_file(const vexlor_document* document, const char* path, int form, int compression,
                                    vexlor_error** error);

@@ -374,7 +374,10 @@ Document::Document(Document&&) noexcept = default;
 Document& Document::operator=(Document&&) noexcept = default;
 Document::~Document() = default;
 
-Form Document::source_form() const { return impl_->loaded.binary_source ? Form::kBinary : Form::kText; }
+Form Document::source_form() const {
+  if (impl_->loaded.json_source) return Form::kJson;
+  return impl_->loaded.binary_source ? Form::kBinary : Form::kText;
+}
 
 Compression Document::source_compression() const {
   switch (impl_->loaded.comp_mark) {
@@ -453,6 +456,26 @@ bool Converter::check_memory(std::span<const std::uint8_t> bytes, const std::str
   return read_memory(bytes, name, error).has_value();
 }
 
+namespace {
+
+sTokenForm token_form_of(Form form) {
+  switch (form) {
+    case Form::kBinary: return sTokenForm::kBinary;
+    case Form::kJson: return sTokenForm::kJson;
+    case Form::kText: break;
+  }
+  return sTokenForm::kText;
+}
+
+// JSON has no container, so nothing to compress.
+bool form_takes(Form form, Compression compression, const std::string& path, Error* error) {
+  if (form != Form::kJson || compression == Compression::kNone) return true;
+  set_error(error, ErrorCode::kInvalidArgument, path, "A JSON document is never compressed");
+  return false;
+}
+
+}  // namespace
+
 bool Converter::write_file(const Document& document, const std::string& path, Form form, Compression compression,
                            Error* error) const {
   clear_error(error);
@@ -460,10 +483,11 @@ bool Converter::write_file(const Document& document, const std::string& path, Fo
     set_error(error, ErrorCode::kInvalidArgument, path, "No file name");
     return false;
   }
+  if (!form_takes(form, compression, path, error)) return false;
   const std::u16string name = utf8_to_u16(path);
   sConversion conv(document.impl().definitions->impl().defs.tokens);
   conv.rep = reporter_for(debug_);
-  if (save_to_file(conv, document.impl().loaded, name.c_str(), form == Form::kBinary ? sTokenForm::kBinary : sTokenForm::kText, comp_mark_of(compression))) {
+  if (save_to_file(conv, document.impl().loaded, name.c_str(), token_form_of(form), comp_mark_of(compression))) {
     return true;
   }
   if (conv.last_error_code == kErrorCannotWrite) {
@@ -477,10 +501,11 @@ bool Converter::write_file(const Document& document, const std::string& path, Fo
 std::optional<std::vector<std::uint8_t>> Converter::write_memory(const Document& document, Form form,
                                                                  Compression compression, Error* error) const {
   clear_error(error);
+  if (!form_takes(form, compression, "-", error)) return std::nullopt;
   sConversion conv(document.impl().definitions->impl().defs.tokens);
   conv.rep = reporter_for(debug_);
   std::vector<std::uint8_t> out;
-  if (save_to_memory(conv, document.impl().loaded, form == Form::kBinary ? sTokenForm::kBinary : sTokenForm::kText, comp_mark_of(compression), out)) return out;
+  if (save_to_memory(conv, document.impl().loaded, token_form_of(form), comp_mark_of(compression), out)) return out;
   set_error(error, ErrorCode::kWriteFailed, "-", format_message(kMsgWriteError, u"-", u""));
   return std::nullopt;
 }

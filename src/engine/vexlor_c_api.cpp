@@ -90,7 +90,13 @@ size_t node_text(vexlor_node node, char* buffer, size_t capacity, Text text) {
   }
 }
 
-vexlor::Form form_of(int form) { return form == VEXLOR_FORM_BINARY ? vexlor::Form::kBinary : vexlor::Form::kText; }
+vexlor::Form form_of(int form) {
+  switch (form) {
+    case VEXLOR_FORM_BINARY: return vexlor::Form::kBinary;
+    case VEXLOR_FORM_JSON: return vexlor::Form::kJson;
+    default: return vexlor::Form::kText;
+  }
+}
 
 vexlor::Compression compression_of(int compression) {
   switch (compression) {

@@ -143,6 +143,36 @@ TEST(Converter, WritesWhatTheProgramWritesToMemoryAndToFiles) {
   EXPECT_EQ(error.message, "Could not write to file " + dir.str("missing/robot.sb"));
 }
 
+TEST(Converter, WritesAndReadsJsonAsTheProgramDoes) {
+  vexlor::Converter converter(shipped());
+  std::optional<vexlor::Document> text = converter.read_file(source_path("examples/robot.s"));
+  ASSERT_TRUE(text);
+  vexlor::Error error;
+  auto json = converter.write_memory(*text, vexlor::Form::kJson, vexlor::Compression::kNone, &error);
+  ASSERT_TRUE(json) << error.message;
+  ASSERT_FALSE(json->empty());
+  EXPECT_EQ((*json)[0], '{');
+
+  // Read back, the JSON is known for what it is and gives the same binary.
+  std::optional<vexlor::Document> again = converter.read_memory(*json, "robot.json", &error);
+  ASSERT_TRUE(again) << error.message;
+  EXPECT_EQ(again->source_form(), vexlor::Form::kJson);
+  EXPECT_EQ(converter.write_memory(*again, vexlor::Form::kBinary, vexlor::Compression::kNone),
+            converter.write_memory(*text, vexlor::Form::kBinary, vexlor::Compression::kNone));
+
+  vxtest::TempDir dir;
+  ASSERT_TRUE(converter.write_file(*again, dir.str("robot.json"), vexlor::Form::kJson, vexlor::Compression::kNone));
+  EXPECT_EQ(file_bytes(dir.str("robot.json")), *json);
+
+  // Nothing compresses a JSON document, and nothing is written for asking.
+  EXPECT_FALSE(converter.write_memory(*text, vexlor::Form::kJson, vexlor::Compression::kZlib, &error));
+  EXPECT_EQ(error.code, vexlor::ErrorCode::kInvalidArgument);
+  EXPECT_FALSE(converter.write_file(*text, dir.str("packed.json"), vexlor::Form::kJson,
+                                    vexlor::Compression::kHuffman, &error));
+  EXPECT_EQ(error.code, vexlor::ErrorCode::kInvalidArgument);
+  EXPECT_FALSE(std::filesystem::exists(dir.str("packed.json")));
+}
+
 TEST(Converter, FailuresCarryWhatTheProgramPrints) {
   vexlor::Converter converter(shipped());
   vexlor::Error error;
