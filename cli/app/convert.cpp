@@ -23,8 +23,17 @@ constexpr char16_t kMsgNoStandardInput[] = u"Could not read standard input\n";
 
 bool is_standard_stream(const std::u16string& name) { return name == kStandardStream; }
 
-bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* name, sTokenForm form,
-                     bool compress) {
+// Why a write failed for a reason in the tree (a block name too long for
+// a binary), told of the source, on standard error.
+void explain_write(const sConversion& conv, const std::u16string& source) {
+  if (conv.fault.empty()) return;
+  sFileDiagnosis why;
+  diagnose(&why, display_name(source), 0, 0, conv.fault);
+  print_diagnosis(why);
+}
+
+bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const std::u16string& source,
+                     const char16_t* name, sTokenForm form, bool compress) {
   const sUInt mark = compress ? FIO_COMP_ZLIB : FIO_COMP_NONE;
   if (std::u16string_view(name) == kStandardStream) {
     // Nothing reaches standard output unless the whole output was made.
@@ -34,6 +43,7 @@ bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const char1
       return true;
     }
     print_error(kMsgWriteError, name, u"");
+    explain_write(conv, source);
     return false;
   }
   if (path_find_ext(name) == nullptr) print_message(kMsgNoExtension);
@@ -42,6 +52,7 @@ bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const char1
     print_error(kMsgCannotWrite, name);
   } else {
     print_error(kMsgWriteError, name, u"");
+    explain_write(conv, source);
   }
   return false;
 }
@@ -113,7 +124,11 @@ bool convert_source(const sAppState& app, const sDefinitions& defs, const sRepor
     if (status == sLoadStatus::kNoGrammar) print_error(kMsgNoGrammar);
     if (status == sLoadStatus::kReadFailed) print_error(kMsgReadError, source, u"", conv.error_position);
     print_error(kMsgFailedToLoad, source);
-    if (status == sLoadStatus::kReadFailed) {
+    if (!conv.fault.empty()) {
+      sFileDiagnosis why;
+      diagnose(&why, display_name(job.source), 0, 0, conv.fault);
+      print_diagnosis(why);
+    } else {
       print_read_diagnosis(job.source, conv.diagnosis);
     }
     return false;
@@ -135,7 +150,7 @@ bool convert_source(const sAppState& app, const sDefinitions& defs, const sRepor
     print_message(kMsgProgress, source, compress ? u"compressed " : u"", form_name(form), job.output.c_str());
   }
   if (job.output.empty()) return true;  // checked only
-  return save_token_file(conv, loaded, job.output.c_str(), form, compress);
+  return save_token_file(conv, loaded, job.source, job.output.c_str(), form, compress);
 }
 
 bool write_dependencies(const std::u16string& depfile, const sDefinitions& defs, const std::vector<sSourceJob>& done) {

@@ -140,9 +140,11 @@ void warn_about_grammar_once(const sDefinitions& defs, const sBNFTable* table) {
   }
 }
 
+std::u16string display_name(const std::u16string& source) { return source == u"-" ? u"<stdin>" : source; }
+
 std::string format_read_diagnosis(const std::u16string& source, const sReadDiagnosis& d, DiagnosisStyle style) {
   if (d.failure == sReadFailure::kNone) return {};
-  const std::u16string file = source == u"-" ? u"<stdin>" : source;
+  const std::u16string file = display_name(source);
   std::u16string text;
   if (d.failure == sReadFailure::kNoExtension) {
     text = file + u": error: " + what_failed(d) + u"\n";

@@ -33,6 +33,8 @@ struct sReadDiagnosis;
 // diagnosis line, the source line with a caret (text) or the enclosing
 // blocks (binary). Nothing when the diagnosis names no failure. In a batch
 // the lines are kept with the source's messages.
+// A source as diagnoses name it: standard input as "<stdin>".
+std::u16string display_name(const std::u16string& source);
 void print_read_diagnosis(const std::u16string& source, const sReadDiagnosis& diagnosis);
 // The same as UTF-8 text, every line ended.
 std::string format_read_diagnosis(const std::u16string& source, const sReadDiagnosis& diagnosis,

@@ -6,10 +6,12 @@
 #include "app/app_state.h"
 #include "app/cmdline.h"
 #include "app/console_sink.h"
+#include "app/diagnostics.h"
 #include "app/messages.h"
 #include "container/fioshare.h"
 #include "engine/definitions.h"
 #include "engine/messages.h"
+#include "platform/platform.h"
 #include "shape/binary_dump.h"
 
 namespace {
@@ -18,6 +20,20 @@ void print_dump_line(void*, std::string_view line) {
   std::string bytes(line);
   bytes += '\n';
   emit_console_bytes(bytes.data(), bytes.size());
+}
+
+// Why the container did not open, on standard error.
+void explain_unopened_container(const std::u16string& source) {
+  if (!platform::file_name_representable(source.c_str())) return;
+  sContainerFault fault;
+  sFioShareFile* stream = fioshare_examine_file(source.c_str(), &fault);
+  if (stream != nullptr) {
+    fioshare_file_close(stream);
+    return;
+  }
+  sFileDiagnosis why;
+  diagnose(&why, source, 0, 0, describe_container_fault(fault));
+  print_diagnosis(why);
 }
 
 }  // namespace
@@ -42,6 +58,7 @@ int run_dump(const sAppState& app) {
     sFioShareFile* stream = fioshare_file_open(rep, source.c_str(), FIO_READ, FIO_COMP_NONE, 0);
     if (stream == nullptr) {
       print_error(kMsgFailedToLoad, source.c_str());
+      explain_unopened_container(source);
       status = 1;
       continue;
     }

@@ -127,9 +127,14 @@ struct Error {
   // What the vexlor program prints for this failure.
   std::string message;
   // kConfiguration, kSidn, kTokenDefinitions: which definition file, where
-  // and what is wrong there (a grammar's is in its Notice).
+  // and what is wrong there (a grammar's is in its Notice). kCannotOpen,
+  // kNoGrammarForType: why the source is no token file this program reads
+  // ("unknown compression mark ..."), for the whole file. kWriteFailed: why
+  // the tree cannot be written in the form asked for, when that is the
+  // reason.
   Diagnosis diagnosis;
   // kReadFailed: where the body stops matching and what would have.
+  // kCannotOpen for a JSON document: where its header stops reading.
   ReadDiagnosis read_diagnosis;
 
   explicit operator bool() const { return code != ErrorCode::kNone; }

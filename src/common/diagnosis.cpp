@@ -27,6 +27,23 @@ std::u16string quoted(std::u16string_view text) {
   return out;
 }
 
+std::u16string quoted_bytes(const sByte* bytes, sUInt count) {
+  constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  std::u16string out = u"'";
+  for (sUInt i = 0; i < count; ++i) {
+    const sByte b = bytes[i];
+    if (b >= 0x20 && b < 0x7F && b != '\\' && b != '\'') {
+      out += static_cast<char16_t>(b);
+    } else {
+      out += u"\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  out += u'\'';
+  return out;
+}
+
 sUInt widened_column(const char16_t* line_start, const char16_t* at) {
   sUInt column = 1;
   for (const char16_t* p = line_start; p < at; ++p) {

@@ -28,6 +28,9 @@ inline constexpr char16_t kOutOfMemory[] = u"memory ran out while it was read";
 
 // `text` in single quotes, cut after 40 characters with "...".
 std::u16string quoted(std::u16string_view text);
+// Bytes of a file in single quotes, those no printable ASCII character as
+// \xHH: 'TORV', '\x00\x01'.
+std::u16string quoted_bytes(const sByte* bytes, sUInt count);
 
 // The column (from 1) of `at` in a line of an 8-bit definition file read
 // byte by byte into units from `line_start`: UTF-8 continuation bytes begin

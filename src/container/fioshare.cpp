@@ -22,15 +22,18 @@
 // opened; nothing keeps it elsewhere. It is for tests only.
 #include "container/fioshare.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "common/byte_order.h"
+#include "common/diagnosis.h"
 #include "common/file_names.h"
 #include "common/memory.h"
 #include "common/report.h"
+#include "common/strings.h"
 #include "container/huffman.h"
 #include "container/zlib_stream.h"
 #include "platform/platform.h"
@@ -139,7 +142,6 @@ void free_stream(sFioShareFile* stream) {
 
 // Replaces a compressed body with its decompression of `expected` bytes.
 bool inflate_zlib(sFioShareFile* stream, sUInt expected) {
-  if (expected > stream->body_size * kMaxDeflateRatio + kMaxDeflateRatio) return false;
   auto* out = static_cast<sByte*>(vexlor_mem_alloc_fixed(expected));
   if (out == nullptr) return false;
   platform::prefault_memory(out, expected);  // written throughout
@@ -154,12 +156,15 @@ bool inflate_zlib(sFioShareFile* stream, sUInt expected) {
   return true;
 }
 
-bool decode_huffman(sFioShareFile* stream, const sByte* table, sUInt expected) {
-  // Every decoded byte takes at least one bit of coded data.
-  if (static_cast<std::uint64_t>(expected) > static_cast<std::uint64_t>(stream->body_size) * 8) return false;
+// True when the body decodes to `expected` bytes; else `decoded` holds the
+// bytes the data gave (or kHuffTableRefused) and `no_memory` whether memory
+// ran out first.
+bool decode_huffman(sFioShareFile* stream, const sByte* table, sUInt expected, sUInt* decoded, bool* no_memory) {
   auto* out = static_cast<sByte*>(vexlor_mem_alloc_fixed(expected));
+  *no_memory = out == nullptr;
   if (out == nullptr) return false;
-  if (huff_decode(table, stream->body, stream->body_size, out, expected) != expected) {
+  *decoded = huff_decode(table, stream->body, stream->body_size, out, expected);
+  if (*decoded != expected) {
     std::free(out);
     return false;
   }
@@ -170,13 +175,24 @@ bool decode_huffman(sFioShareFile* stream, const sByte* table, sUInt expected) {
   return true;
 }
 
-// Reads header and body of a read stream; false on any fault of the input.
-bool load_stream(sFioShareFile* stream, const ByteSource& source) {
+// Records the first fault met (when asked to) and fails.
+bool refuse(sContainerFault* fault, sContainerFaultKind kind) {
+  if (fault != nullptr) fault->kind = kind;
+  return false;
+}
+
+// Reads header and body of a read stream; false on any fault of the input,
+// which `fault` (when given) tells.
+bool load_stream(sFioShareFile* stream, const ByteSource& source, sContainerFault* fault = nullptr) {
+  using Kind = sContainerFaultKind;
   std::uint64_t file_length = 0;
-  if (!source.length(&file_length)) return false;
+  if (!source.length(&file_length)) return refuse(fault, Kind::kUnreadable);
+  if (fault != nullptr) fault->file_length = file_length;
 
   sByte probe[kUnicodeProbeBytes];
-  if (!source.read_at(0, probe, kUnicodeProbeBytes)) return false;
+  if (!source.read_at(0, probe, kUnicodeProbeBytes)) {
+    return refuse(fault, file_length < kUnicodeProbeBytes ? Kind::kTooShort : Kind::kUnreadable);
+  }
 
   sUInt header_length = kContainerHeaderBytes;
   bool unicode = std::memcmp(probe, kByteOrderMark, 2) == 0;
@@ -190,39 +206,71 @@ bool load_stream(sFioShareFile* stream, const ByteSource& source) {
   } else {
     std::memcpy(stream->header, probe, kContainerHeaderBytes);
   }
+  const sByte mark = stream->header[kHeaderMarkOffset];
+  const sUInt size_field = get_le32(stream->header + kHeaderSizeOffset);
+  if (fault != nullptr) {
+    fault->unicode = unicode;
+    fault->mark = mark;
+    fault->size_field = size_field;
+  }
 
   if (!begins_with_maker(stream->header)) {
     // No container header: the whole file is a plain body.
     std::memset(stream->header, '@', sizeof stream->header);
     header_length = 0;
     stream->headerless = 1;
-  } else if (!is_known_mark(stream->header[kHeaderMarkOffset])) {
-    return false;
+  } else if (!is_known_mark(mark)) {
+    return refuse(fault, Kind::kUnknownMark);
   }
-  const sByte mark = stream->header[kHeaderMarkOffset];
 
   std::uint64_t body_offset = header_length;
   std::uint64_t body_size = file_length - header_length;
   sByte table[kHuffTableBytes];
-  if (mark == FIO_COMP_HUFF) {
-    if (body_size < kHuffTableBytes || !source.read_at(body_offset, table, kHuffTableBytes)) return false;
+  if (stream->header[kHeaderMarkOffset] == FIO_COMP_HUFF) {
+    if (body_size < kHuffTableBytes) return refuse(fault, Kind::kNoCodeTable);
+    if (!source.read_at(body_offset, table, kHuffTableBytes)) return refuse(fault, Kind::kUnreadable);
     body_offset += kHuffTableBytes;
     body_size -= kHuffTableBytes;
   }
-  if (body_size == 0) return false;
+  if (fault != nullptr) fault->body_length = static_cast<sUInt>(body_size);
+  if (body_size == 0) return refuse(fault, Kind::kNoBody);
 
   stream->body = static_cast<sByte*>(vexlor_mem_alloc_fixed(static_cast<sUInt>(body_size)));
-  if (stream->body == nullptr) return false;
+  if (stream->body == nullptr) return refuse(fault, Kind::kOutOfMemory);
   platform::prefault_memory(stream->body, static_cast<size_t>(body_size));  // read into throughout
   stream->body_size = static_cast<sUInt>(body_size);
   stream->capacity = stream->body_size;
-  if (!source.read_at(body_offset, stream->body, stream->body_size)) return false;
+  if (!source.read_at(body_offset, stream->body, stream->body_size)) return refuse(fault, Kind::kUnreadable);
 
-  const sUInt size_field = get_le32(stream->header + kHeaderSizeOffset);
-  if (mark == FIO_COMP_ZLIB) {
-    if (!inflate_zlib(stream, size_field)) return false;
-  } else if (mark == FIO_COMP_HUFF) {
-    if (size_field < kHuffTableBytes || !decode_huffman(stream, table, size_field - kHuffTableBytes)) return false;
+  if (stream->header[kHeaderMarkOffset] == FIO_COMP_ZLIB) {
+    if (size_field > stream->body_size * kMaxDeflateRatio + kMaxDeflateRatio) {
+      return refuse(fault, Kind::kSizeImpossible);
+    }
+    if (!inflate_zlib(stream, size_field)) {
+      if (fault == nullptr) return false;
+      switch (zlib_stream_examine(stream->body, stream->body_size, size_field, &fault->inflated)) {
+        case sInflateFinding::kShorter: return refuse(fault, Kind::kInflateShorter);
+        case sInflateFinding::kLonger: return refuse(fault, Kind::kInflateLonger);
+        case sInflateFinding::kDamaged: return refuse(fault, Kind::kInflateDamaged);
+        case sInflateFinding::kOutOfMemory: break;
+      }
+      return refuse(fault, Kind::kOutOfMemory);
+    }
+  } else if (stream->header[kHeaderMarkOffset] == FIO_COMP_HUFF) {
+    if (size_field < kHuffTableBytes) return refuse(fault, Kind::kHuffTableSize);
+    const sUInt expected = size_field - kHuffTableBytes;
+    // Every decoded byte takes at least one bit of coded data.
+    if (static_cast<std::uint64_t>(expected) > static_cast<std::uint64_t>(stream->body_size) * 8) {
+      return refuse(fault, Kind::kSizeImpossible);
+    }
+    sUInt decoded = 0;
+    bool no_memory = false;
+    if (!decode_huffman(stream, table, expected, &decoded, &no_memory)) {
+      if (no_memory) return refuse(fault, Kind::kOutOfMemory);
+      if (decoded == kHuffTableRefused) return refuse(fault, Kind::kCodeTable);
+      if (fault != nullptr) fault->decoded = decoded;
+      return refuse(fault, Kind::kHuffData);
+    }
   }
   stream->position = 0;
   return true;
@@ -441,14 +489,80 @@ sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioS
 }
 
 sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size) {
+  return fioshare_open_memory_ex(data, size, nullptr);
+}
+
+sFioShareFile* fioshare_open_memory_ex(const sByte* data, sUInt size, sContainerFault* fault) {
   if (data == nullptr && size != 0) return nullptr;
   sFioShareFile* stream = new_stream(nullptr, FIO_READ);
-  if (stream == nullptr) return nullptr;
-  if (!load_stream(stream, ByteSource(data, size))) {
+  if (stream == nullptr) {
+    if (fault != nullptr) fault->kind = sContainerFaultKind::kOutOfMemory;
+    return nullptr;
+  }
+  if (!load_stream(stream, ByteSource(data, size), fault)) {
     free_stream(stream);
     return nullptr;
   }
   return stream;
+}
+
+sFioShareFile* fioshare_examine_file(const char16_t* path, sContainerFault* fault) {
+  errno = 0;
+  std::FILE* f = path != nullptr ? platform::open_file(path, "rb") : nullptr;
+  if (f == nullptr) {
+    if (fault != nullptr) fault->kind = errno == ENOENT ? sContainerFaultKind::kNoSuchFile : sContainerFaultKind::kCannotOpen;
+    return nullptr;
+  }
+  sFioShareFile* stream = new_stream(f, FIO_READ);
+  if (stream == nullptr) {
+    std::fclose(f);
+    if (fault != nullptr) fault->kind = sContainerFaultKind::kOutOfMemory;
+    return nullptr;
+  }
+  if (!load_stream(stream, ByteSource(f), fault)) {
+    std::fclose(f);
+    free_stream(stream);
+    return nullptr;
+  }
+  return stream;
+}
+
+std::u16string describe_container_fault(const sContainerFault& fault) {
+  using Kind = sContainerFaultKind;
+  const std::u16string size_says = u"the size field says " + decimal_text(fault.size_field) + u" bytes";
+  switch (fault.kind) {
+    case Kind::kNone: break;
+    case Kind::kNoSuchFile: return u"no such file";
+    case Kind::kCannotOpen: return kCannotOpen;
+    case Kind::kUnreadable: return u"cannot be read";
+    case Kind::kTooShort:
+      return u"a token file is at least " + decimal_text(kUnicodeProbeBytes) + u" bytes long; this one has " +
+             decimal_text(static_cast<sUInt>(fault.file_length));
+    case Kind::kUnknownMark:
+      return u"unknown compression mark " + quoted_bytes(&fault.mark, 1) +
+             u" in the container header; expected '@' (none), 'B' (Huffman) or 'F' (zlib)";
+    case Kind::kNoCodeTable:
+      return u"compression mark 'B', but the file ends before the " + decimal_text(kHuffTableBytes) +
+             u"-byte code table does";
+    case Kind::kNoBody:
+      return fault.mark == FIO_COMP_HUFF ? u"compression mark 'B', but no coded data follows the code table"
+                                         : u"the container holds no body";
+    case Kind::kOutOfMemory: return kOutOfMemory;
+    case Kind::kSizeImpossible:
+      return size_says + u", more than " + decimal_text(fault.body_length) +
+             (fault.mark == FIO_COMP_ZLIB ? u" bytes of zlib stream can inflate to" : u" bytes of Huffman code can hold");
+    case Kind::kInflateShorter:
+      return size_says + u", but the zlib stream inflates to " + decimal_text(fault.inflated);
+    case Kind::kInflateLonger: return size_says + u", but the zlib stream inflates to more";
+    case Kind::kInflateDamaged: return u"the zlib stream of the body is damaged or cut short";
+    case Kind::kCodeTable: return u"the Huffman code table describes no complete code";
+    case Kind::kHuffTableSize:
+      return size_says + u", fewer than the " + decimal_text(kHuffTableBytes) + u" bytes of the code table it counts";
+    case Kind::kHuffData:
+      return size_says + u" (" + decimal_text(kHuffTableBytes) + u" of them the code table), but the coded data ends after " +
+             decimal_text(fault.decoded);
+  }
+  return {};
 }
 
 sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "common/byte_order.h"
@@ -91,6 +92,45 @@ int file_exists(sReporter& rep, const char16_t* name);
 // fioshare_file_create_ex (header forms, marks, decompression). The stream has
 // no file; the bytes are copied, so the caller keeps ownership of `data`.
 sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size);
+
+// Why a read stream did not open: the first fault of the container met.
+enum class sContainerFaultKind : sUInt {
+  kNone,
+  kNoSuchFile,      // nothing has the file's name
+  kCannotOpen,      // the file is there but does not open
+  kUnreadable,      // the file cannot be read, or is longer than 32-bit lengths count
+  kTooShort,        // shorter than the 34 bytes looked at first
+  kUnknownMark,     // a compression mark other than "@", "B" and "F"
+  kNoCodeTable,     // mark "B" without the whole code table
+  kNoBody,          // nothing behind the header (and the code table)
+  kOutOfMemory,
+  kSizeImpossible,  // a size field no stream of this length can fill
+  kInflateShorter,  // mark "F": a sound stream that inflates to fewer bytes (`inflated`)
+  kInflateLonger,   // mark "F": a sound stream that inflates to more bytes
+  kInflateDamaged,  // mark "F": no sound zlib stream
+  kCodeTable,       // mark "B": the table describes no complete code
+  kHuffTableSize,   // mark "B": a size field below the table it counts
+  kHuffData,        // mark "B": the coded data gives fewer bytes than promised
+};
+
+struct sContainerFault {
+  sContainerFaultKind kind = sContainerFaultKind::kNone;
+  std::uint64_t file_length = 0;
+  bool unicode = false;  // the UTF-16 form of the header
+  sByte mark = 0;
+  sUInt size_field = 0;
+  sUInt body_length = 0;  // the stored body, without a code table
+  sUInt decoded = 0;      // kHuffData: the bytes the coded data gave
+  sUInt inflated = 0;     // kInflateShorter: the bytes the stream gave
+};
+
+// fioshare_open_memory, telling in `fault` (when given) why it failed.
+sFioShareFile* fioshare_open_memory_ex(const sByte* data, sUInt size, sContainerFault* fault);
+// Opens `path` for reading as fioshare_file_open does, but quietly (nothing
+// reported), telling in `fault` why it failed: for explaining a failed open.
+sFioShareFile* fioshare_examine_file(const char16_t* path, sContainerFault* fault);
+// The fault in words, for a diagnosis ("the size field says ...").
+std::u16string describe_container_fault(const sContainerFault& fault);
 
 // Stream primitives on the in-memory body.
 //

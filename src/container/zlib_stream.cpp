@@ -9,6 +9,7 @@
 #endif
 
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -58,6 +59,24 @@ bool zlib_stream_inflate(const sByte* coded, sUInt coded_length, sByte* output, 
   return rc == LIBDEFLATE_SUCCESS && produced == expected_length;
 }
 
+sInflateFinding zlib_stream_examine(const sByte* coded, sUInt coded_length, sUInt expected_length, sUInt* length) {
+  *length = 0;
+  std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(libdeflate_alloc_decompressor());
+  // One byte more than expected tells a longer stream from one that fits.
+  const std::size_t room = static_cast<std::size_t>(expected_length) + 1;
+  std::unique_ptr<sByte[]> output(new (std::nothrow) sByte[room]);
+  if (decompressor == nullptr || output == nullptr) return sInflateFinding::kOutOfMemory;
+  std::size_t produced = 0;
+  const libdeflate_result rc =
+      libdeflate_zlib_decompress(decompressor.get(), coded, coded_length, output.get(), room, &produced);
+  if (rc == LIBDEFLATE_INSUFFICIENT_SPACE || (rc == LIBDEFLATE_SUCCESS && produced > expected_length)) {
+    return sInflateFinding::kLonger;
+  }
+  if (rc != LIBDEFLATE_SUCCESS) return sInflateFinding::kDamaged;
+  *length = static_cast<sUInt>(produced);
+  return sInflateFinding::kShorter;
+}
+
 const char* zlib_stream_library() { return "libdeflate"; }
 
 #else
@@ -76,6 +95,32 @@ bool zlib_stream_compress(const sByte* data, sUInt size, sByte* output, std::uin
 bool zlib_stream_inflate(const sByte* coded, sUInt coded_length, sByte* output, sUInt expected_length) {
   uLongf produced = expected_length;
   return uncompress(output, &produced, coded, coded_length) == Z_OK && produced == expected_length;
+}
+
+sInflateFinding zlib_stream_examine(const sByte* coded, sUInt coded_length, sUInt expected_length, sUInt* length) {
+  *length = 0;
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return sInflateFinding::kOutOfMemory;
+  z.next_in = const_cast<Bytef*>(coded);
+  z.avail_in = coded_length;
+  // The output is counted, not kept; past the expected length the stream
+  // is longer than the size field says, whatever follows.
+  sByte scratch[1 << 14];
+  std::uint64_t total = 0;
+  int rc = Z_OK;
+  while (rc == Z_OK && total <= expected_length) {
+    z.next_out = scratch;
+    z.avail_out = sizeof scratch;
+    rc = inflate(&z, Z_NO_FLUSH);
+    total += sizeof scratch - z.avail_out;
+    if (rc == Z_BUF_ERROR || (rc == Z_OK && z.avail_in == 0 && z.avail_out != 0)) rc = Z_DATA_ERROR;  // cut short
+  }
+  inflateEnd(&z);
+  if (total > expected_length) return sInflateFinding::kLonger;
+  if (rc == Z_MEM_ERROR) return sInflateFinding::kOutOfMemory;
+  if (rc != Z_STREAM_END) return sInflateFinding::kDamaged;
+  *length = static_cast<sUInt>(total);
+  return sInflateFinding::kShorter;
 }
 
 const char* zlib_stream_library() { return "zlib"; }

@@ -28,5 +28,12 @@ bool zlib_stream_compress(const sByte* data, sUInt size, sByte* output, std::uin
 // included) that inflates to exactly `expected_length` bytes.
 bool zlib_stream_inflate(const sByte* coded, sUInt coded_length, sByte* output, sUInt expected_length);
 
+// What a stream that zlib_stream_inflate refused holds, for telling the
+// user why: a sound stream of another length (`length`: what it inflates to,
+// when that is fewer bytes than expected), one longer than expected, or
+// damaged or cut short data. Both deflate libraries tell the same.
+enum class sInflateFinding { kShorter, kLonger, kDamaged, kOutOfMemory };
+sInflateFinding zlib_stream_examine(const sByte* coded, sUInt coded_length, sUInt expected_length, sUInt* length);
+
 // The deflate library of this build: "libdeflate" or "zlib".
 const char* zlib_stream_library();

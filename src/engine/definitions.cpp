@@ -136,6 +136,11 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
   if (load_bnf_files(rep, defs.tokens, defs.grammars, search.dirs, search.notice, search.notice_user, &defs.files,
                      &grammar_files) == 0) {
     failure.stage = sDefinitionsFailure::kNoGrammars;
+    // Grammars that failed have their diagnoses in their notices; none at
+    // all is told here.
+    if (grammar_files.empty()) {
+      diagnose(&failure.diagnosis, u"*.bnf", 0, 0, u"no grammar file is in any directory the definitions are looked for in");
+    }
     free_definitions(defs);
     return false;
   }

@@ -50,7 +50,8 @@ struct sDefinitionsFailure {
   std::u16string file;
   std::u16string second_file;
   // kConfig, kSidn, kTokenDefinitions: which file, where and what is wrong
-  // there (the grammars of kNoGrammars have theirs in their notices).
+  // there; kNoGrammars: that no grammar file was found at all (the grammars
+  // that failed have theirs in their notices).
   sFileDiagnosis diagnosis;
 };
 

@@ -2,9 +2,13 @@
 
 #include <utility>
 
+#include "bnf/bnf_model.h"
 #include "bnf/bnf_registry.h"
+#include "common/diagnosis.h"
+#include "common/list.h"
 #include "container/fioshare.h"
 #include "engine/definitions.h"
+#include "platform/platform.h"
 #include "shape/binary_writer.h"
 #include "shape/json_writer.h"
 #include "shape/conversion.h"
@@ -39,6 +43,42 @@ sShapeItemNode* first_written(const sShapeFile* file) {
   return first;
 }
 
+// Why no grammar reads the header's type and version, with the ones the
+// loaded grammars read.
+std::u16string explain_no_grammar(const sDefinitions& defs, const sByte* header) {
+  auto type_version = [](sByte type, sByte version) {
+    return u"type " + quoted_bytes(&type, 1) + u" version " + quoted_bytes(&version, 1);
+  };
+  std::u16string what =
+      u"no grammar is loaded for " + type_version(header[kBodyTypeByte], header[kBodyVersionByte]);
+  constexpr sUInt kListed = 5;
+  sUInt listed = 0;
+  std::u16string loaded;
+  if (defs.grammars != nullptr) {
+    for (const sListNode* node = defs.grammars->next; node != defs.grammars; node = node->next, ++listed) {
+      const auto* table = static_cast<const sBNFTable*>(node->data);
+      if (listed == kListed) {
+        loaded += u", ...";
+        break;
+      }
+      loaded += (listed == 0 ? u"" : u", ") + type_version(table->file_type, table->file_type_ver);
+    }
+  }
+  if (!loaded.empty()) what += u"; the grammars loaded read " + loaded;
+  return what;
+}
+
+// Fills conv.fault (or for a JSON header conv.diagnosis) after a
+// load that did not get as far as reading the body.
+void explain_load(sConversion& conv, const sDefinitions& defs, sLoadStatus status, const char16_t* path,
+                  const sByte* data, sUInt size, const sByte* header) {
+  if (status == sLoadStatus::kNoGrammar) {
+    conv.fault = explain_no_grammar(defs, header);
+  } else if (status == sLoadStatus::kCannotOpen) {
+    conv.fault = explain_unopened(path, data, size, conv.diagnosis);
+  }
+}
+
 }  // namespace
 
 sLoadedSource::sLoadedSource(sLoadedSource&& other) noexcept { take_over(*this, other); }
@@ -55,10 +95,21 @@ sLoadedSource::~sLoadedSource() { free_shape_file(file); }
 
 sLoadStatus load_source_file(sConversion& conv, const sDefinitions& defs, const char16_t* path,
                              sLoadedSource& loaded) {
+  conv.fault.clear();
+  conv.diagnosis = sReadDiagnosis{};
   sByte header[kBodyHeaderBytes];
-  if (!peek_token_file(conv, path, header)) return sLoadStatus::kCannotOpen;
+  if (!peek_token_file(conv, path, header)) {
+    // A name the system cannot take was refused, and told, already.
+    if (path != nullptr && platform::file_name_representable(path)) {
+      explain_load(conv, defs, sLoadStatus::kCannotOpen, path, nullptr, 0, header);
+    }
+    return sLoadStatus::kCannotOpen;
+  }
   sBNFTable* table = find_bnf_table(defs.grammars, header[kBodyTypeByte], header[kBodyVersionByte]);
-  if (table == nullptr) return sLoadStatus::kNoGrammar;
+  if (table == nullptr) {
+    explain_load(conv, defs, sLoadStatus::kNoGrammar, path, nullptr, 0, header);
+    return sLoadStatus::kNoGrammar;
+  }
   loaded.table = table;  // the grammar in use, also when the read fails
   sUInt comp_mark = 0;
   sShapeFile* file = read_token_file(conv, path, table, &comp_mark);
@@ -70,15 +121,19 @@ sLoadStatus load_source_file(sConversion& conv, const sDefinitions& defs, const 
 sLoadStatus load_source_memory(sConversion& conv, const sDefinitions& defs, const sByte* data, sUInt size,
                                sLoadedSource& loaded) {
   conv.error_position = 0;
+  conv.fault.clear();
+  conv.diagnosis = sReadDiagnosis{};
   sFioShareFile* stream = fioshare_open_memory(data, size);
   sByte header[kBodyHeaderBytes];
   if (stream == nullptr || !read_body_header(stream, header) || fioshare_seek(stream, 0, 0) != 0) {
     fioshare_file_close(stream);
+    explain_load(conv, defs, sLoadStatus::kCannotOpen, nullptr, data, size, header);
     return sLoadStatus::kCannotOpen;
   }
   sBNFTable* table = find_bnf_table(defs.grammars, header[kBodyTypeByte], header[kBodyVersionByte]);
   if (table == nullptr) {
     fioshare_file_close(stream);
+    explain_load(conv, defs, sLoadStatus::kNoGrammar, nullptr, data, size, header);
     return sLoadStatus::kNoGrammar;
   }
   loaded.table = table;
@@ -91,6 +146,7 @@ sLoadStatus load_source_memory(sConversion& conv, const sDefinitions& defs, cons
 
 bool save_to_file(sConversion& conv, const sLoadedSource& loaded, const char16_t* path, sTokenForm form, sUInt comp) {
   conv.last_error_code = 0;
+  conv.fault.clear();
   sShapeItemNode* first = first_written(loaded.file);
   if (first == nullptr) return false;
   switch (form) {
@@ -105,6 +161,7 @@ bool save_to_file(sConversion& conv, const sLoadedSource& loaded, const char16_t
 bool save_to_memory(sConversion& conv, const sLoadedSource& loaded, sTokenForm form, sUInt comp,
                     std::vector<sByte>& out) {
   conv.last_error_code = 0;
+  conv.fault.clear();
   sShapeItemNode* first = first_written(loaded.file);
   if (first == nullptr || (form == sTokenForm::kJson && comp != FIO_COMP_NONE)) return false;
   sFioShareFile* stream = fioshare_file_create_ex(nullptr, FIO_WRITE, static_cast<sFioShareComp>(comp),

@@ -149,7 +149,12 @@ bool write_block_start(sConversion& conv, sFioShareFile* stream, sShapeItemNode*
     if (!put_u8(stream, 0)) return false;
   } else {
     const sUInt length = wstr_len(next->text);
-    if (length > kMaxBlockNameUnits) return false;
+    if (length > kMaxBlockNameUnits) {
+      conv.fault = u"the block name " + quote_found(next->text) + u" of a " + quote_found(def->name) + u" block has " +
+                   decimal_text(length) + u" units; a binary block name holds at most " +
+                   decimal_text(kMaxBlockNameUnits);
+      return false;
+    }
     if (!put_u8(stream, length) || !put_units(stream, next->text, length)) return false;
   }
   *content = next->next;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "bnf/tokenizer.h"
 #include "common/report.h"
@@ -47,7 +48,13 @@ struct sConversion {
   // The line (text) or byte offset (binary) where the last read was.
   sUInt error_position = 0;
   // Why and where the last read failed (failure kNone after a good read).
+  // A JSON source whose header does not read has its place here too.
   sReadDiagnosis diagnosis;
+  // Why the last source could not be opened as a token file or has no
+  // grammar, or why the last write could not give the form asked for, in
+  // words ("unknown compression mark ..."); empty when there is nothing
+  // more to tell than the failure.
+  std::u16string fault;
   // Set by a writer that failed for a reason of its own (kErrorCannotWrite).
   sUInt last_error_code = 0;
   sPeekedStream peeked;

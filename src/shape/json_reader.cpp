@@ -260,38 +260,69 @@ sUInt header_byte(const sJsonScanner& s, sUInt pos, sUnitBuffer& scratch, sByte*
   return end;
 }
 
-// The document up to the "[" of its content: the position behind it.
-sUInt scan_header(const sJsonScanner& s, sByte* header, sUnitBuffer& scratch) {
+// Where a header stopped reading, and what it wanted there.
+struct sHeaderStop {
+  sUInt at = 0;
+  const char16_t* wanted = nullptr;
+};
+
+// The document up to the "[" of its content: the position behind it, or
+// kNoPosition with `stop` telling where and what was wanted.
+sUInt scan_header(const sJsonScanner& s, sByte* header, sUnitBuffer& scratch, sHeaderStop* stop = nullptr) {
   sUInt pos = 0;
   if (s.size() >= 3 && s.at(0) == 0xEF && s.at(1) == 0xBB && s.at(2) == 0xBF) pos = 3;
   std::memcpy(header, "TORV", 4);
   header[kBodyFormByte] = kTextForm;
-  auto step = [&](sUInt next) {
-    if (pos != kNoPosition) pos = next;
-    return pos != kNoPosition;
+  // Each item is looked at from `pos`; the first that does not fit ends the
+  // scan there.
+  auto step = [&](const char16_t* wanted, sUInt next) {
+    if (pos == kNoPosition) return false;
+    if (next == kNoPosition) {
+      if (stop != nullptr) *stop = sHeaderStop{s.skip_blank(pos), wanted};
+      pos = kNoPosition;
+      return false;
+    }
+    pos = next;
+    return true;
   };
-  if (!step(s.punct(pos, '{')) || !step(s.key(pos, u"header", scratch)) || !step(s.punct(pos, '{')) ||
-      !step(s.key(pos, u"format", scratch)) || !step(header_byte(s, pos, scratch, &header[kBodyFormatByte])) ||
-      !step(s.punct(pos, ',')) || !step(s.key(pos, u"type", scratch)) ||
-      !step(header_byte(s, pos, scratch, &header[kBodyTypeByte])) || !step(s.punct(pos, ',')) ||
-      !step(s.key(pos, u"version", scratch)) || !step(header_byte(s, pos, scratch, &header[kBodyVersionByte])) ||
-      !step(s.punct(pos, ',')) || !step(s.key(pos, u"carried", scratch)) || !step(s.string(pos, scratch))) {
+  constexpr const char16_t* kByteValue = u"a one-character string or a number from 0 to 255";
+  if (!step(u"'{'", s.punct(pos, '{')) || !step(u"'\"header\"'", s.key(pos, u"header", scratch)) ||
+      !step(u"'{'", s.punct(pos, '{')) || !step(u"'\"format\"'", s.key(pos, u"format", scratch))) {
     return kNoPosition;
   }
-  if (scratch.length() != 16) return kNoPosition;
+  const sUInt format_at = s.skip_blank(pos);
+  if (!step(kByteValue, header_byte(s, pos, scratch, &header[kBodyFormatByte])) || !step(u"','", s.punct(pos, ',')) ||
+      !step(u"'\"type\"'", s.key(pos, u"type", scratch)) ||
+      !step(kByteValue, header_byte(s, pos, scratch, &header[kBodyTypeByte])) || !step(u"','", s.punct(pos, ',')) ||
+      !step(u"'\"version\"'", s.key(pos, u"version", scratch)) ||
+      !step(kByteValue, header_byte(s, pos, scratch, &header[kBodyVersionByte])) ||
+      !step(u"','", s.punct(pos, ',')) || !step(u"'\"carried\"'", s.key(pos, u"carried", scratch))) {
+    return kNoPosition;
+  }
+  const sUInt carried_at = s.skip_blank(pos);
+  constexpr const char16_t* kCarried = u"a string of 16 hexadecimal digits";
+  if (!step(kCarried, s.string(pos, scratch))) return kNoPosition;
+  bool carried_ok = scratch.length() == 16;
   const char16_t* carried = scratch.text();
-  for (sUInt i = 0; i < 8; ++i) {
+  for (sUInt i = 0; carried_ok && i < 8; ++i) {
     const int high = hex_value(carried[2 * i]);
     const int low = hex_value(carried[2 * i + 1]);
-    if (high < 0 || low < 0) return kNoPosition;
-    header[8 + i] = static_cast<sByte>(high * 16 + low);
+    carried_ok = high >= 0 && low >= 0;
+    if (carried_ok) header[8 + i] = static_cast<sByte>(high * 16 + low);
   }
-  if (!step(s.punct(pos, '}')) || !step(s.punct(pos, ',')) || !step(s.key(pos, u"content", scratch)) ||
-      !step(s.punct(pos, '['))) {
+  if (!carried_ok) {
+    if (stop != nullptr) *stop = sHeaderStop{carried_at, kCarried};
+    return kNoPosition;
+  }
+  if (!step(u"'}'", s.punct(pos, '}')) || !step(u"','", s.punct(pos, ',')) ||
+      !step(u"'\"content\"'", s.key(pos, u"content", scratch)) || !step(u"'['", s.punct(pos, '['))) {
     return kNoPosition;
   }
   // As a body header: no format above "0".
-  if (header[kBodyFormatByte] > '0') return kNoPosition;
+  if (header[kBodyFormatByte] > '0') {
+    if (stop != nullptr) *stop = sHeaderStop{format_at, u"a format of at most '0'"};
+    return kNoPosition;
+  }
   return pos;
 }
 
@@ -658,6 +689,11 @@ void diagnose(sReadDiagnosis& d, const sByte* bytes, sUInt size, sUInt at, sRead
   if (refusals != nullptr) word_expected(*refusals, d);
 }
 
+void diagnose_header(sReadDiagnosis& d, const sByte* bytes, sUInt size, const sHeaderStop& stop) {
+  diagnose(d, bytes, size, stop.at, sReadFailure::kMismatch, nullptr);
+  if (stop.wanted != nullptr) d.expected.assign(1, stop.wanted);
+}
+
 sJsonPlace place_of(const sByte* bytes, sUInt size, sUInt offset) {
   if (offset > size) offset = size;
   sJsonPlace place{offset, 1, 1};
@@ -691,13 +727,24 @@ int read_json_header(const sByte* bytes, sUInt size, sByte* header) {
   return 1;
 }
 
+void diagnose_json_header(const sByte* bytes, sUInt size, sReadDiagnosis& diagnosis) {
+  if (bytes == nullptr) return;
+  sJsonScanner scanner(bytes, size);
+  sUnitBuffer scratch;
+  sByte header[kBodyHeaderBytes];
+  sHeaderStop stop;
+  if (scan_header(scanner, header, scratch, &stop) != kNoPosition) return;
+  diagnose_header(diagnosis, bytes, size, stop);
+}
+
 int match_json(sConversion& conv, sShapeArena* arena, const sByte* bytes, sUInt size, const sBNFSubtoken* entry,
                sShapeItemNode** cursor, int* tokens_resolved, sJsonPlace* stop) {
   conv.diagnosis = sReadDiagnosis{};
   sJsonScanner scanner(bytes, size);
   sUnitBuffer scratch;
   sByte header[kBodyHeaderBytes];
-  const sUInt content = scan_header(scanner, header, scratch);
+  sHeaderStop header_stop;
+  const sUInt content = scan_header(scanner, header, scratch, &header_stop);
   bool matched = false;
   sUInt furthest = 0;
   bool resolved = true;
@@ -722,7 +769,7 @@ int match_json(sConversion& conv, sShapeArena* arena, const sByte* bytes, sUInt 
                beyond ? nullptr : &refusals);
     }
   } else {
-    diagnose(conv.diagnosis, bytes, size, 0, sReadFailure::kMismatch, nullptr);
+    diagnose_header(conv.diagnosis, bytes, size, header_stop);
   }
   if (tokens_resolved != nullptr) *tokens_resolved = resolved ? 1 : 0;
   if (stop != nullptr) *stop = place_of(bytes, size, furthest);

@@ -12,6 +12,7 @@
 
 struct sBNFSubtoken;
 struct sConversion;
+struct sReadDiagnosis;
 struct sShapeArena;
 struct sShapeItemNode;
 
@@ -24,6 +25,10 @@ bool is_json_document(const sByte* bytes, sUInt size);
 // type, version, form "t", the carried bytes); 0 when the document does not
 // begin with a well-formed header.
 int read_json_header(const sByte* bytes, sUInt size, sByte* header);
+// Why the header does not read: the place of the first item that does not
+// fit, what the header has there, and what it must have. Leaves `diagnosis`
+// as it is when the header reads.
+void diagnose_json_header(const sByte* bytes, sUInt size, sReadDiagnosis& diagnosis);
 
 // Where a read stopped: the furthest point any attempt reached, as a byte
 // offset and as line and column (both from 1; the column counts characters).

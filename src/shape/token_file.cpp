@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "bnf/tokenizer.h"
+#include "common/diagnosis.h"
 #include "common/memory.h"
 #include "common/strings.h"
 #include "container/fioshare.h"
@@ -100,24 +101,80 @@ bool holds_json(sFioShareFile* stream) {
   return fioshare_is_headerless(stream) && stream->position == 0 && is_json_document(stream->body, stream->body_size);
 }
 
+// What stops a body header from reading (kNone: it reads).
+enum class sBodyHeaderFault { kNone, kShort, kNotTorv, kForm, kFormat, kJson };
+
+// Reads the body header's 16 bytes (the low bytes of a UTF-16 body's units)
+// into `bytes` and checks them.
+sBodyHeaderFault take_body_header(sFioShareFile* stream, sByte* bytes) {
+  if (holds_json(stream)) {
+    return read_json_header(stream->body, stream->body_size, bytes) != 0 ? sBodyHeaderFault::kNone
+                                                                          : sBodyHeaderFault::kJson;
+  }
+  if (fioshare_is_unicode(stream)) {
+    sByte units[kBodyHeaderBytes * 2];
+    if (fioshare_read(stream, units, sizeof units) < sizeof units) return sBodyHeaderFault::kShort;
+    for (sUInt i = 0; i < kBodyHeaderBytes; ++i) bytes[i] = units[2 * i];
+  } else if (fioshare_read(stream, bytes, kBodyHeaderBytes) < kBodyHeaderBytes) {
+    return sBodyHeaderFault::kShort;
+  }
+  if (std::memcmp(bytes, "TORV", 4) != 0) return sBodyHeaderFault::kNotTorv;
+  if (bytes[kBodyFormByte] != kTextForm && bytes[kBodyFormByte] != kBinaryForm) return sBodyHeaderFault::kForm;
+  if (bytes[kBodyFormatByte] > kHighestFormat) return sBodyHeaderFault::kFormat;
+  return sBodyHeaderFault::kNone;
+}
+
+// The body header's fault in words; a JSON header's goes into `json`.
+std::u16string describe_body_header(sFioShareFile* stream, sReadDiagnosis& json) {
+  const sUInt start = stream->position;
+  sByte bytes[kBodyHeaderBytes];
+  const sBodyHeaderFault fault = take_body_header(stream, bytes);
+  const bool unicode = fioshare_is_unicode(stream);
+  switch (fault) {
+    case sBodyHeaderFault::kNone: break;
+    case sBodyHeaderFault::kJson: diagnose_json_header(stream->body, stream->body_size, json); break;
+    case sBodyHeaderFault::kShort: {
+      const sUInt left = stream->body_size - start;
+      return u"the body has " + decimal_text(unicode ? left / 2 : left) + (unicode ? u" units" : u" bytes") +
+             u", too few for the 16 of the body header";
+    }
+    case sBodyHeaderFault::kNotTorv: {
+      std::u16string what = u"the body header begins with " + quoted_bytes(bytes, 4) + u", not 'TORV'";
+      if (!unicode && bytes[1] == 0 && bytes[3] == 0) {
+        what += u"; a UTF-16 body needs the UTF-16 form of the container header";
+      } else if (fioshare_is_headerless(stream)) {
+        what += u"; without a container header the body starts at the file's first byte";
+      }
+      return what;
+    }
+    case sBodyHeaderFault::kForm:
+      return u"the body header gives the form " + quoted_bytes(&bytes[kBodyFormByte], 1) +
+             u"; expected 't' (text) or 'b' (binary)";
+    case sBodyHeaderFault::kFormat:
+      return u"the body header gives the format " + quoted_bytes(&bytes[kBodyFormatByte], 1) +
+             u"; formats up to '0' are read";
+  }
+  return {};
+}
+
 }  // namespace
 
 int read_body_header(sFioShareFile* stream, sByte* header) {
   if (stream == nullptr || header == nullptr) return 0;
-  if (holds_json(stream)) return read_json_header(stream->body, stream->body_size, header);
   sByte bytes[kBodyHeaderBytes];
-  if (fioshare_is_unicode(stream)) {
-    sByte units[kBodyHeaderBytes * 2];
-    if (fioshare_read(stream, units, sizeof units) < sizeof units) return 0;
-    for (sUInt i = 0; i < kBodyHeaderBytes; ++i) bytes[i] = units[2 * i];
-  } else if (fioshare_read(stream, bytes, sizeof bytes) < sizeof bytes) {
-    return 0;
-  }
-  if (std::memcmp(bytes, "TORV", 4) != 0) return 0;
-  if (bytes[kBodyFormByte] != kTextForm && bytes[kBodyFormByte] != kBinaryForm) return 0;
-  if (bytes[kBodyFormatByte] > kHighestFormat) return 0;
+  if (take_body_header(stream, bytes) != sBodyHeaderFault::kNone) return 0;
   std::memcpy(header, bytes, sizeof bytes);
   return 1;
+}
+
+std::u16string explain_unopened(const char16_t* path, const sByte* data, sUInt size, sReadDiagnosis& json) {
+  sContainerFault fault;
+  sFioShareFile* stream =
+      path != nullptr ? fioshare_examine_file(path, &fault) : fioshare_open_memory_ex(data, size, &fault);
+  if (stream == nullptr) return describe_container_fault(fault);
+  std::u16string what = describe_body_header(stream, json);
+  fioshare_file_close(stream);
+  return what;
 }
 
 void sPeekedStream::keep(const char16_t* path, sFioShareFile* stream) {

@@ -84,6 +84,14 @@ def file_err(name, message):
 
 
 NO_GRAMMAR = "No BNF file loaded for this file type or type version"
+# What standard error says of a file that is no token file, or has no grammar.
+UNKNOWN_MARK = "unknown compression mark '%s' in the container header; expected '@' (none), 'B' (Huffman) or 'F' (zlib)"
+ZLIB_DAMAGED = "the zlib stream of the body is damaged or cut short"
+HUFF_ENDS = "the size field says %d bytes (308 of them the code table), but the coded data ends after %d"
+NOT_TORV = "the body header begins with '%s', not 'TORV'"
+NO_CONTAINER = "; without a container header the body starts at the file's first byte"
+UTF16_BODY = "; a UTF-16 body needs the UTF-16 form of the container header"
+NO_GRAMMAR_FOR = "no grammar is loaded for type '%s' version '%s'; the grammars loaded read type 's' version '1', type 'm' version '1'"
 
 
 def checked_text(name):  # a text source checked with /k: the output would be compressed binary
@@ -264,78 +272,98 @@ def huff_encode(data):
 K = "container"
 n = "empty.sb"
 case("container/empty", "An empty file is shorter than 34 bytes: it cannot be opened.",
-     [(put(K, n, b""), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b""), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'a token file is at least 34 bytes long; this one has 0'))
 n = "header_only.sb"
 case("container/header_only", "A container header alone (16 bytes) is shorter than 34 bytes.",
-     [(put(K, n, PLAIN_HEADER), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, PLAIN_HEADER), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'a token file is at least 34 bytes long; this one has 16'))
 n = "short_33.sb"
 case("container/short_33", "33 bytes, even with a valid header, cannot be opened.",
-     [(put(K, n, binary_file(shape())[:33]), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, binary_file(shape())[:33]), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'a token file is at least 34 bytes long; this one has 33'))
 n = "unknown_mark.sb"
 case("container/unknown_mark", "A compression mark other than @, B and F fails the open.",
-     [(put(K, n, b"KALDOA@X@@@@@@@@" + GOOD_BODY), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@X@@@@@@@@" + GOOD_BODY), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, UNKNOWN_MARK % 'X'))
 n = "lowercase_mark.sb"
 case("container/lowercase_mark", "Marks are compared exactly: f is not F.",
      [(put(K, n, b"KALDOA@f" + le32(len(GOOD_BODY)) + b"@@@@" + zlib.compress(GOOD_BODY)), n)],
-     [n, "/k"], 1, failed_load(n))
+     [n, "/k"], 1, failed_load(n),
+     err=file_err(n, UNKNOWN_MARK % 'f'))
 Z = zlib.compress(GOOD_BODY)
 n = "zlib_size_too_big.sb"
 case("container/zlib_size_too_big", "Mark F: the size field must be exactly the decompressed length.",
-     [(put(K, n, b"KALDOA@F" + le32(len(GOOD_BODY) + 1) + b"@@@@" + Z), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@F" + le32(len(GOOD_BODY) + 1) + b"@@@@" + Z), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'the size field says %d bytes, but the zlib stream inflates to %d' % (len(GOOD_BODY) + 1, len(GOOD_BODY))))
 n = "zlib_size_too_small.sb"
 case("container/zlib_size_too_small", "Mark F: a size field one short of the data does not fit it.",
-     [(put(K, n, b"KALDOA@F" + le32(len(GOOD_BODY) - 1) + b"@@@@" + Z), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@F" + le32(len(GOOD_BODY) - 1) + b"@@@@" + Z), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'the size field says %d bytes, but the zlib stream inflates to more' % (len(GOOD_BODY) - 1)))
 n = "zlib_size_zero.sb"
 case("container/zlib_size_zero", "Mark F with a size field of 0: nothing fits.",
-     [(put(K, n, b"KALDOA@F" + le32(0) + b"@@@@" + Z), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@F" + le32(0) + b"@@@@" + Z), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'the size field says 0 bytes, but the zlib stream inflates to more'))
 n = "zlib_size_filler.sb"
 case("container/zlib_size_filler", "Mark F with the @@@@ filler as its size field (0x40404040 bytes): refused.",
-     [(put(K, n, b"KALDOA@F@@@@@@@@" + Z), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@F@@@@@@@@" + Z), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'the size field says %d bytes, more than %d bytes of zlib stream can inflate to' % (0x40404040, len(Z))))
 n = "zlib_bad_checksum.sb"
 case("container/zlib_bad_checksum", "Mark F: a damaged Adler-32 trailer is a zlib error.",
      [(put(K, n, b"KALDOA@F" + le32(len(GOOD_BODY)) + b"@@@@" + Z[:-1] + bytes([Z[-1] ^ 0xFF])), n)],
-     [n, "/k"], 1, failed_load(n))
+     [n, "/k"], 1, failed_load(n),
+     err=file_err(n, ZLIB_DAMAGED))
 n = "zlib_truncated.sb"
 case("container/zlib_truncated", "Mark F: a zlib stream cut short.",
-     [(put(K, n, b"KALDOA@F" + le32(len(GOOD_BODY)) + b"@@@@" + Z[:-6]), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@F" + le32(len(GOOD_BODY)) + b"@@@@" + Z[:-6]), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, ZLIB_DAMAGED))
 n = "zlib_not_zlib.sb"
 case("container/zlib_not_zlib", "Mark F over a body that was never compressed.",
-     [(put(K, n, b"KALDOA@F" + le32(len(GOOD_BODY)) + b"@@@@" + GOOD_BODY), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@F" + le32(len(GOOD_BODY)) + b"@@@@" + GOOD_BODY), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, ZLIB_DAMAGED))
 H = huff_encode(GOOD_BODY)
 n = "huff_ok.sb"
 case("container/huff_ok", "Mark B (the program's own codec) around a sound body opens and reads.",
      [(put(K, n, b"KALDOA@B" + le32(len(GOOD_BODY) + 308) + b"@@@@" + H), n)], [n, "/k"], 0, checked_binary(n))
 n = "huff_table_only.sb"
 case("container/huff_table_only", "Mark B with the 308-byte code table and no coded data: a body of length 0.",
-     [(put(K, n, b"KALDOA@B" + le32(308) + b"@@@@" + H[:308]), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@B" + le32(308) + b"@@@@" + H[:308]), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, "compression mark 'B', but no coded data follows the code table"))
 n = "huff_short_table.sb"
 case("container/huff_short_table", "Mark B with fewer than 308 bytes after the header: no code table.",
      [(put(K, n, b"KALDOA@B" + le32(len(GOOD_BODY) + 308) + b"@@@@" + H[:200]), n)], [n, "/k"], 1,
-     failed_load(n))
+     failed_load(n),
+     err=file_err(n, "compression mark 'B', but the file ends before the 308-byte code table does"))
 bad_counts = bytearray(H)
 bad_counts[8 + 4 * 7] ^= 1  # one code more or less of length 8: no longer a complete code
 n = "huff_incomplete_code.sb"
 case("container/huff_incomplete_code", "Mark B with counts that do not make a complete code: refused.",
      [(put(K, n, b"KALDOA@B" + le32(len(GOOD_BODY) + 308) + b"@@@@" + bytes(bad_counts)), n)],
-     [n, "/k"], 1, failed_load(n))
+     [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'the Huffman code table describes no complete code'))
 n = "huff_size_too_big.sb"
 case("container/huff_size_too_big", "Mark B: the coded data ends before the length the size field promises.",
-     [(put(K, n, b"KALDOA@B" + le32(len(GOOD_BODY) + 309) + b"@@@@" + H), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@B" + le32(len(GOOD_BODY) + 309) + b"@@@@" + H), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, HUFF_ENDS % (len(GOOD_BODY) + 309, len(GOOD_BODY))))
 n = "huff_size_below_table.sb"
 case("container/huff_size_below_table", "Mark B with a size field below 308, the size of the table it counts.",
-     [(put(K, n, b"KALDOA@B" + le32(100) + b"@@@@" + H), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"KALDOA@B" + le32(100) + b"@@@@" + H), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'the size field says 100 bytes, fewer than the 308 bytes of the code table it counts'))
 n = "huff_end_code_first.sb"
 case("container/huff_end_code_first", "Mark B whose coded data starts with the end code (all ones): no byte comes out.",
      [(put(K, n, b"KALDOA@B" + le32(len(GOOD_BODY) + 308) + b"@@@@" + H[:308] + b"\xff" * 64), n)],
-     [n, "/k"], 1, failed_load(n))
+     [n, "/k"], 1, failed_load(n),
+     err=file_err(n, HUFF_ENDS % (len(GOOD_BODY) + 308, 0)))
 n = "bom_without_maker.sb"
 case("container/bom_without_maker",
      "FF FE not followed by the units of KALDO is no header: the whole file is the body, "
      "and the body header then does not begin with TORV.",
-     [(put(K, n, b"\xff\xfe" + GOOD_BODY), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"\xff\xfe" + GOOD_BODY), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, NOT_TORV % '\\xFF\\xFETO' + NO_CONTAINER))
 n = "maker_lowercase.sb"
 case("container/maker_lowercase", "kaldo is not the maker word: the file is all body, and its body header is wrong.",
-     [(put(K, n, b"kaldoA@@@@@@@@@@" + GOOD_BODY), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, b"kaldoA@@@@@@@@@@" + GOOD_BODY), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, NOT_TORV % 'kald' + NO_CONTAINER))
 n = "no_header.sb"
 case("container/no_header", "A binary body without any container header opens as a plain body and reads.",
      [(put(K, n, GOOD_BODY), n)], [n, "/k"], 0, checked_binary(n))
@@ -350,12 +378,14 @@ case("container/utf16_high_bytes",
                            header=hdr)), n)], [n, "/k"], 0, checked_text(n))
 n = "utf16_short.s"
 case("container/utf16_short", "The UTF-16 header form with a body of ten units: no room for the body header.",
-     [(put(K, n, utf16_header() + u16("TORV0s1t  ")), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, utf16_header() + u16("TORV0s1t  ")), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, 'the body has 10 units, too few for the 16 of the body header'))
 n = "text_behind_8bit_header.s"
 case("container/text_behind_8bit_header",
      "A UTF-16 text body behind the 8-bit header form: the body header is read as bytes, "
      "T 00 O 00, and is not TORV.",
-     [(put(K, n, PLAIN_HEADER + u16("TORV0s1t        \r\nShape s ( )\r\n")), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, PLAIN_HEADER + u16("TORV0s1t        \r\nShape s ( )\r\n")), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, NOT_TORV % 'T\\x00O\\x00' + UTF16_BODY))
 n = "utf16_zlib_text.s"
 case("container/utf16_zlib_text",
      "The UTF-16 header form with mark F and a size field spread over four units reads a compressed text body.",
@@ -367,25 +397,31 @@ case("container/utf16_zlib_text",
 K = "binary"
 n = "format_digit_1.sb"
 case("binary/format_digit_1", "Body header byte 4 must be at most 0x30: 1 is refused.",
-     [(put(K, n, PLAIN_HEADER + body_header(digit="1") + shape()), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, PLAIN_HEADER + body_header(digit="1") + shape()), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, "the body header gives the format '1'; formats up to '0' are read"))
 n = "format_digit_blank.sb"
 case("binary/format_digit_blank", "A format digit below 0 (a blank) is accepted.",
      [(put(K, n, PLAIN_HEADER + body_header(digit=" ") + shape()), n)], [n, "/k"], 0, checked_binary(n))
 n = "form_x.sb"
 case("binary/form_x", "Body header byte 7 must be t or b.",
-     [(put(K, n, PLAIN_HEADER + body_header(form="x") + shape()), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, PLAIN_HEADER + body_header(form="x") + shape()), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, "the body header gives the form 'x'; expected 't' (text) or 'b' (binary)"))
 n = "bad_magic.sb"
 case("binary/bad_magic", "The body header must begin with TORV.",
-     [(put(K, n, PLAIN_HEADER + b"TORW" + body_header()[4:] + shape()), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, PLAIN_HEADER + b"TORW" + body_header()[4:] + shape()), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, NOT_TORV % 'TORW'))
 n = "unknown_type.sb"
 case("binary/unknown_type", "No grammar for file type q: two messages, the second with its own line break only.",
-     [(put(K, n, binary_file(shape(), type_version="q1")), n)], [n, "/k"], 1, NO_GRAMMAR + failed_load(n))
+     [(put(K, n, binary_file(shape(), type_version="q1")), n)], [n, "/k"], 1, NO_GRAMMAR + failed_load(n),
+     err=file_err(n, NO_GRAMMAR_FOR % ('q', '1')))
 n = "type_wrong_case.sb"
 case("binary/type_wrong_case", "File type bytes compare exactly: S is not s.",
-     [(put(K, n, binary_file(shape(), type_version="S1")), n)], [n, "/k"], 1, NO_GRAMMAR + failed_load(n))
+     [(put(K, n, binary_file(shape(), type_version="S1")), n)], [n, "/k"], 1, NO_GRAMMAR + failed_load(n),
+     err=file_err(n, NO_GRAMMAR_FOR % ('S', '1')))
 n = "version_unknown.sb"
 case("binary/version_unknown", "Type s exists in version 1 only.",
-     [(put(K, n, binary_file(shape(), type_version="s2")), n)], [n, "/k"], 1, NO_GRAMMAR + failed_load(n))
+     [(put(K, n, binary_file(shape(), type_version="s2")), n)], [n, "/k"], 1, NO_GRAMMAR + failed_load(n),
+     err=file_err(n, NO_GRAMMAR_FOR % ('s', '2')))
 n = "no_extension"
 case("binary/no_extension",
      "A source without extension passes the header peek but the read refuses it before it "
@@ -681,14 +717,16 @@ n = "no_byte_order_mark.s"
 case("text/no_byte_order_mark",
      "A text body whose container has no header at all: the file is read as plain bytes, and "
      "its body header, T 00 O 00 ..., is not TORV.",
-     [(put(K, n, u16("TORV0s1t        " + good_with())), n)], [n, "/k"], 1, failed_load(n))
+     [(put(K, n, u16("TORV0s1t        " + good_with())), n)], [n, "/k"], 1, failed_load(n),
+     err=file_err(n, NOT_TORV % 'T\\x00O\\x00' + UTF16_BODY))
 
 n = "block_name_256.s"
 case("text/block_name_256",
      "A block name of 256 units reads from text, but a binary block name holds at most 255: "
      "the binary write fails, with the driver's write error.",
      [(put(K, n, text_file(good_with(l3="\tMesh " + "M" * 256 + " ("))), n)], [n, "/o:out.sb"], 1,
-     "\nConverting %s to compressed binary file out.sb ...\n" % n + "Error while writing file out.sb\n")
+     "\nConverting %s to compressed binary file out.sb ...\n" % n + "Error while writing file out.sb\n",
+     err=file_err(n, "the block name '%s...' of a 'Mesh' block has 256 units; a binary block name holds at most 255" % ('M' * 40)))
 
 # ================================================================ grammars
 K = "grammar"
@@ -839,7 +877,8 @@ case("grammar/none_loads",
      removes=("shape.bnf", "library.bnf"),
      err=diag("bad_alone.bnf", 4, 8, "rule 'missing' is not defined"))
 case("grammar/no_grammar_files", "No grammar file at all.", [CUBE], ["cube.s", "/k"], 1, NO_GRAMMARS,
-     removes=("shape.bnf", "library.bnf"))
+     removes=("shape.bnf", "library.bnf"),
+     err=file_err('*.bnf', 'no grammar file is in any directory the definitions are looked for in'))
 
 # ================================================================ configuration files
 K = "cfg"
@@ -1014,7 +1053,8 @@ tokens_case("no_shape_token.h",
             "no grammar reads cube.s.",
             APP_OK.replace(b"SIDDEF(SID_SHAPE, \"Shape\")\n", b""), 1,
             grammar_error("shape.bnf", 17) + NO_GRAMMAR + failed_load("cube.s"), target="app_ids.h",
-     err=diag("shape.bnf", 17, 1, "unknown token name 'Shape'"))
+     err=diag("shape.bnf", 17, 1, "unknown token name 'Shape'")
+     + file_err("cube.s", "no grammar is loaded for type 's' version '1'; the grammars loaded read type 'm' version '1'"))
 tokens_case("empty_core.h",
             "An empty core file loads, but Material is then no token: library.bnf fails on line 13 "
             "and shape.bnf on line 27.",

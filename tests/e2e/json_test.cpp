@@ -196,11 +196,22 @@ TEST(Json, MalformedDocumentsAreReadErrors) {
   box.put("bad.t", replaced("      7,\n", "      7\n"));
   EXPECT_NE(box.run({"bad.t", "/k"}).err.find(": error: expected ',', found "), std::string::npos);
 
-  // A malformed header is no token file at all.
+  // A malformed header is no token file at all; the diagnosis says where it
+  // stops reading and what it needs there.
   box.put("bad.t", replaced("\"carried\": \"2020202020202020\"", "\"carried\": \"20\""));
   auto r = box.run({"bad.t", "/o:bad.b"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Failed to load file bad.t\n");
+  const std::string header_line =
+      "  \"header\": {\"format\": \"0\", \"type\": \"d\", \"version\": \"1\", \"carried\": \"20\"},\n";
+  EXPECT_EQ(r.err, "bad.t:2:69: error: expected a string of 16 hexadecimal digits, found '\"20\"'\n" + header_line +
+                       std::string(68, ' ') + "^\n");
+  box.put("bad.t", replaced("\"format\": \"0\"", "\"format\": \"1\""));
+  auto first_line = [](const std::string& text) { return text.substr(0, text.find('\n') + 1); };
+  EXPECT_EQ(first_line(box.run({"bad.t", "/k"}).err),
+            "bad.t:2:24: error: expected a format of at most '0', found '\"1\"'\n");
+  box.put("bad.t", replaced("\"type\": \"d\",", "\"type\": \"d\""));
+  EXPECT_EQ(first_line(box.run({"bad.t", "/k"}).err), "bad.t:2:41: error: expected ',', found '\"version\"'\n");
 }
 
 // Every shipped example and every file of the bad-input corpus that reads

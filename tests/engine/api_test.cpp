@@ -204,6 +204,49 @@ TEST(Converter, FailuresCarryWhatTheProgramPrints) {
   EXPECT_FALSE(converter.check_memory(unknown, "odd.zb", &error));
   EXPECT_EQ(error.code, vexlor::ErrorCode::kNoGrammarForType);
   EXPECT_FALSE(error.read_diagnosis);
+  EXPECT_EQ(error.diagnosis.what,
+            "no grammar is loaded for type 'z' version '9'; the grammars loaded read type 's' version '1', "
+            "type 'm' version '1'");
+}
+
+TEST(Converter, SourcesThatAreNoTokenFilesAndUnwritableTreesSayWhy) {
+  vexlor::Converter converter(shipped());
+  vexlor::Error error;
+  auto check = [&](const std::string& file) {
+    const std::vector<std::uint8_t> bytes(file.begin(), file.end());
+    return converter.check_memory(bytes, "in.sb", &error);
+  };
+  EXPECT_FALSE(converter.check_file("no_such_file.s", &error));
+  EXPECT_EQ(error.diagnosis.what, "no such file");
+  EXPECT_FALSE(check("KALDOA@F\xff\xff\xff\x0f@@@@" + std::string(40, 'x')));
+  EXPECT_EQ(error.code, vexlor::ErrorCode::kCannotOpen);
+  EXPECT_EQ(error.diagnosis.line, 0u);
+  EXPECT_EQ(error.diagnosis.what, "the size field says 268435455 bytes, more than 40 bytes of zlib stream can inflate to");
+  EXPECT_FALSE(check("KALDOA@@@@@@@@@@TORV0s1t" + std::string(40, '\0')));
+  EXPECT_FALSE(error.diagnosis);
+  EXPECT_TRUE(error.read_diagnosis);
+
+  // A JSON header has a place to show.
+  EXPECT_FALSE(check("{\"header\": {\"format\": \"0\", \"type\": \"s\", \"version\": \"1\",\n \"carried\": 7}}"));
+  EXPECT_EQ(error.code, vexlor::ErrorCode::kCannotOpen);
+  EXPECT_FALSE(error.diagnosis);
+  EXPECT_EQ(error.read_diagnosis.line, 2u);
+  EXPECT_EQ(error.read_diagnosis.column, 13u);
+  EXPECT_EQ(error.read_diagnosis.expected, std::vector<std::string>{"a string of 16 hexadecimal digits"});
+
+  // A block name that fits a text but not a binary.
+  const std::string name(300, 'n');
+  const std::string text = vxtest::utf16le(
+      vxtest::u16("KALDOA@@@@@@@@@@TORV0s1t        \r\nShape " + name +
+                  " ( Info ( \"x\" 1 0 ) Mesh m ( Vertices ( 0 0 0 ) Faces ( 0 0 0 ) ) )\r\n"),
+      true);
+  std::optional<vexlor::Document> document =
+      converter.read_memory(std::vector<std::uint8_t>(text.begin(), text.end()), "long.s", &error);
+  ASSERT_TRUE(document) << error.message;
+  EXPECT_FALSE(converter.write_memory(*document, vexlor::Form::kBinary, vexlor::Compression::kNone, &error));
+  EXPECT_EQ(error.code, vexlor::ErrorCode::kWriteFailed);
+  EXPECT_EQ(error.diagnosis.what, "the block name '" + std::string(40, 'n') +
+                                      "...' of a 'Shape' block has 300 units; a binary block name holds at most 255");
 }
 
 TEST(CInterface, ReadsWalksWritesAndReportsErrors) {
