@@ -1,16 +1,35 @@
 // Arbitrary bytes as a whole token file: both container header forms, every
 // compression mark, damaged size fields, code tables and zlib streams.
-// Whatever opens must be readable to its end and seekable within its body.
+// Whatever opens must be readable to its end and seekable within its body;
+// whatever does not is told in words, and the telling agrees with the open.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "container/fioshare.h"
+#include "shape/read_diagnosis.h"
+#include "shape/shape_tree.h"
+#include "shape/token_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 0xFFFFFFFFu) return 0;
-  sFioShareFile* stream = fioshare_open_memory(data, static_cast<sUInt>(size));
-  if (stream == nullptr) return 0;
+  sContainerFault fault;
+  sFioShareFile* stream = fioshare_open_memory_ex(data, static_cast<sUInt>(size), &fault);
+  sReadDiagnosis json;
+  const std::u16string why = explain_unopened(nullptr, data, static_cast<sUInt>(size), json);
+  if (stream == nullptr) {
+    if (fault.kind == sContainerFaultKind::kNone || describe_container_fault(fault).empty() || why.empty()) {
+      std::abort();
+    }
+    return 0;
+  }
+  if (fault.kind != sContainerFaultKind::kNone) std::abort();
+  // A body header that reads has nothing to tell; one that does not, has.
+  sByte header[16];
+  const bool readable = read_body_header(stream, header) != 0;
+  const bool told = !why.empty() || json.failure != sReadFailure::kNone;
+  if (readable == told) std::abort();
+  if (fioshare_seek(stream, 0, 0) != 0) std::abort();
 
   // The body is held whole: its end is where reading stops.
   const sUInt body_size = fioshare_seek(stream, 0, 1);
