@@ -510,7 +510,9 @@ sFioShareFile* fioshare_examine_file(const char16_t* path, sContainerFault* faul
   errno = 0;
   std::FILE* f = path != nullptr ? platform::open_file(path, "rb") : nullptr;
   if (f == nullptr) {
-    if (fault != nullptr) fault->kind = errno == ENOENT ? sContainerFaultKind::kNoSuchFile : sContainerFaultKind::kCannotOpen;
+    if (fault != nullptr) {
+      fault->kind = errno == ENOENT ? sContainerFaultKind::kNoSuchFile : sContainerFaultKind::kCannotOpen;
+    }
     return nullptr;
   }
   sFioShareFile* stream = new_stream(f, FIO_READ);
@@ -550,7 +552,8 @@ std::u16string describe_container_fault(const sContainerFault& fault) {
     case Kind::kOutOfMemory: return kOutOfMemory;
     case Kind::kSizeImpossible:
       return size_says + u", more than " + decimal_text(fault.body_length) +
-             (fault.mark == FIO_COMP_ZLIB ? u" bytes of zlib stream can inflate to" : u" bytes of Huffman code can hold");
+             (fault.mark == FIO_COMP_ZLIB ? u" bytes of zlib stream can inflate to"
+                                          : u" bytes of Huffman code can hold");
     case Kind::kInflateShorter:
       return size_says + u", but the zlib stream inflates to " + decimal_text(fault.inflated);
     case Kind::kInflateLonger: return size_says + u", but the zlib stream inflates to more";
@@ -559,8 +562,8 @@ std::u16string describe_container_fault(const sContainerFault& fault) {
     case Kind::kHuffTableSize:
       return size_says + u", fewer than the " + decimal_text(kHuffTableBytes) + u" bytes of the code table it counts";
     case Kind::kHuffData:
-      return size_says + u" (" + decimal_text(kHuffTableBytes) + u" of them the code table), but the coded data ends after " +
-             decimal_text(fault.decoded);
+      return size_says + u" (" + decimal_text(kHuffTableBytes) +
+             u" of them the code table), but the coded data ends after " + decimal_text(fault.decoded);
   }
   return {};
 }

@@ -139,7 +139,8 @@ bool load_definitions(sReporter& rep, const sDefinitionSearch& search, sDefiniti
     // Grammars that failed have their diagnoses in their notices; none at
     // all is told here.
     if (grammar_files.empty()) {
-      diagnose(&failure.diagnosis, u"*.bnf", 0, 0, u"no grammar file is in any directory the definitions are looked for in");
+      diagnose(&failure.diagnosis, u"*.bnf", 0, 0,
+               u"no grammar file is in any directory the definitions are looked for in");
     }
     free_definitions(defs);
     return false;
