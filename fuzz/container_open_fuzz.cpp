@@ -16,18 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sContainerFault fault;
   sFioShareFile* stream = fioshare_open_memory_ex(data, static_cast<sUInt>(size), &fault);
   sReadDiagnosis json;
-  const std::u16string why = explain_unopened(nullptr, data, static_cast<sUInt>(size), json);
   if (stream == nullptr) {
-    if (fault.kind == sContainerFaultKind::kNone || describe_container_fault(fault).empty() || why.empty()) {
-      std::abort();
-    }
+    if (fault.kind == sContainerFaultKind::kNone || explain_unopened(nullptr, fault, json).empty()) std::abort();
     return 0;
   }
   if (fault.kind != sContainerFaultKind::kNone) std::abort();
   // A body header that reads has nothing to tell; one that does not, has.
   sByte header[16];
   const bool readable = read_body_header(stream, header) != 0;
-  const bool told = !why.empty() || json.failure != sReadFailure::kNone;
+  const bool told = !explain_unopened(stream, fault, json).empty() || json.failure != sReadFailure::kNone;
   if (readable == told) std::abort();
   if (fioshare_seek(stream, 0, 0) != 0) std::abort();
 

@@ -23,9 +23,9 @@ constexpr char16_t kMsgNoStandardInput[] = u"Could not read standard input\n";
 
 bool is_standard_stream(const std::u16string& name) { return name == kStandardStream; }
 
-// Why a write failed for a reason in the tree (a block name too long for
-// a binary), told of the source, on standard error.
-void explain_write(const sConversion& conv, const std::u16string& source) {
+// Why the source did not load, or its tree could not be written in the
+// form asked for, told of the source on standard error.
+void print_fault(const sConversion& conv, const std::u16string& source) {
   if (conv.fault.empty()) return;
   sFileDiagnosis why;
   diagnose(&why, display_name(source), 0, 0, conv.fault);
@@ -43,7 +43,7 @@ bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const std::
       return true;
     }
     print_error(kMsgWriteError, name, u"");
-    explain_write(conv, source);
+    print_fault(conv, source);
     return false;
   }
   if (path_find_ext(name) == nullptr) print_message(kMsgNoExtension);
@@ -52,7 +52,7 @@ bool save_token_file(sConversion& conv, const sLoadedSource& loaded, const std::
     print_error(kMsgCannotWrite, name);
   } else {
     print_error(kMsgWriteError, name, u"");
-    explain_write(conv, source);
+    print_fault(conv, source);
   }
   return false;
 }
@@ -124,13 +124,8 @@ bool convert_source(const sAppState& app, const sDefinitions& defs, const sRepor
     if (status == sLoadStatus::kNoGrammar) print_error(kMsgNoGrammar);
     if (status == sLoadStatus::kReadFailed) print_error(kMsgReadError, source, u"", conv.error_position);
     print_error(kMsgFailedToLoad, source);
-    if (!conv.fault.empty()) {
-      sFileDiagnosis why;
-      diagnose(&why, display_name(job.source), 0, 0, conv.fault);
-      print_diagnosis(why);
-    } else {
-      print_read_diagnosis(job.source, conv.diagnosis);
-    }
+    print_fault(conv, job.source);
+    print_read_diagnosis(job.source, conv.diagnosis);
     return false;
   }
   const sTokenForm form = output_form(app, loaded);

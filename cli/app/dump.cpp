@@ -11,7 +11,6 @@
 #include "container/fioshare.h"
 #include "engine/definitions.h"
 #include "engine/messages.h"
-#include "platform/platform.h"
 #include "shape/binary_dump.h"
 
 namespace {
@@ -20,20 +19,6 @@ void print_dump_line(void*, std::string_view line) {
   std::string bytes(line);
   bytes += '\n';
   emit_console_bytes(bytes.data(), bytes.size());
-}
-
-// Why the container did not open, on standard error.
-void explain_unopened_container(const std::u16string& source) {
-  if (!platform::file_name_representable(source.c_str())) return;
-  sContainerFault fault;
-  sFioShareFile* stream = fioshare_examine_file(source.c_str(), &fault);
-  if (stream != nullptr) {
-    fioshare_file_close(stream);
-    return;
-  }
-  sFileDiagnosis why;
-  diagnose(&why, source, 0, 0, describe_container_fault(fault));
-  print_diagnosis(why);
 }
 
 }  // namespace
@@ -55,10 +40,16 @@ int run_dump(const sAppState& app) {
   const sDumpSink sink{print_dump_line, nullptr};
   for (const std::u16string& source : app.sources) {
     if (app.sources.size() > 1) print_message(u"%s:\n", source.c_str());
-    sFioShareFile* stream = fioshare_file_open(rep, source.c_str(), FIO_READ, FIO_COMP_NONE, 0);
+    sContainerFault fault;
+    sFioShareFile* stream = fioshare_file_open(rep, source.c_str(), FIO_READ, FIO_COMP_NONE, 0, &fault);
     if (stream == nullptr) {
       print_error(kMsgFailedToLoad, source.c_str());
-      explain_unopened_container(source);
+      // Why the container did not open (nothing more for a refused name).
+      if (fault.kind != sContainerFaultKind::kNone) {
+        sFileDiagnosis why;
+        diagnose(&why, source, 0, 0, describe_container_fault(fault));
+        print_diagnosis(why);
+      }
       status = 1;
       continue;
     }

@@ -473,11 +473,15 @@ sUInt fioshare_write_direct_bytes(sFioShareFile* stream, const void* src, sUInt 
   return count;
 }
 
-sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode) {
+sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode,
+                                      sContainerFault* fault) {
   sFioShareFile* stream = new_stream(f, rw);
-  if (stream == nullptr) return nullptr;
+  if (stream == nullptr) {
+    if (fault != nullptr) fault->kind = sContainerFaultKind::kOutOfMemory;
+    return nullptr;
+  }
   if (rw == FIO_READ) {
-    if (f == nullptr || !load_stream(stream, ByteSource(f))) {
+    if (f == nullptr || !load_stream(stream, ByteSource(f), fault)) {
       free_stream(stream);
       return nullptr;
     }
@@ -500,29 +504,6 @@ sFioShareFile* fioshare_open_memory_ex(const sByte* data, sUInt size, sContainer
     return nullptr;
   }
   if (!load_stream(stream, ByteSource(data, size), fault)) {
-    free_stream(stream);
-    return nullptr;
-  }
-  return stream;
-}
-
-sFioShareFile* fioshare_examine_file(const char16_t* path, sContainerFault* fault) {
-  errno = 0;
-  std::FILE* f = path != nullptr ? platform::open_file(path, "rb") : nullptr;
-  if (f == nullptr) {
-    if (fault != nullptr) {
-      fault->kind = errno == ENOENT ? sContainerFaultKind::kNoSuchFile : sContainerFaultKind::kCannotOpen;
-    }
-    return nullptr;
-  }
-  sFioShareFile* stream = new_stream(f, FIO_READ);
-  if (stream == nullptr) {
-    std::fclose(f);
-    if (fault != nullptr) fault->kind = sContainerFaultKind::kOutOfMemory;
-    return nullptr;
-  }
-  if (!load_stream(stream, ByteSource(f), fault)) {
-    std::fclose(f);
     free_stream(stream);
     return nullptr;
   }
@@ -568,7 +549,8 @@ std::u16string describe_container_fault(const sContainerFault& fault) {
   return {};
 }
 
-sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode) {
+sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode,
+                                  sContainerFault* fault) {
   // A name the system cannot represent is refused with the message box
   // alone, without a report.
   if (fname != nullptr && !file_name_usable(rep, fname)) return nullptr;
@@ -576,10 +558,12 @@ sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt r
   std::FILE* f = nullptr;
   platform::Output* output = nullptr;
   if (rw == FIO_READ) {
-    if (!VX_CHECK(rep, kModuleAppUtil, 292, (f = platform::open_file(fname, "rb")) != nullptr,
-                  "(f = fopen (fname, \"rb\")) != 0")) {
-      return nullptr;
+    errno = 0;
+    f = platform::open_file(fname, "rb");
+    if (f == nullptr && fault != nullptr) {
+      fault->kind = errno == ENOENT ? sContainerFaultKind::kNoSuchFile : sContainerFaultKind::kCannotOpen;
     }
+    if (!VX_CHECK(rep, kModuleAppUtil, 292, f != nullptr, "(f = fopen (fname, \"rb\")) != 0")) return nullptr;
   } else {
     if (!VX_CHECK(rep, kModuleAppUtil, 294, (output = platform::open_output(fname)) != nullptr,
                   "(f = fopen (fname, \"w+b\")) != 0")) {
@@ -591,7 +575,7 @@ sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt r
   sFioShareFile* fp = nullptr;
   if (!VX_CHECK(rep, kModuleAppUtil, 307,
                 (fp = fioshare_file_create_ex(f, static_cast<sFioShareFileType>(rw), static_cast<sFioShareComp>(comp),
-                                              open_unicode != 0 ? 1 : 0)) != nullptr,
+                                              open_unicode != 0 ? 1 : 0, fault)) != nullptr,
                 "(fp = fioshare_file_create_ex (f, (enum sFioShareFileType) rw, (enum sFioShareComp) comp, "
                 "open_unicode)) != 0")) {
     if (output != nullptr) {

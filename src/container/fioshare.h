@@ -72,27 +72,6 @@ struct sFioShareFile {
 inline constexpr sUInt kHeaderSizeOffset = 8;
 inline constexpr sUInt kHeaderMarkOffset = 7;
 
-// Failed opens are reported through `rep` (a refused name with its box).
-sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode);
-sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode);
-int fioshare_file_close(sFioShareFile* stream);
-// Releases a write stream without finishing its file: a file it was to
-// replace keeps what it had and the temporary file goes; a target written
-// directly (a device) keeps what already went out. Other streams are simply
-// closed.
-void fioshare_file_abandon(sFioShareFile* stream);
-std::FILE* fioshare_file_handle(sFioShareFile* stream);
-// Closes a write stream made without a file (fioshare_file_create_ex with a
-// null file) into `out`: container header and (compressed) body, exactly the
-// bytes a file would get. Releases the stream on every path.
-int fioshare_close_to_memory(sFioShareFile* stream, std::vector<sByte>& out);
-int file_exists(sReporter& rep, const char16_t* name);
-
-// A read stream over bytes held in memory, parsed exactly like a file given to
-// fioshare_file_create_ex (header forms, marks, decompression). The stream has
-// no file; the bytes are copied, so the caller keeps ownership of `data`.
-sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size);
-
 // Why a read stream did not open: the first fault of the container met.
 enum class sContainerFaultKind : sUInt {
   kNone,
@@ -124,11 +103,33 @@ struct sContainerFault {
   sUInt inflated = 0;     // kInflateShorter: the bytes the stream gave
 };
 
+// Failed opens are reported through `rep` (a refused name with its box); a
+// read stream that does not open tells why in `fault` (when given), a name
+// refused before any open leaves it kNone.
+sFioShareFile* fioshare_file_open(sReporter& rep, const char16_t* fname, sUInt rw, sUInt comp, int open_unicode,
+                                  sContainerFault* fault = nullptr);
+sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioShareComp comp, int open_unicode,
+                                       sContainerFault* fault = nullptr);
+int fioshare_file_close(sFioShareFile* stream);
+// Releases a write stream without finishing its file: a file it was to
+// replace keeps what it had and the temporary file goes; a target written
+// directly (a device) keeps what already went out. Other streams are simply
+// closed.
+void fioshare_file_abandon(sFioShareFile* stream);
+std::FILE* fioshare_file_handle(sFioShareFile* stream);
+// Closes a write stream made without a file (fioshare_file_create_ex with a
+// null file) into `out`: container header and (compressed) body, exactly the
+// bytes a file would get. Releases the stream on every path.
+int fioshare_close_to_memory(sFioShareFile* stream, std::vector<sByte>& out);
+int file_exists(sReporter& rep, const char16_t* name);
+
+// A read stream over bytes held in memory, parsed exactly like a file given to
+// fioshare_file_create_ex (header forms, marks, decompression). The stream has
+// no file; the bytes are copied, so the caller keeps ownership of `data`.
+sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size);
+
 // fioshare_open_memory, telling in `fault` (when given) why it failed.
 sFioShareFile* fioshare_open_memory_ex(const sByte* data, sUInt size, sContainerFault* fault);
-// Opens `path` for reading as fioshare_file_open does, but quietly (nothing
-// reported), telling in `fault` why it failed: for explaining a failed open.
-sFioShareFile* fioshare_examine_file(const char16_t* path, sContainerFault* fault);
 // The fault in words, for a diagnosis ("the size field says ...").
 std::u16string describe_container_fault(const sContainerFault& fault);
 

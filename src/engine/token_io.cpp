@@ -8,7 +8,6 @@
 #include "common/list.h"
 #include "container/fioshare.h"
 #include "engine/definitions.h"
-#include "platform/platform.h"
 #include "shape/binary_writer.h"
 #include "shape/json_writer.h"
 #include "shape/conversion.h"
@@ -68,17 +67,6 @@ std::u16string explain_no_grammar(const sDefinitions& defs, const sByte* header)
   return what;
 }
 
-// Fills conv.fault (or for a JSON header conv.diagnosis) after a
-// load that did not get as far as reading the body.
-void explain_load(sConversion& conv, const sDefinitions& defs, sLoadStatus status, const char16_t* path,
-                  const sByte* data, sUInt size, const sByte* header) {
-  if (status == sLoadStatus::kNoGrammar) {
-    conv.fault = explain_no_grammar(defs, header);
-  } else if (status == sLoadStatus::kCannotOpen) {
-    conv.fault = explain_unopened(path, data, size, conv.diagnosis);
-  }
-}
-
 }  // namespace
 
 sLoadedSource::sLoadedSource(sLoadedSource&& other) noexcept { take_over(*this, other); }
@@ -98,16 +86,10 @@ sLoadStatus load_source_file(sConversion& conv, const sDefinitions& defs, const 
   conv.fault.clear();
   conv.diagnosis = sReadDiagnosis{};
   sByte header[kBodyHeaderBytes];
-  if (!peek_token_file(conv, path, header)) {
-    // A name the system cannot take was refused, and told, already.
-    if (path != nullptr && platform::file_name_representable(path)) {
-      explain_load(conv, defs, sLoadStatus::kCannotOpen, path, nullptr, 0, header);
-    }
-    return sLoadStatus::kCannotOpen;
-  }
+  if (!peek_token_file(conv, path, header)) return sLoadStatus::kCannotOpen;
   sBNFTable* table = find_bnf_table(defs.grammars, header[kBodyTypeByte], header[kBodyVersionByte]);
   if (table == nullptr) {
-    explain_load(conv, defs, sLoadStatus::kNoGrammar, path, nullptr, 0, header);
+    conv.fault = explain_no_grammar(defs, header);
     return sLoadStatus::kNoGrammar;
   }
   loaded.table = table;  // the grammar in use, also when the read fails
@@ -123,17 +105,18 @@ sLoadStatus load_source_memory(sConversion& conv, const sDefinitions& defs, cons
   conv.error_position = 0;
   conv.fault.clear();
   conv.diagnosis = sReadDiagnosis{};
-  sFioShareFile* stream = fioshare_open_memory(data, size);
+  sContainerFault fault;
+  sFioShareFile* stream = fioshare_open_memory_ex(data, size, &fault);
   sByte header[kBodyHeaderBytes];
   if (stream == nullptr || !read_body_header(stream, header) || fioshare_seek(stream, 0, 0) != 0) {
+    conv.fault = explain_unopened(stream, fault, conv.diagnosis);
     fioshare_file_close(stream);
-    explain_load(conv, defs, sLoadStatus::kCannotOpen, nullptr, data, size, header);
     return sLoadStatus::kCannotOpen;
   }
   sBNFTable* table = find_bnf_table(defs.grammars, header[kBodyTypeByte], header[kBodyVersionByte]);
   if (table == nullptr) {
     fioshare_file_close(stream);
-    explain_load(conv, defs, sLoadStatus::kNoGrammar, nullptr, data, size, header);
+    conv.fault = explain_no_grammar(defs, header);
     return sLoadStatus::kNoGrammar;
   }
   loaded.table = table;

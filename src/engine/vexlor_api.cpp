@@ -201,6 +201,15 @@ sUInt comp_mark_of(Compression compression) {
   }
 }
 
+// The conversion's fault in words (a source that is no token file, a
+// block name too long for a binary) as the diagnosis of the file the error
+// names.
+void take_fault(Error* error, const sConversion& conv) {
+  if (error == nullptr || conv.fault.empty()) return;
+  error->diagnosis.file = error->file;
+  error->diagnosis.what = u16_to_utf8(conv.fault);
+}
+
 void set_load_error(Error* error, sLoadStatus status, const sConversion& conv, const char16_t* name) {
   const std::string file = text_of(name);
   const std::string failed = format_message(kMsgFailedToLoad, name);
@@ -216,13 +225,9 @@ void set_load_error(Error* error, sLoadStatus status, const sConversion& conv, c
     default: set_error(error, ErrorCode::kCannotOpen, file, failed); break;
   }
   if (error == nullptr || status == sLoadStatus::kReadFailed) return;
-  // Why the source did not open, or has no grammar.
-  if (!conv.fault.empty()) {
-    error->diagnosis.file = file;
-    error->diagnosis.what = u16_to_utf8(conv.fault);
-  } else if (conv.diagnosis.failure != sReadFailure::kNone) {
-    error->read_diagnosis = read_diagnosis_of(conv.diagnosis);
-  }
+  // Why the source did not open (a JSON header: where), or has no grammar.
+  take_fault(error, conv);
+  if (conv.diagnosis.failure != sReadFailure::kNone) error->read_diagnosis = read_diagnosis_of(conv.diagnosis);
 }
 
 }  // namespace
@@ -476,14 +481,6 @@ sTokenForm token_form_of(Form form) {
 }
 
 // JSON has no container, so nothing to compress.
-// A write the tree itself stopped (a block name too long for a binary):
-// why, for the file the error names.
-void explain_write_error(Error* error, const sConversion& conv) {
-  if (error == nullptr || conv.fault.empty()) return;
-  error->diagnosis.file = error->file;
-  error->diagnosis.what = u16_to_utf8(conv.fault);
-}
-
 bool form_takes(Form form, Compression compression, const std::string& path, Error* error) {
   if (form != Form::kJson || compression == Compression::kNone) return true;
   set_error(error, ErrorCode::kInvalidArgument, path, "A JSON document is never compressed");
@@ -510,7 +507,7 @@ bool Converter::write_file(const Document& document, const std::string& path, Fo
     set_error(error, ErrorCode::kCannotWrite, path, format_message(kMsgCannotWrite, name.c_str()));
   } else {
     set_error(error, ErrorCode::kWriteFailed, path, format_message(kMsgWriteError, name.c_str(), u""));
-    explain_write_error(error, conv);
+    take_fault(error, conv);
   }
   return false;
 }
@@ -524,7 +521,7 @@ std::optional<std::vector<std::uint8_t>> Converter::write_memory(const Document&
   std::vector<std::uint8_t> out;
   if (save_to_memory(conv, document.impl().loaded, token_form_of(form), comp_mark_of(compression), out)) return out;
   set_error(error, ErrorCode::kWriteFailed, "-", format_message(kMsgWriteError, u"-", u""));
-  explain_write_error(error, conv);
+  take_fault(error, conv);
   return std::nullopt;
 }
 

@@ -167,14 +167,10 @@ int read_body_header(sFioShareFile* stream, sByte* header) {
   return 1;
 }
 
-std::u16string explain_unopened(const char16_t* path, const sByte* data, sUInt size, sReadDiagnosis& json) {
-  sContainerFault fault;
-  sFioShareFile* stream =
-      path != nullptr ? fioshare_examine_file(path, &fault) : fioshare_open_memory_ex(data, size, &fault);
+std::u16string explain_unopened(sFioShareFile* stream, const sContainerFault& fault, sReadDiagnosis& json) {
   if (stream == nullptr) return describe_container_fault(fault);
-  std::u16string what = describe_body_header(stream, json);
-  fioshare_file_close(stream);
-  return what;
+  if (fioshare_seek(stream, 0, 0) != 0) return {};
+  return describe_body_header(stream, json);
 }
 
 void sPeekedStream::keep(const char16_t* path, sFioShareFile* stream) {
@@ -208,9 +204,11 @@ void sPeekedStream::drop() {
 
 int peek_token_file(sConversion& conv, const char16_t* path, sByte* header) {
   conv.peeked.drop();
-  sFioShareFile* stream = fioshare_file_open(conv.rep, path, FIO_READ, FIO_COMP_NONE, 0);
+  sContainerFault fault;
+  sFioShareFile* stream = fioshare_file_open(conv.rep, path, FIO_READ, FIO_COMP_NONE, 0, &fault);
+  const int ok = stream != nullptr ? read_body_header(stream, header) : 0;
+  if (!ok) conv.fault = explain_unopened(stream, fault, conv.diagnosis);
   if (stream == nullptr) return 0;
-  const int ok = read_body_header(stream, header);
   if (ok && path != nullptr) {
     conv.peeked.keep(path, stream);
   } else {
