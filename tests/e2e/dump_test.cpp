@@ -125,7 +125,7 @@ TEST(Dump, EveryExampleAndEveryBadBinaryIsShownWithoutCrashing) {
       auto r = box.run({"--dump", "input"});
       EXPECT_EQ(r.signal, 0) << entry.path();
       EXPECT_TRUE(r.status == 0 || r.status == 1) << entry.path();
-      EXPECT_FALSE(r.out.empty()) << entry.path();
+      EXPECT_FALSE(r.out.empty()) << entry.path() << " status " << r.status << ": " << r.err;
     }
   }
 }

@@ -130,7 +130,8 @@ TEST(Json, ToChoosesTheOutputForm) {
   ASSERT_EQ(box.run({"plain.b", "--to=binary", "/o:again.b"}).status, 0);
   EXPECT_EQ(box.get("again.b"), box.get("doc.b"));
   box.put("doc.json", kDocJson);
-  ASSERT_EQ(box.run({"doc.json", "--to=text", "/o:json.t"}).status, 0);
+  r = box.run({"doc.json", "--to=text", "/o:json.t"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(box.get("json.t"), box.get("back.t"));
   ASSERT_EQ(box.run({"doc.json", "--to=json", "/u", "/o:same.json"}).status, 0);
   EXPECT_EQ(box.get("same.json"), kDocJson);
