@@ -1,6 +1,5 @@
 #include "app/console_sink.h"
 
-#include <cstdio>
 
 #include "platform/console.h"
 
@@ -19,19 +18,14 @@ void send_messages_to_stderr() { g_messages_to_stderr = true; }
 void write_messages(const std::string& bytes) {
   if (bytes.empty()) return;
   if (g_messages_to_stderr) {
-    std::fflush(stdout);
-    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-    std::fflush(stderr);
+    console::error_write(bytes.data(), bytes.size());
   } else {
     console::console_write(bytes.data(), bytes.size());
   }
 }
 
 void write_diagnoses(const std::string& bytes) {
-  if (bytes.empty()) return;
-  std::fflush(stdout);
-  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-  std::fflush(stderr);
+  if (!bytes.empty()) console::error_write(bytes.data(), bytes.size());
 }
 
 void emit_diagnostic_bytes(const char* bytes, std::size_t count) {

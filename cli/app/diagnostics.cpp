@@ -1,6 +1,5 @@
 #include "app/diagnostics.h"
 
-#include <cstdio>
 #include <mutex>
 #include <set>
 #include <string>
@@ -10,7 +9,7 @@
 #include "common/utf8.h"
 #include "engine/definitions.h"
 #include "app/console_sink.h"
-#include "common/utf8.h"
+#include "platform/console.h"
 #include "shape/grammar_walker.h"
 #include "shape/read_diagnosis.h"
 
@@ -120,10 +119,7 @@ std::u16string format_diagnosis(const sFileDiagnosis& d, const char16_t* severit
 void print_diagnosis(const sFileDiagnosis& diagnosis, const char16_t* severity) {
   const std::u16string line = format_diagnosis(diagnosis, severity, g_style) + u"\n";
   const std::string bytes = u16_to_utf8(line);
-  // After what standard output holds already, for a terminal showing both.
-  std::fflush(stdout);
-  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-  std::fflush(stderr);
+  console::error_write(bytes.data(), bytes.size());
 }
 
 void warn_about_grammar_once(const sDefinitions& defs, const sBNFTable* table) {

@@ -40,6 +40,10 @@ int message_box(const char* text, const char* caption, unsigned style);
 // standard output that is no console get the bytes unchanged; a Windows
 // console gets the text as wide characters.
 void console_write(const char* bytes, std::size_t count);
+// The same for standard error (diagnoses, messages sent there by /o:-),
+// flushed at once; standard output is flushed first, so that a terminal
+// showing both shows them in the order written.
+void error_write(const char* bytes, std::size_t count);
 
 [[noreturn]] void exit_process(int status);
 

@@ -84,6 +84,12 @@ int message_box(const char* text, const char* caption, unsigned /*style*/) {
 
 void console_write(const char* bytes, std::size_t count) { std::fwrite(bytes, 1, count, stdout); }
 
+void error_write(const char* bytes, std::size_t count) {
+  std::fflush(stdout);
+  std::fwrite(bytes, 1, count, stderr);
+  std::fflush(stderr);
+}
+
 void exit_process(int status) {
   std::fflush(stdout);
   std::exit(status);

@@ -28,21 +28,34 @@ int message_box(const char* text, const char* caption, unsigned style) {
   return MessageBoxA(nullptr, text, caption, style);
 }
 
-void console_write(const char* bytes, std::size_t count) {
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+namespace {
+
+// UTF-8 text to a standard stream: a console shows wide characters whatever
+// its code page; a file or a pipe gets the bytes unchanged.
+void stream_write(DWORD which, std::FILE* stream, const char* bytes, std::size_t count) {
+  HANDLE handle = GetStdHandle(which);
   DWORD mode = 0;
-  if (count == 0 || out == INVALID_HANDLE_VALUE || out == nullptr || !GetConsoleMode(out, &mode)) {
-    std::fwrite(bytes, 1, count, stdout);
+  if (count == 0 || handle == INVALID_HANDLE_VALUE || handle == nullptr || !GetConsoleMode(handle, &mode)) {
+    std::fwrite(bytes, 1, count, stream);
     return;
   }
-  // A console shows wide characters whatever its code page.
   const int units = MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(count), nullptr, 0);
   if (units <= 0) return;
   std::wstring text(static_cast<std::size_t>(units), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(count), text.data(), units);
-  std::fflush(stdout);
+  std::fflush(stream);
   DWORD written = 0;
-  WriteConsoleW(out, text.data(), static_cast<DWORD>(units), &written, nullptr);
+  WriteConsoleW(handle, text.data(), static_cast<DWORD>(units), &written, nullptr);
+}
+
+}  // namespace
+
+void console_write(const char* bytes, std::size_t count) { stream_write(STD_OUTPUT_HANDLE, stdout, bytes, count); }
+
+void error_write(const char* bytes, std::size_t count) {
+  std::fflush(stdout);
+  stream_write(STD_ERROR_HANDLE, stderr, bytes, count);
+  std::fflush(stderr);
 }
 
 void exit_process(int status) {
