@@ -3,7 +3,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 #include <set>
 #include <string>
@@ -18,6 +17,7 @@
 #include "common/strings.h"
 #include "common/utf8.h"
 #include "engine/messages.h"
+#include "platform/platform.h"
 #include "platform/streams.h"
 
 namespace {
@@ -56,9 +56,15 @@ bool read_source_list(const std::u16string& list, sAppState& app) {
     if (!streams::read_standard_input(bytes)) return false;
     text.assign(bytes.begin(), bytes.end());
   } else {
-    std::ifstream in(u16_to_utf8(list), std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Opened by its UTF-16 name, which Windows takes in any script.
+    std::FILE* in = platform::open_file(list.c_str(), "rb");
+    if (in == nullptr) return false;
+    char block[16384];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, in)) > 0) text.append(block, got);
+    const bool read = std::ferror(in) == 0;
+    std::fclose(in);
+    if (!read) return false;
   }
   std::size_t start = 0;
   while (start <= text.size()) {

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "common/text_convert.h"
 #include "platform/console.h"
@@ -57,13 +56,15 @@ std::u16string executable_dir() {
 bool debug_channel_listening() {
   if (g_tracer_state < 0) {
     g_tracer_state = 0;
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-      if (line.rfind("TracerPid:", 0) == 0) {
-        g_tracer_state = std::atol(line.c_str() + 10) != 0 ? 1 : 0;
-        break;
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+      char line[256];
+      while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::strncmp(line, "TracerPid:", 10) == 0) {
+          g_tracer_state = std::atol(line + 10) != 0 ? 1 : 0;
+          break;
+        }
       }
+      std::fclose(status);
     }
   }
   return g_tracer_state == 1;

@@ -119,6 +119,11 @@ TEST(Batch, ConvertsEverySourceAndPrintsTheirLinesInOrder) {
   auto listed = box.run({"--files-from=list.txt", "/k", "--quiet"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_EQ(listed.out, "");
+  // A list named in a script the system's 8-bit code page lacks.
+  box.put("\u0441\u043f\u0438\u0441\u043e\u043a.txt", "cube.s\n");
+  auto cyrillic = box.run({"--files-from=\u0441\u043f\u0438\u0441\u043e\u043a.txt", "/k"});
+  EXPECT_EQ(cyrillic.status, 0) << cyrillic.out;
+  EXPECT_EQ(cyrillic.out, converting("cube.s", "compressed binary", "") + "1 checked, 0 failed\n");
 }
 
 TEST(Batch, OutputsThatCannotBeToldApartAreRefusedBeforeAnything) {
