@@ -14,7 +14,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 0xFFFFFFFFu) return 0;
   sContainerFault fault;
-  sFioShareFile* stream = fioshare_open_memory_ex(data, static_cast<sUInt>(size), &fault);
+  sFioShareFile* stream = fioshare_open_memory(data, static_cast<sUInt>(size), &fault);
   sReadDiagnosis json;
   if (stream == nullptr) {
     if (fault.kind == sContainerFaultKind::kNone || explain_unopened(nullptr, fault, json).empty()) std::abort();

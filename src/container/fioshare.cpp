@@ -223,10 +223,12 @@ bool load_stream(sFioShareFile* stream, const ByteSource& source, sContainerFaul
     return refuse(fault, Kind::kUnknownMark);
   }
 
+  // A plain body's mark is "@" whatever its first bytes hold.
+  const sByte body_mark = stream->header[kHeaderMarkOffset];
   std::uint64_t body_offset = header_length;
   std::uint64_t body_size = file_length - header_length;
   sByte table[kHuffTableBytes];
-  if (stream->header[kHeaderMarkOffset] == FIO_COMP_HUFF) {
+  if (body_mark == FIO_COMP_HUFF) {
     if (body_size < kHuffTableBytes) return refuse(fault, Kind::kNoCodeTable);
     if (!source.read_at(body_offset, table, kHuffTableBytes)) return refuse(fault, Kind::kUnreadable);
     body_offset += kHuffTableBytes;
@@ -242,7 +244,7 @@ bool load_stream(sFioShareFile* stream, const ByteSource& source, sContainerFaul
   stream->capacity = stream->body_size;
   if (!source.read_at(body_offset, stream->body, stream->body_size)) return refuse(fault, Kind::kUnreadable);
 
-  if (stream->header[kHeaderMarkOffset] == FIO_COMP_ZLIB) {
+  if (body_mark == FIO_COMP_ZLIB) {
     if (size_field > stream->body_size * kMaxDeflateRatio + kMaxDeflateRatio) {
       return refuse(fault, Kind::kSizeImpossible);
     }
@@ -256,7 +258,7 @@ bool load_stream(sFioShareFile* stream, const ByteSource& source, sContainerFaul
       }
       return refuse(fault, Kind::kOutOfMemory);
     }
-  } else if (stream->header[kHeaderMarkOffset] == FIO_COMP_HUFF) {
+  } else if (body_mark == FIO_COMP_HUFF) {
     if (size_field < kHuffTableBytes) return refuse(fault, Kind::kHuffTableSize);
     const sUInt expected = size_field - kHuffTableBytes;
     // Every decoded byte takes at least one bit of coded data.
@@ -492,11 +494,7 @@ sFioShareFile* fioshare_file_create_ex(std::FILE* f, sFioShareFileType rw, sFioS
   return stream;
 }
 
-sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size) {
-  return fioshare_open_memory_ex(data, size, nullptr);
-}
-
-sFioShareFile* fioshare_open_memory_ex(const sByte* data, sUInt size, sContainerFault* fault) {
+sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size, sContainerFault* fault) {
   if (data == nullptr && size != 0) return nullptr;
   sFioShareFile* stream = new_stream(nullptr, FIO_READ);
   if (stream == nullptr) {

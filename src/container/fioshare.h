@@ -126,10 +126,9 @@ int file_exists(sReporter& rep, const char16_t* name);
 // A read stream over bytes held in memory, parsed exactly like a file given to
 // fioshare_file_create_ex (header forms, marks, decompression). The stream has
 // no file; the bytes are copied, so the caller keeps ownership of `data`.
-sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size);
+// `fault` (when given) tells why it failed.
+sFioShareFile* fioshare_open_memory(const sByte* data, sUInt size, sContainerFault* fault = nullptr);
 
-// fioshare_open_memory, telling in `fault` (when given) why it failed.
-sFioShareFile* fioshare_open_memory_ex(const sByte* data, sUInt size, sContainerFault* fault);
 // The fault in words, for a diagnosis ("the size field says ...").
 std::u16string describe_container_fault(const sContainerFault& fault);
 

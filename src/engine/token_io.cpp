@@ -106,7 +106,7 @@ sLoadStatus load_source_memory(sConversion& conv, const sDefinitions& defs, cons
   conv.fault.clear();
   conv.diagnosis = sReadDiagnosis{};
   sContainerFault fault;
-  sFioShareFile* stream = fioshare_open_memory_ex(data, size, &fault);
+  sFioShareFile* stream = fioshare_open_memory(data, size, &fault);
   sByte header[kBodyHeaderBytes];
   if (stream == nullptr || !read_body_header(stream, header) || fioshare_seek(stream, 0, 0) != 0) {
     conv.fault = explain_unopened(stream, fault, conv.diagnosis);
